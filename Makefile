@@ -1,0 +1,54 @@
+# The two commands: `make run` and `make test`. Everything else here serves them.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+RELEASE_DIR ?= build/release
+TEST_DIR ?= build/test
+SAMPLE ?= resources/Samples/lighthouse.png
+
+.PHONY: run test deps deps-test release test-build fuzz bench format clean
+
+deps:
+	@scripts/install-deps.sh
+
+deps-test:
+	@scripts/install-deps.sh --test
+
+release: deps
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLYPHWERK_BUILD_TESTS=OFF
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+run: release
+	@if [ -n "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then \
+		exec $(RELEASE_DIR)/src/gui/glyphwerk; \
+	else \
+		echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset): printing a sample in the terminal instead."; \
+		if [ -x $(RELEASE_DIR)/src/cli/glyphwerk-cli ]; then \
+			$(RELEASE_DIR)/src/cli/glyphwerk-cli --width 100 $(SAMPLE); \
+		else \
+			echo "The command-line converter is not built yet."; \
+		fi; \
+		echo "To open the window, run 'make run' in a graphical session, or start $(RELEASE_DIR)/src/gui/glyphwerk there."; \
+	fi
+
+test-build: deps-test
+	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGLYPHWERK_SANITIZE=ON
+	cmake --build $(TEST_DIR) -j $(JOBS)
+
+test: test-build
+	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer builds need clang; campaigns are run by hand, e.g. `make fuzz` then
+# build/fuzz/fuzz/fuzz_table -max_total_time=600 fuzz/corpus/table
+fuzz: deps-test
+	CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DGLYPHWERK_BUILD_FUZZERS=ON -DGLYPHWERK_BUILD_GUI=OFF -DGLYPHWERK_BUILD_TESTS=OFF
+	cmake --build build/fuzz -j $(JOBS)
+
+bench: deps
+	bench/run.sh
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,78 @@
+#pragma once
+// Pictures from files or memory, decoded and drawn into canvases. Plain C++: no Qt.
+//
+// This header is the library's public face; the application, the platform layer and the
+// command-line converter use nothing else of the imaging library.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gw::imaging {
+
+enum class Format { Psd, Bmp, Gif, Jpeg, Png, Tga, Tiff };
+
+// Lower-case short name ("jpeg", "png", ...).
+std::string_view formatName(Format format);
+
+// The file types the open panel offers, in order: psd bmp gif jpg jpeg png tga tif tiff.
+const std::vector<std::string>& pictureFileTypes();
+
+struct PictureSize {
+    std::uint32_t width = 0;  // pixels, after orientation is applied
+    std::uint32_t height = 0;
+};
+
+// A canvas read back as premultiplied RGBA, 8 bits per sample, row 0 at the top, rows packed
+// (stride = width * 4).
+struct Canvas {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgba;
+};
+
+struct PictureError {
+    std::string message; // "<file name>: <reason>", ready to show to a user
+};
+
+class PictureData; // decoder-side state; see the .cpp files
+
+class Picture {
+public:
+    // Probes a file: detects the format from its content (not its name) and reads the size
+    // from the header. Large files are not read whole.
+    static std::optional<Picture> open(const std::string& path, PictureError* error = nullptr);
+
+    // The same for bytes already in memory (a drop, standard input). `name` appears in errors.
+    static std::optional<Picture> fromMemory(std::vector<std::uint8_t> bytes, std::string name,
+                                             PictureError* error = nullptr);
+
+    Format format() const;
+    PictureSize size() const;
+    const std::string& name() const; // the path or the given name
+
+    // Draws the whole picture over a transparent canvas of gw x gh points (fractional sizes
+    // allowed) at `scale`: the canvas has ceil(gw * scale) x ceil(gh * scale) pixels. Box
+    // filter when shrinking, smooth filter when enlarging, source-over. False and `error` set
+    // when the pixels cannot be decoded.
+    bool renderCanvas(double gw, double gh, double scale, Canvas& out,
+                      PictureError* error = nullptr) const;
+
+    // A rendition that fits into maxSide x maxSide, aspect kept, for an image well.
+    bool renderThumbnail(int maxSide, Canvas& out, PictureError* error = nullptr) const;
+
+    Picture(const Picture&);
+    Picture& operator=(const Picture&);
+    Picture(Picture&&) noexcept;
+    Picture& operator=(Picture&&) noexcept;
+    ~Picture();
+
+private:
+    explicit Picture(std::shared_ptr<const PictureData> data);
+    std::shared_ptr<const PictureData> data_;
+};
+
+} // namespace gw::imaging
