@@ -1,0 +1,39 @@
+// Runs a fuzz target over files and folders named on the command line, so that every build can
+// replay the corpora without libFuzzer (which needs clang).
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace {
+
+void runFile(const std::filesystem::path& file, int& count) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    ++count;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int count = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::filesystem::path arg(argv[i]);
+        if (std::filesystem::is_directory(arg)) {
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(arg)) {
+                if (entry.is_regular_file()) runFile(entry.path(), count);
+            }
+        } else if (std::filesystem::is_regular_file(arg)) {
+            runFile(arg, count);
+        }
+    }
+    std::printf("replayed %d inputs\n", count);
+    return 0;
+}
