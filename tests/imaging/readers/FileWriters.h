@@ -1,0 +1,117 @@
+#pragma once
+// Small writers for BMP, TGA and PSD files, enough to build each variant the readers accept
+// (and broken ones) byte by byte inside a test.
+
+#include "RasterReaders.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace gw::imaging::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline void putLe(Bytes& out, std::uint64_t value, int size) {
+    for (int i = 0; i < size; ++i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+inline void putBe(Bytes& out, std::uint64_t value, int size) {
+    for (int i = size - 1; i >= 0; --i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+inline void append(Bytes& out, const Bytes& more) {
+    out.insert(out.end(), more.begin(), more.end());
+}
+
+// 0xRRGGBBAA of one decoded pixel.
+inline std::uint32_t pixelAt(const detail::RgbaImage& image, std::uint32_t x, std::uint32_t y) {
+    const std::size_t i = (std::size_t{y} * image.width + x) * 4;
+    return std::uint32_t{image.rgba.at(i)} << 24 | std::uint32_t{image.rgba.at(i + 1)} << 16 |
+           std::uint32_t{image.rgba.at(i + 2)} << 8 | image.rgba.at(i + 3);
+}
+
+// All pixels, row by row from the top.
+inline std::vector<std::uint32_t> allPixels(const detail::RgbaImage& image) {
+    std::vector<std::uint32_t> pixels;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        for (std::uint32_t x = 0; x < image.width; ++x)
+            pixels.push_back(pixelAt(image, x, y));
+    }
+    return pixels;
+}
+
+constexpr detail::DecodeLimits kTestLimits{16u * 1024 * 1024};
+
+// ---- BMP ----
+
+struct BmpFile {
+    std::int32_t width = 1;
+    std::int32_t height = 1; // negative: top-down
+    std::uint16_t bitsPerPixel = 24;
+    std::uint32_t compression = 0;
+    std::uint32_t headerSize = 40;
+    std::vector<std::uint32_t> masks;                 // written after a 40-byte header, or inside
+    std::vector<std::array<std::uint8_t, 3>> palette; // r, g, b
+    std::uint32_t colorsUsed = 0;
+    Bytes pixels; // file order, rows already padded
+};
+
+inline Bytes writeBmp(const BmpFile& f) {
+    Bytes header;
+    if (f.headerSize == 12) {
+        putLe(header, 12, 4);
+        putLe(header, static_cast<std::uint16_t>(f.width), 2);
+        putLe(header, static_cast<std::uint16_t>(f.height), 2);
+        putLe(header, 1, 2);
+        putLe(header, f.bitsPerPixel, 2);
+    } else {
+        putLe(header, f.headerSize, 4);
+        putLe(header, static_cast<std::uint32_t>(f.width), 4);
+        putLe(header, static_cast<std::uint32_t>(f.height), 4);
+        putLe(header, 1, 2);
+        putLe(header, f.bitsPerPixel, 2);
+        putLe(header, f.compression, 4);
+        putLe(header, f.pixels.size(), 4);
+        putLe(header, 2835, 4);
+        putLe(header, 2835, 4);
+        putLe(header, f.colorsUsed, 4);
+        putLe(header, 0, 4);
+        if (f.headerSize > 40) {
+            for (std::size_t i = 0; i < 4 && 40 + 4 * i < f.headerSize; ++i) {
+                putLe(header, i < f.masks.size() ? f.masks[i] : 0, 4);
+            }
+        }
+        header.resize(f.headerSize, 0);
+        if (f.headerSize == 40) {
+            for (std::uint32_t m : f.masks)
+                putLe(header, m, 4);
+        }
+    }
+    for (const auto& c : f.palette) {
+        header.push_back(c[2]);
+        header.push_back(c[1]);
+        header.push_back(c[0]);
+        if (f.headerSize != 12) header.push_back(0);
+    }
+    Bytes out{'B', 'M'};
+    putLe(out, 14 + header.size() + f.pixels.size(), 4);
+    putLe(out, 0, 4);
+    putLe(out, 14 + header.size(), 4);
+    append(out, header);
+    append(out, f.pixels);
+    return out;
+}
+
+// Pads each row of `rowBytes` bytes to a multiple of 4.
+inline Bytes padRows(const std::vector<Bytes>& rows) {
+    Bytes out;
+    for (const Bytes& row : rows) {
+        append(out, row);
+        out.resize((out.size() + 3) / 4 * 4, 0);
+    }
+    return out;
+}
+
+} // namespace gw::imaging::test
