@@ -1,0 +1,48 @@
+#include "palette/CharacterSet.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using gw::CharacterGroup;
+using gw::groupString;
+
+TEST(Groups, SymbolsHoldTheirDuplicatesAndEndInABackslash) {
+    const auto symbols = groupString(CharacterGroup::Symbols);
+    EXPECT_EQ(symbols.size(), 31u);
+    EXPECT_EQ(symbols[7], '*');
+    EXPECT_EQ(symbols[14], '*');
+    EXPECT_EQ(symbols[15], '.');
+    EXPECT_EQ(symbols[17], '.');
+    EXPECT_EQ(symbols.back(), '\\');
+    for (const auto group : gw::kCharacterGroups)
+        EXPECT_EQ(groupString(group).find(' '), std::string_view::npos);
+}
+
+TEST(Groups, MissingCharactersAreAppendedInGroupOrder) {
+    EXPECT_EQ(gw::addMissingCharacters("zyx", groupString(CharacterGroup::Lower)),
+              "zyxabcdefghijklmnopqrstuvw");
+    EXPECT_EQ(gw::addMissingCharacters("", groupString(CharacterGroup::Symbols)),
+              groupString(CharacterGroup::Symbols));
+    EXPECT_EQ(gw::addMissingCharacters("0123456789", groupString(CharacterGroup::Numbers)),
+              "0123456789");
+}
+
+TEST(Groups, TheSnapshotRuleAppendsARepeatedCharacterTwice) {
+    std::string symbols(groupString(CharacterGroup::Symbols));
+    std::erase(symbols, '*');
+    EXPECT_EQ(gw::addMissingCharacters(symbols, groupString(CharacterGroup::Symbols)),
+              symbols + "**");
+}
+
+TEST(Groups, WholeGroupTestUsesTheTextPlusASpace) {
+    EXPECT_TRUE(gw::holdsWholeGroup("qwertyuiopasdfghjklzxcvbnmA", groupString(CharacterGroup::Lower)));
+    EXPECT_FALSE(gw::holdsWholeGroup("qwertyuiopasdfghjklzxcvbnmA", groupString(CharacterGroup::Upper)));
+    EXPECT_FALSE(gw::holdsWholeGroup("012345678", groupString(CharacterGroup::Numbers)));
+    EXPECT_TRUE(gw::holdsWholeGroup("9876543210", groupString(CharacterGroup::Numbers)));
+    EXPECT_TRUE(gw::holdsWholeGroup("", ""));
+    // Non-ASCII text around the characters does not hide them.
+    EXPECT_TRUE(gw::holdsWholeGroup("é0123456789ü", groupString(CharacterGroup::Numbers)));
+}
+
+} // namespace

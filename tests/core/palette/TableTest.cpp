@@ -1,0 +1,191 @@
+#include "common/Log.h"
+#include "palette/CharacterTable.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// An in-memory stream over `text`; the string must outlive the stream.
+FilePtr streamOf(std::string& text) {
+    return FilePtr(fmemopen(text.data(), text.size(), "r"), &std::fclose);
+}
+
+std::vector<std::string> readAll(std::string text, int bufferSize) {
+    FilePtr stream = streamOf(text);
+    std::vector<std::string> lines;
+    std::vector<char> buffer(bufferSize);
+    while (QVReadLine(stream.get(), buffer.data(), bufferSize)) lines.emplace_back(buffer.data());
+    return lines;
+}
+
+// Captures the system log for the lifetime of the object.
+struct LogCapture {
+    std::vector<std::string> lines;
+    LogCapture() {
+        gw::setLogSink([this](std::string_view m) { lines.emplace_back(m); });
+    }
+    ~LogCapture() { gw::setLogSink({}); }
+};
+
+std::string tableText(int records) {
+    std::string text;
+    for (int i = 0; i < records; ++i) {
+        const int code = 33 + (i % 94);
+        text += std::to_string(code) + ' ' + static_cast<char>(code) + ' ' +
+                std::to_string(i * 100) + '\n';
+    }
+    return text;
+}
+
+using gw::QVReadLine;
+
+TEST(ReadLine, PassesOverCommentsAndKeepsTheLineFeed) {
+    EXPECT_EQ(readAll("# comment\n/ slash comment\n65 A 1\n#x\n66 B 2", 256),
+              (std::vector<std::string>{"65 A 1\n", "66 B 2"}));
+}
+
+TEST(ReadLine, PassesOverFourBlankLinesAndReturnsTheFifth) {
+    EXPECT_EQ(readAll("\n\n\n\nX\n", 256), std::vector<std::string>{"X\n"});
+    EXPECT_EQ(readAll("\n\n\n\n\nX\n", 256), (std::vector<std::string>{"\n", "X\n"}));
+    // Comments neither count nor reset the count within one call.
+    EXPECT_EQ(readAll("\n\n#c\n\n/d\n\n\nX\n", 256), (std::vector<std::string>{"\n", "X\n"}));
+    // The count starts afresh with every call.
+    EXPECT_EQ(readAll("\n\n\nA\n\n\n\nB\n", 256), (std::vector<std::string>{"A\n", "B\n"}));
+}
+
+TEST(ReadLine, SpaceOnlyAndCarriageReturnLinesAreDataLines) {
+    EXPECT_EQ(readAll("  \n\r\n", 256), (std::vector<std::string>{"  \n", "\r\n"}));
+}
+
+TEST(ReadLine, LongLinesArriveInPieces) {
+    const std::string longLine(600, 'x');
+    const auto pieces = readAll(longLine + "\n", 256);
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_EQ(pieces[0].size(), 255u);
+    EXPECT_EQ(pieces[1].size(), 255u);
+    EXPECT_EQ(pieces[2], std::string(90, 'x') + "\n");
+}
+
+TEST(ReadLine, NeverTakesMoreThan999Characters) {
+    const auto pieces = readAll(std::string(1500, 'y') + "\n", 4096);
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_EQ(pieces[0].size(), 999u);
+    EXPECT_EQ(pieces[1].size(), 502u);
+}
+
+TEST(ReadLine, ReportsTheEndOfTheStream) {
+    EXPECT_TRUE(readAll("", 256).empty());
+    EXPECT_TRUE(readAll("# only comments\n\n\n", 256).empty());
+    char buffer[4];
+    EXPECT_FALSE(QVReadLine(nullptr, buffer, sizeof buffer));
+}
+
+TEST(TableLine, ParsesCodeCharacterAndScaledDarkness) {
+    gw::CharacterRecord record;
+    gw::parseTableLine("65 A 32767\n", record);
+    EXPECT_EQ(record.ascii, 65);
+    EXPECT_EQ(record.character, 'A');
+    EXPECT_EQ(record.black, 32767.0f / 65535.0f);
+}
+
+TEST(TableLine, MismatchKeepsTheFieldsParsedBeforeIt) {
+    gw::CharacterRecord partial;
+    gw::parseTableLine("65 A dark\n", partial);
+    EXPECT_EQ(partial.ascii, 65);
+    EXPECT_EQ(partial.character, 'A');
+    EXPECT_EQ(partial.black, 0.0f);
+
+    for (const char* line : {"  \n", "\r\n", "\n", "abc\n"}) {
+        gw::CharacterRecord record;
+        gw::parseTableLine(line, record);
+        EXPECT_EQ(record.ascii, 0) << line;
+        EXPECT_EQ(record.character, 0) << line;
+        EXPECT_EQ(record.black, 0.0f) << line;
+    }
+}
+
+TEST(TableLoad, FillsTheSpaceAndTheRecordsInFileOrder) {
+    std::string text = tableText(230); // lines past the 223rd are not read
+    FilePtr stream = streamOf(text);
+    gw::CharacterTable table;
+    const auto result = gw::loadCharacterTable(stream.get(), table);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.recordsRead, 223);
+    EXPECT_EQ(table[0].ascii, 32);
+    EXPECT_EQ(table[0].character, ' ');
+    EXPECT_EQ(table[0].black, 1.0f);
+    EXPECT_EQ(table[1].ascii, 33);
+    EXPECT_EQ(table[223].ascii, 33 + 222 % 94);
+    EXPECT_EQ(table[223].black, 22200.0f / 65535.0f);
+}
+
+TEST(TableLoad, CommentsAndSingleBlankLinesChangeNothing) {
+    std::string plain = tableText(223);
+    std::string decorated = "# measured darkness\n/ second header\n\n";
+    std::size_t start = 0;
+    for (std::size_t end; (end = plain.find('\n', start)) != std::string::npos; start = end + 1)
+        decorated += plain.substr(start, end - start + 1) + "\n# note\n";
+    gw::CharacterTable a, b;
+    FilePtr sa = streamOf(plain), sb = streamOf(decorated);
+    ASSERT_TRUE(gw::loadCharacterTable(sa.get(), a).ok);
+    ASSERT_TRUE(gw::loadCharacterTable(sb.get(), b).ok);
+    for (int i = 0; i < gw::kTableEntries; ++i) {
+        EXPECT_EQ(a[i].ascii, b[i].ascii);
+        EXPECT_EQ(a[i].black, b[i].black);
+    }
+}
+
+TEST(TableLoad, ShortFileIsAnErrorAndLeavesTheRestZero) {
+    std::string text = tableText(5);
+    FilePtr stream = streamOf(text);
+    gw::CharacterTable table;
+    table.fill({7, 'x', 0.5f});
+    const auto result = gw::loadCharacterTable(stream.get(), table);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.recordsRead, 5);
+    EXPECT_EQ(result.error, "holds only 5 data lines; 223 are needed");
+    EXPECT_EQ(table[0].ascii, 32);
+    EXPECT_EQ(table[5].ascii, 33 + 4);
+    EXPECT_EQ(table[6].ascii, 0);
+    EXPECT_EQ(table[223].black, 0.0f);
+}
+
+TEST(TableLoad, MissingFileNamesTheFileAndTheReason) {
+    gw::CharacterTable table;
+    const auto result = gw::loadCharacterTableFile("/nonexistent/Table.txt", table);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error,
+              "/nonexistent/Table.txt: cannot open the character table: No such file or directory");
+    EXPECT_EQ(table[0].ascii, 32);
+}
+
+TEST(GetChar, FindsTheFirstEntryOfACode) {
+    gw::CharacterTable table{};
+    table[0] = {32, ' ', 1.0f};
+    table[3] = {65, 'A', 0.5f};
+    table[9] = {65, 'A', 0.1f};
+    LogCapture log;
+    EXPECT_EQ(gw::getChar(table, 0), 0);
+    EXPECT_EQ(gw::getChar(table, ' '), 0);
+    EXPECT_EQ(gw::getChar(table, 'A'), 3);
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST(GetChar, MissesAreLoggedAndGiveMinusOne) {
+    gw::CharacterTable table{};
+    table[0] = {32, ' ', 1.0f};
+    table[1] = {195, 'x', 0.5f}; // a byte above 127 widens to a negative code, never to 195
+    LogCapture log;
+    EXPECT_EQ(gw::getChar(table, '\t'), -1);
+    EXPECT_EQ(gw::getChar(table, static_cast<char>(0xC3)), -1);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"Shouldn't Be Hit A", "Shouldn't Be Hit A"}));
+}
+
+} // namespace
