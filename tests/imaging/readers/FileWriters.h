@@ -114,4 +114,41 @@ inline Bytes padRows(const std::vector<Bytes>& rows) {
     return out;
 }
 
+// ---- TGA ----
+
+struct TgaFile {
+    std::uint8_t imageType = 2;
+    std::uint8_t depth = 24;
+    std::uint16_t width = 1;
+    std::uint16_t height = 1;
+    std::uint8_t descriptor = 0; // alpha bits, 0x10 right-to-left, 0x20 top-to-bottom
+    Bytes id;
+    std::uint8_t mapType = 0;
+    std::uint16_t mapFirst = 0;
+    std::uint16_t mapLength = 0;
+    std::uint8_t mapEntryBits = 0;
+    Bytes map; // entries as stored
+    Bytes pixels;
+};
+
+inline Bytes writeTga(const TgaFile& f) {
+    Bytes out;
+    out.push_back(static_cast<std::uint8_t>(f.id.size()));
+    out.push_back(f.mapType);
+    out.push_back(f.imageType);
+    putLe(out, f.mapFirst, 2);
+    putLe(out, f.mapLength, 2);
+    out.push_back(f.mapEntryBits);
+    putLe(out, 0, 2);
+    putLe(out, 0, 2);
+    putLe(out, f.width, 2);
+    putLe(out, f.height, 2);
+    out.push_back(f.depth);
+    out.push_back(f.descriptor);
+    append(out, f.id);
+    append(out, f.map);
+    append(out, f.pixels);
+    return out;
+}
+
 } // namespace gw::imaging::test
