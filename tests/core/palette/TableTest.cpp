@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 
 namespace {
 
+using gw::QVReadLine;
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 // An in-memory stream over `text`; the string must outlive the stream.
@@ -44,7 +46,6 @@ std::string tableText(int records) {
     return text;
 }
 
-using gw::QVReadLine;
 
 TEST(ReadLine, PassesOverCommentsAndKeepsTheLineFeed) {
     EXPECT_EQ(readAll("# comment\n/ slash comment\n65 A 1\n#x\n66 B 2", 256),
@@ -186,6 +187,30 @@ TEST(GetChar, MissesAreLoggedAndGiveMinusOne) {
     EXPECT_EQ(gw::getChar(table, '\t'), -1);
     EXPECT_EQ(gw::getChar(table, static_cast<char>(0xC3)), -1);
     EXPECT_EQ(log.lines, (std::vector<std::string>{"Shouldn't Be Hit A", "Shouldn't Be Hit A"}));
+}
+
+} // namespace
+
+namespace {
+
+// The shipped table must give every group character its own entry, or the group buttons would
+// offer characters the conversion cannot place.
+TEST(ShippedTable, LoadsAndCoversEveryGroupCharacter) {
+    gw::CharacterTable table;
+    const auto result =
+        gw::loadCharacterTableFile(std::string(GLYPHWERK_SOURCE_RESOURCES) + "/Table.txt", table);
+    ASSERT_TRUE(result.ok) << result.error;
+    LogCapture log;
+    float darkest = 1.0f;
+    for (int code = 33; code <= 126; ++code) {
+        const int index = gw::getChar(table, static_cast<char>(code));
+        ASSERT_GT(index, 0) << code;
+        EXPECT_GE(table[index].black, 0.0f);
+        EXPECT_LT(table[index].black, 1.0f) << static_cast<char>(code);
+        darkest = std::min(darkest, table[index].black);
+    }
+    EXPECT_EQ(darkest, 0.0f);
+    EXPECT_TRUE(log.lines.empty());
 }
 
 } // namespace
