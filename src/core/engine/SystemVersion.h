@@ -26,7 +26,7 @@ void resetVersionCache();
 
 // Reads a Linux kernel release ("6.1.0-18-amd64") as a version code: major, minor and patch
 // as one hexadecimal digit each, every component above 9 held at 9, so 6.1.0 gives 0x610 and
-// 5.15.2 gives 0x599. A kernel thus always reads below 1070. False when the release does not
+// 5.15.2 gives 0x592. A kernel thus always reads below 1070. False when the release does not
 // start with a number.
 bool linuxVersionCode(std::string_view release, std::uint32_t& code);
 
