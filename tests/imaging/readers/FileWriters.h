@@ -4,7 +4,9 @@
 
 #include "RasterReaders.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -149,6 +151,70 @@ inline Bytes writeTga(const TgaFile& f) {
     append(out, f.map);
     append(out, f.pixels);
     return out;
+}
+
+// ---- PSD ----
+
+struct PsdFile {
+    std::uint16_t version = 1;
+    std::uint16_t channels = 3;
+    std::uint32_t width = 1;
+    std::uint32_t height = 1;
+    std::uint16_t depth = 8;
+    std::uint16_t mode = 3;
+    Bytes colourData;
+    Bytes resources;
+    Bytes layers;
+    std::uint16_t compression = 0;
+    Bytes data; // after the compression field: planes, or byte counts and packed rows
+};
+
+inline Bytes writePsd(const PsdFile& f) {
+    Bytes out{'8', 'B', 'P', 'S'};
+    putBe(out, f.version, 2);
+    putBe(out, 0, 6);
+    putBe(out, f.channels, 2);
+    putBe(out, f.height, 4);
+    putBe(out, f.width, 4);
+    putBe(out, f.depth, 2);
+    putBe(out, f.mode, 2);
+    for (const Bytes* section : {&f.colourData, &f.resources, &f.layers}) {
+        putBe(out, section->size(), 4);
+        append(out, *section);
+    }
+    putBe(out, f.compression, 2);
+    append(out, f.data);
+    return out;
+}
+
+// PackBits rows for every channel plane: the table of row byte counts, then the rows. Each
+// row is packed as literals of at most 128 bytes, or as one run when all its bytes are equal.
+inline Bytes packBitsPlanes(const std::vector<std::vector<Bytes>>& planes) {
+    Bytes table;
+    Bytes rows;
+    for (const auto& plane : planes) {
+        for (const Bytes& row : plane) {
+            Bytes packed;
+            bool same = row.size() > 1 && row.size() <= 128;
+            for (std::uint8_t b : row)
+                same = same && b == row[0];
+            if (same) {
+                packed.push_back(static_cast<std::uint8_t>(257 - row.size()));
+                packed.push_back(row[0]);
+            } else {
+                for (std::size_t i = 0; i < row.size(); i += 128) {
+                    const std::size_t n = std::min<std::size_t>(128, row.size() - i);
+                    packed.push_back(static_cast<std::uint8_t>(n - 1));
+                    packed.insert(packed.end(), row.begin() + static_cast<std::ptrdiff_t>(i),
+                                  row.begin() + static_cast<std::ptrdiff_t>(i + n));
+                }
+            }
+            putBe(table, packed.size(), 2);
+            append(rows, packed);
+        }
+    }
+    append(table, rows);
+    return table;
 }
 
 } // namespace gw::imaging::test
