@@ -1,0 +1,186 @@
+#include "app/GlyphwerkAppDelegate.h"
+
+#include "common/Log.h"
+#include "palette/CharacterSet.h"
+
+#include <utility>
+
+namespace gw {
+
+namespace {
+
+constexpr const char* kFirstLaunchKey = "firstLaunch";
+constexpr const char* kUserDirectoryKey = "userDirectory";
+constexpr const char* kTableFileName = "Table.txt";
+constexpr const char* kStartFailureTitle = "Glyphwerk cannot start";
+constexpr const char* kRefusedPictureTitle = "The picture cannot be opened";
+
+} // namespace
+
+GlyphwerkAppDelegate::GlyphwerkAppDelegate(const Services& services,
+                                           platform::WindowCloseCenter& windows)
+    : services_(services) {
+    windows.addWillCloseObserver(
+        [this](const platform::Notification& notification) { windowWillClose(notification); });
+}
+
+void GlyphwerkAppDelegate::connectActions(platform::Control* openCommand) {
+    if (openCommand != nullptr)
+        openCommand->setAction([this](platform::Control* sender) { loadImage(sender); });
+    for (platform::Button* button :
+         {outlets.setLower, outlets.setUpper, outlets.setNumbers, outlets.setSymbols}) {
+        if (button != nullptr)
+            button->setAction([this](platform::Control* sender) { changeCharacterSet(sender); });
+    }
+    if (outlets.sourceImage != nullptr) {
+        outlets.sourceImage->setAction(
+            [this](platform::Control* sender) { loadImageDragged(sender); });
+        outlets.sourceImage->setDropRefusedHandler([this](const std::string& reason) {
+            systemLog(reason);
+            services_.alerts.showWarning(kRefusedPictureTitle, reason);
+        });
+    }
+}
+
+bool GlyphwerkAppDelegate::applicationDidFinishLaunching() {
+    if (!loadTable()) return false;
+
+    fontName = "Monaco";
+
+    outlets.setLower->setEnabled(false);
+    outlets.setUpper->setEnabled(false);
+    outlets.setNumbers->setEnabled(false);
+
+    outlets.characterSet->setDelegate(this);
+
+    // An existing folder, or one that cannot be made, changes nothing here; the preview reports
+    // its own write failures.
+    if (const auto folder = workFolder()) services_.folders.createFolder(*folder);
+
+    if (services_.defaults.integerForKey(kFirstLaunchKey) == 0) {
+        setUserDirectoryFromFilename(services_.folders.bundleFolder() + "/Samples/");
+        services_.defaults.setInteger(1, kFirstLaunchKey);
+    }
+
+    outlets.preview = nullptr;
+    path.reset();
+    savePath.reset();
+    return true;
+}
+
+// The table is the one resource without which no conversion can be right, so a missing,
+// unreadable or short table stops the program instead of leaving zero entries behind.
+bool GlyphwerkAppDelegate::loadTable() {
+    const std::string bundle = services_.folders.bundleFolder();
+    std::string error;
+    if (bundle.empty()) {
+        characters.fill(CharacterRecord{});
+        characters[0] = CharacterRecord{32, ' ', 1.0f};
+        error = std::string(kTableFileName) +
+                ": not found (the resource folder is missing; set GLYPHWERK_RESOURCES to the "
+                "folder that holds it)";
+    } else {
+        const TableLoadResult result =
+            loadCharacterTableFile(bundle + "/" + kTableFileName, characters);
+        if (result.ok) return true;
+        error = result.error;
+    }
+    systemLog(error);
+    services_.alerts.showWarning(kStartFailureTitle, error);
+    return false;
+}
+
+void GlyphwerkAppDelegate::windowWillClose(const platform::Notification& notification) {
+    if (outlets.preview == nullptr || notification.object != outlets.preview) return;
+    outlets.preview = nullptr;
+    outlets.menuClosePreview->setEnabled(false);
+}
+
+std::optional<std::string> GlyphwerkAppDelegate::workFolder() const {
+    const std::vector<std::string> folders = services_.folders.applicationSupportDirectories();
+    if (folders.empty()) return std::nullopt;
+    return folders.front() + "/Glyphwerk/";
+}
+
+bool GlyphwerkAppDelegate::applicationOpenFile(const std::string& filename) {
+    systemLog("A");
+    return loadPicture(filename);
+}
+
+void GlyphwerkAppDelegate::loadImage(platform::Control* /*sender*/) {
+    const std::optional<std::string> chosen =
+        services_.panels.runOpenPanel(userDirectory(), platform::pictureFileTypes());
+    if (!chosen) return;
+    loadPicture(*chosen);
+}
+
+void GlyphwerkAppDelegate::loadImageOpened(platform::Control* /*sender*/) {
+    if (path) loadPicture(*path);
+}
+
+// `path` names the last file that loaded; a refused file leaves it, like everything else, as
+// it was.
+bool GlyphwerkAppDelegate::loadPicture(const std::string& file) {
+    platform::ImageLoad loaded = services_.imageLoader.load(file);
+    if (!loaded.image) {
+        const std::string reason = loaded.error.empty() ? file + ": not a picture" : loaded.error;
+        systemLog(reason);
+        services_.alerts.showWarning(kRefusedPictureTitle, reason);
+        return false;
+    }
+    path = file;
+    takePicture(std::move(loaded.image));
+    outlets.sourceImage->setImage(image);
+    setUserDirectoryFromFilename(file);
+    return true;
+}
+
+void GlyphwerkAppDelegate::loadImageDragged(platform::Control* /*sender*/) {
+    std::shared_ptr<const platform::Image> shown = outlets.sourceImage->image();
+    if (!shown) return;
+    takePicture(std::move(shown));
+}
+
+void GlyphwerkAppDelegate::takePicture(std::shared_ptr<const platform::Image> picture) {
+    image = std::move(picture);
+    outlets.buttonPreview->setEnabled(true);
+    outlets.buttonExport->setEnabled(true);
+}
+
+std::optional<std::string> GlyphwerkAppDelegate::userDirectory() const {
+    return services_.defaults.stringForKey(kUserDirectoryKey);
+}
+
+void GlyphwerkAppDelegate::setUserDirectoryFromFilename(const std::string& filename) {
+    services_.defaults.setString(filename, kUserDirectoryKey);
+}
+
+void GlyphwerkAppDelegate::changeCharacterSet(platform::Control* sender) {
+    std::string_view group;
+    if (sender == outlets.setLower)
+        group = groupString(CharacterGroup::Lower);
+    else if (sender == outlets.setUpper)
+        group = groupString(CharacterGroup::Upper);
+    else if (sender == outlets.setNumbers)
+        group = groupString(CharacterGroup::Numbers);
+    else if (sender == outlets.setSymbols)
+        group = groupString(CharacterGroup::Symbols);
+    const std::string text = outlets.characterSet->stringValue();
+    const std::string extended = addMissingCharacters(text, group);
+    if (extended != text) outlets.characterSet->setStringValue(extended);
+    if (sender != nullptr) sender->setEnabled(false);
+}
+
+void GlyphwerkAppDelegate::controlTextDidChange(const platform::Notification& /*notification*/) {
+    const std::string text = outlets.characterSet->stringValue();
+    const std::array<std::pair<platform::Button*, CharacterGroup>, 4> groups = {{
+        {outlets.setLower, CharacterGroup::Lower},
+        {outlets.setUpper, CharacterGroup::Upper},
+        {outlets.setNumbers, CharacterGroup::Numbers},
+        {outlets.setSymbols, CharacterGroup::Symbols},
+    }};
+    for (const auto& [button, group] : groups)
+        button->setEnabled(!holdsWholeGroup(text, groupString(group)));
+}
+
+} // namespace gw

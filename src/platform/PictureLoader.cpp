@@ -1,0 +1,96 @@
+#include "platform/PictureLoader.h"
+
+#include "imaging/Picture.h"
+
+#include <memory>
+#include <optional>
+#include <utility>
+
+namespace gw::platform {
+
+namespace {
+
+// A decoded picture measures one point per pixel: the imaging library knows no resolution
+// that would make a point differ from a pixel.
+class PictureImage final : public Image {
+public:
+    explicit PictureImage(imaging::Picture picture)
+        : picture_(std::move(picture)), name_(picture_.name()) {}
+
+    // Decodes the pixels once: a file whose header reads but whose pixels do not is refused
+    // at loading rather than at the first conversion. The rendition is kept for the well.
+    bool decode(std::string& error) {
+        return renderThumbnail(kWellThumbnailSide, thumbnail_, error);
+    }
+
+    Size size() const override {
+        const imaging::PictureSize s = picture_.size();
+        return {static_cast<double>(s.width), static_cast<double>(s.height)};
+    }
+    const std::string& name() const override { return name_; }
+
+    bool renderCanvas(double width, double height, double scale, Bitmap& out,
+                      std::string& error) const override {
+        imaging::Canvas canvas;
+        imaging::PictureError failure;
+        if (!picture_.renderCanvas(width, height, scale, canvas, &failure)) {
+            error = failure.message;
+            return false;
+        }
+        out.width = canvas.width;
+        out.height = canvas.height;
+        out.rgba = std::move(canvas.rgba);
+        return true;
+    }
+
+    bool renderThumbnail(int maxSide, Bitmap& out, std::string& error) const override {
+        if (maxSide == kWellThumbnailSide && thumbnail_.width > 0) {
+            out = thumbnail_;
+            return true;
+        }
+        imaging::Canvas canvas;
+        imaging::PictureError failure;
+        if (!picture_.renderThumbnail(maxSide, canvas, &failure)) {
+            error = failure.message;
+            return false;
+        }
+        out.width = canvas.width;
+        out.height = canvas.height;
+        out.rgba = std::move(canvas.rgba);
+        return true;
+    }
+
+private:
+    imaging::Picture picture_;
+    std::string name_;
+    Bitmap thumbnail_;
+};
+
+ImageLoad finish(std::optional<imaging::Picture> picture, const imaging::PictureError& error) {
+    ImageLoad result;
+    if (!picture) {
+        result.error = error.message;
+        return result;
+    }
+    auto image = std::make_shared<PictureImage>(std::move(*picture));
+    if (!image->decode(result.error)) return result;
+    result.image = std::move(image);
+    return result;
+}
+
+} // namespace
+
+ImageLoad PictureLoader::load(const std::string& path) const {
+    imaging::PictureError error;
+    auto picture = imaging::Picture::open(path, &error);
+    return finish(std::move(picture), error);
+}
+
+ImageLoad PictureLoader::loadFromMemory(std::vector<std::uint8_t> bytes,
+                                        const std::string& name) const {
+    imaging::PictureError error;
+    auto picture = imaging::Picture::fromMemory(std::move(bytes), name, &error);
+    return finish(std::move(picture), error);
+}
+
+} // namespace gw::platform

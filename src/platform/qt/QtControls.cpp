@@ -1,0 +1,61 @@
+#include "platform/qt/QtControls.h"
+
+#include <QVariant>
+
+namespace gw::platform::qt {
+
+QtButton::QtButton(QAbstractButton* button) : button_(button) {
+    QObject::connect(button, &QAbstractButton::clicked, button, [this] { send(); });
+}
+
+QtMenuItem::QtMenuItem(QAction* action) : action_(action) {
+    QObject::connect(action, &QAction::triggered, action, [this] { send(); });
+}
+
+QtTextField::QtTextField(QLineEdit* edit) : edit_(edit) {
+    // textEdited, unlike textChanged, is not emitted for setText(): the program's own changes
+    // must not look like the user's.
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [this] {
+        if (delegate_ != nullptr) delegate_->controlTextDidChange(Notification{this});
+    });
+    QObject::connect(edit, &QLineEdit::returnPressed, edit, [this] { send(); });
+}
+
+std::string QtTextField::stringValue() const {
+    return edit_->text().toStdString();
+}
+
+void QtTextField::setStringValue(const std::string& text) {
+    edit_->setText(QString::fromStdString(text));
+}
+
+QtRadioMatrix::QtRadioMatrix(std::vector<QAbstractButton*> cells) {
+    group_.setExclusive(true);
+    for (QAbstractButton* cell : cells)
+        group_.addButton(cell, cell->property("tag").toInt());
+    QObject::connect(&group_, &QButtonGroup::idClicked, &group_, [this] { send(); });
+}
+
+bool QtRadioMatrix::isEnabled() const {
+    const auto buttons = group_.buttons();
+    return !buttons.isEmpty() && buttons.front()->isEnabled();
+}
+
+void QtRadioMatrix::setEnabled(bool enabled) {
+    for (QAbstractButton* cell : group_.buttons())
+        cell->setEnabled(enabled);
+}
+
+int QtRadioMatrix::selectedTag() const {
+    return group_.checkedId();
+}
+
+void QtRadioMatrix::selectCellWithTag(int tag) {
+    if (QAbstractButton* cell = group_.button(tag)) cell->setChecked(true);
+}
+
+QtPopUpButton::QtPopUpButton(QComboBox* combo) : combo_(combo) {
+    QObject::connect(combo, &QComboBox::activated, combo, [this] { send(); });
+}
+
+} // namespace gw::platform::qt

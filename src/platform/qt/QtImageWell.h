@@ -1,0 +1,50 @@
+#pragma once
+// The image well: shows the current picture scaled to fit, and takes pictures dropped on it,
+// either as files or as raw image data (as a web browser drags them).
+
+#include "platform/Controls.h"
+
+#include <QFrame>
+#include <QImage>
+#include <QMimeData>
+
+namespace gw::platform::qt {
+
+class QtImageWell final : public QFrame, public ImageWell {
+public:
+    explicit QtImageWell(QWidget* parent = nullptr);
+
+    // Must be set before drops are accepted; not owned.
+    void setImageLoader(const ImageLoader* loader) { loader_ = loader; }
+
+    bool isEnabled() const override { return QFrame::isEnabled(); }
+    void setEnabled(bool enabled) override { QFrame::setEnabled(enabled); }
+    void setAction(Action action) override { action_ = std::move(action); }
+    std::shared_ptr<const Image> image() const override { return image_; }
+    void setImage(std::shared_ptr<const Image> image) override;
+    void setDropRefusedHandler(std::function<void(const std::string&)> handler) override {
+        refused_ = std::move(handler);
+    }
+
+    // Takes a drop's data as a drop would; true when a picture was taken. Public so that the
+    // clipboard and tests can feed it.
+    bool acceptMimeData(const QMimeData* mime);
+
+    QSize sizeHint() const override { return {360, 360}; }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void refuse(const std::string& reason);
+
+    const ImageLoader* loader_ = nullptr;
+    std::shared_ptr<const Image> image_;
+    QImage thumbnail_;
+    Action action_;
+    std::function<void(const std::string&)> refused_;
+};
+
+} // namespace gw::platform::qt
