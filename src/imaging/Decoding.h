@@ -1,0 +1,119 @@
+#pragma once
+// What the decoders share: the limits, the header probe result, the orientation of stored
+// pixels, and the row-streaming resampler that draws stored rows into a canvas. Internal to the
+// imaging library.
+
+#include "ByteSource.h"
+#include "Picture.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace gw::imaging::detail {
+
+// Pictures that must be decoded whole (interlaced PNG and GIF, progressive JPEG, BMP, TGA,
+// PSD) are refused above this many pixels, checked against the header before any pixel
+// buffer exists. At 4 bytes a pixel the largest accepted buffer is 512 MiB, which a desktop
+// can still give; it admits every camera up to 100-megapixel medium format (the largest
+// common photographs) while refusing the 65535 x 65535 headers of hostile files. Streamed
+// layouts are not capped: their memory does not grow with the height.
+inline constexpr std::uint64_t kMaxWholePixels = std::uint64_t{1} << 27;
+
+// Files that have to be read into memory whole (BMP, TGA, PSD) are refused above this size.
+inline constexpr std::uint64_t kMaxWholeFileBytes = std::uint64_t{1} << 30;
+
+// The largest canvas a caller may ask for, per side and in pixels.
+inline constexpr std::uint32_t kMaxCanvasSide = 1u << 15;
+inline constexpr std::uint64_t kMaxCanvasPixels = std::uint64_t{1} << 26;
+
+// Stored-pixel orientation, as the EXIF and TIFF orientation tag number it (1 to 8).
+// 1 is row 0 at the top, column 0 at the left; 5 to 8 exchange width and height.
+using Orientation = int;
+inline bool swapsAxes(Orientation o) {
+    return o >= 5 && o <= 8;
+}
+
+// Reads the orientation tag from an EXIF block (the APP1 payload after "Exif\0\0", a TIFF
+// header and IFD0). Returns 1 when absent or malformed.
+Orientation exifOrientation(std::span<const std::uint8_t> tiffBlock);
+
+struct HeaderInfo {
+    std::uint32_t width = 0; // stored pixels, before orientation
+    std::uint32_t height = 0;
+    Orientation orientation = 1;
+};
+
+// Where stored rows go: a canvas of `pixelsX` x `pixelsY` whose picture area is `extentX` x
+// `extentY` pixels from the top-left corner (fractional extents cover the last pixel partly).
+struct RenderTarget {
+    double extentX = 0;
+    double extentY = 0;
+    Canvas* canvas = nullptr;
+
+    // The extents measured along the stored axes, for decoders that pick a reduced size.
+    double storedExtentX(Orientation o) const { return swapsAxes(o) ? extentY : extentX; }
+    double storedExtentY(Orientation o) const { return swapsAxes(o) ? extentX : extentY; }
+};
+
+// Separable area-average (when shrinking) or bilinear (when enlarging) resampling of straight
+// RGBA8 rows, premultiplied while filtering, fed one stored row at a time, top to bottom, so that
+// memory stays a few rows of the source plus the canvas.
+class Resampler {
+public:
+    // `premultiplied`: the rows come with colour already multiplied by alpha.
+    Resampler(const RenderTarget& target, std::uint32_t width, std::uint32_t height,
+              Orientation orientation, bool premultiplied = false);
+    Resampler(const Resampler&) = delete;
+    Resampler& operator=(const Resampler&) = delete;
+
+    // `rgba` holds `width` straight RGBA8 pixels of the next stored row.
+    void pushRow(const std::uint8_t* rgba);
+    std::uint32_t rowsPushed() const { return row_; }
+
+private:
+    struct Taps {
+        std::uint32_t first = 0; // lowest source index with a weight
+        std::vector<float> weights;
+    };
+    static std::vector<Taps> buildTaps(std::uint32_t sourceLength, double extent,
+                                       std::uint32_t pixels, bool flip);
+    void finishRow(std::size_t out);
+
+    Canvas& canvas_;
+    std::uint32_t width_;
+    bool transpose_;
+    bool premultiplied_;
+    std::vector<Taps> tapsX_;        // one per output column of the stored-axis buffer
+    std::vector<Taps> tapsY_;        // one per output row of the stored-axis buffer
+    std::vector<std::size_t> order_; // output rows by first source row
+    std::size_t nextActive_ = 0;
+    std::vector<std::size_t> active_;
+    std::vector<std::vector<float>> accumulators_; // per active output row, else empty
+    std::vector<std::vector<float>> spare_;
+    std::vector<float> horizontal_;
+    std::uint32_t row_ = 0;
+};
+
+// Probes read the header only; decoders draw the stored pixels into the target. Both return
+// false with a short reason for a user (no file name).
+bool probeJpeg(ByteSource& source, HeaderInfo& info, std::string& reason);
+bool decodeJpeg(ByteSource& source, const HeaderInfo& expected, const RenderTarget& target,
+                std::string& reason);
+bool probePng(ByteSource& source, HeaderInfo& info, std::string& reason);
+bool decodePng(ByteSource& source, const HeaderInfo& expected, const RenderTarget& target,
+               std::string& reason);
+bool probeGif(ByteSource& source, HeaderInfo& info, std::string& reason);
+bool decodeGif(ByteSource& source, const HeaderInfo& expected, const RenderTarget& target,
+               std::string& reason);
+bool probeTiff(ByteSource& source, HeaderInfo& info, std::string& reason);
+bool decodeTiff(ByteSource& source, const HeaderInfo& expected, const RenderTarget& target,
+                std::string& reason);
+
+// Shared phrases.
+std::string tooLargeReason(std::uint64_t width, std::uint64_t height);
+inline const char* kChangedReason = "the file changed since it was opened";
+
+} // namespace gw::imaging::detail

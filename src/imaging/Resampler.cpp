@@ -1,0 +1,180 @@
+#include "Decoding.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace gw::imaging::detail {
+
+namespace {
+
+bool flipsStoredX(Orientation o) {
+    return o == 2 || o == 3 || o == 7 || o == 8;
+}
+bool flipsStoredY(Orientation o) {
+    return o == 3 || o == 4 || o == 6 || o == 7;
+}
+
+} // namespace
+
+std::vector<Resampler::Taps> Resampler::buildTaps(std::uint32_t sourceLength, double extent,
+                                                  std::uint32_t pixels, bool flip) {
+    std::vector<Taps> taps(pixels);
+    const double s = static_cast<double>(sourceLength);
+    const double scale = extent > 0 ? s / extent : 0;
+    std::vector<double> w;
+    for (std::uint32_t j = 0; j < pixels; ++j) {
+        const double lo = j;
+        const double hi = std::min<double>(j + 1.0, extent);
+        const double coverage = std::clamp(hi - lo, 0.0, 1.0);
+        const double a = std::min(lo * scale, s);
+        const double b = std::min(hi * scale, s);
+        std::uint32_t first = 0;
+        w.clear();
+        if (scale > 1.0 && b > a) {
+            // Area average: each source pixel weighs by how much of it the interval covers.
+            first = static_cast<std::uint32_t>(std::floor(a));
+            const auto end =
+                std::min<std::uint32_t>(sourceLength, static_cast<std::uint32_t>(std::ceil(b)));
+            for (std::uint32_t k = first; k < end; ++k) {
+                w.push_back(std::min<double>(k + 1.0, b) - std::max<double>(k, a));
+            }
+        } else {
+            // Bilinear between the two source pixels whose centres enclose this pixel's centre.
+            const double u = std::clamp((a + b) / 2 - 0.5, 0.0, s - 1);
+            first = static_cast<std::uint32_t>(std::floor(u));
+            const double f = u - first;
+            w.push_back(1.0 - f);
+            if (f > 0 && first + 1 < sourceLength) w.push_back(f);
+        }
+        // Drop vanishing end weights so that the row range, and the rows kept alive, stay tight.
+        while (w.size() > 1 && w.back() <= 0)
+            w.pop_back();
+        while (w.size() > 1 && w.front() <= 0) {
+            w.erase(w.begin());
+            ++first;
+        }
+        const double sum = std::accumulate(w.begin(), w.end(), 0.0);
+        Taps& t = taps[j];
+        t.weights.resize(w.size());
+        for (std::size_t i = 0; i < w.size(); ++i) {
+            t.weights[i] = static_cast<float>(sum > 0 ? w[i] / sum * coverage : 0.0);
+        }
+        t.first = first;
+        if (flip) {
+            std::reverse(t.weights.begin(), t.weights.end());
+            t.first = sourceLength - 1 - (first + static_cast<std::uint32_t>(w.size()) - 1);
+        }
+    }
+    return taps;
+}
+
+Resampler::Resampler(const RenderTarget& target, std::uint32_t width, std::uint32_t height,
+                     Orientation orientation, bool premultiplied)
+    : canvas_(*target.canvas), width_(width), transpose_(swapsAxes(orientation)),
+      premultiplied_(premultiplied) {
+    const auto canvasW = static_cast<std::uint32_t>(canvas_.width);
+    const auto canvasH = static_cast<std::uint32_t>(canvas_.height);
+    tapsX_ = buildTaps(width, target.storedExtentX(orientation), transpose_ ? canvasH : canvasW,
+                       flipsStoredX(orientation));
+    tapsY_ = buildTaps(height, target.storedExtentY(orientation), transpose_ ? canvasW : canvasH,
+                       flipsStoredY(orientation));
+    order_.resize(tapsY_.size());
+    std::iota(order_.begin(), order_.end(), std::size_t{0});
+    std::stable_sort(order_.begin(), order_.end(), [&](std::size_t l, std::size_t r) {
+        return tapsY_[l].first < tapsY_[r].first;
+    });
+    accumulators_.resize(tapsY_.size());
+    horizontal_.resize(tapsX_.size() * 4);
+}
+
+void Resampler::pushRow(const std::uint8_t* rgba) {
+    const std::uint32_t r = row_++;
+    while (nextActive_ < order_.size() && tapsY_[order_[nextActive_]].first <= r) {
+        const std::size_t out = order_[nextActive_++];
+        std::vector<float> acc;
+        if (!spare_.empty()) {
+            acc = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        acc.assign(horizontal_.size(), 0.0f);
+        accumulators_[out] = std::move(acc);
+        active_.push_back(out);
+    }
+    if (active_.empty()) return;
+
+    // Horizontal pass: premultiplied sums (colour times alpha, alpha) per output column.
+    float* h = horizontal_.data();
+    for (const Taps& t : tapsX_) {
+        const std::uint8_t* p = rgba + std::size_t{t.first} * 4;
+        float sr = 0, sg = 0, sb = 0, sa = 0;
+        if (premultiplied_) {
+            for (const float w : t.weights) {
+                const float wc = w * 255.0f;
+                sr += wc * static_cast<float>(p[0]);
+                sg += wc * static_cast<float>(p[1]);
+                sb += wc * static_cast<float>(p[2]);
+                sa += w * static_cast<float>(p[3]);
+                p += 4;
+            }
+        } else {
+            for (const float w : t.weights) {
+                const float wa = w * static_cast<float>(p[3]);
+                sr += wa * static_cast<float>(p[0]);
+                sg += wa * static_cast<float>(p[1]);
+                sb += wa * static_cast<float>(p[2]);
+                sa += wa;
+                p += 4;
+            }
+        }
+        h[0] = sr;
+        h[1] = sg;
+        h[2] = sb;
+        h[3] = sa;
+        h += 4;
+    }
+
+    for (std::size_t i = 0; i < active_.size();) {
+        const std::size_t out = active_[i];
+        const Taps& t = tapsY_[out];
+        const float w = t.weights[r - t.first];
+        float* acc = accumulators_[out].data();
+        for (std::size_t k = 0; k < horizontal_.size(); ++k)
+            acc[k] += w * horizontal_[k];
+        if (r == t.first + t.weights.size() - 1) {
+            finishRow(out);
+            spare_.push_back(std::move(accumulators_[out]));
+            accumulators_[out] = {};
+            active_[i] = active_.back();
+            active_.pop_back();
+        } else {
+            ++i;
+        }
+    }
+}
+
+// Rounds to nearest with ties up; the small bias keeps exact halves (a half-covered edge of
+// an opaque picture) from falling either way on float noise.
+static std::uint8_t toSample(float v) {
+    return static_cast<std::uint8_t>(v + 0.5f + 1.0f / 256);
+}
+
+void Resampler::finishRow(std::size_t out) {
+    const float* acc = accumulators_[out].data();
+    const std::size_t stride = static_cast<std::size_t>(canvas_.width) * 4;
+    std::uint8_t* base = canvas_.rgba.data();
+    for (std::size_t i = 0; i < tapsX_.size(); ++i, acc += 4) {
+        const std::size_t x = transpose_ ? out : i;
+        const std::size_t y = transpose_ ? i : out;
+        std::uint8_t* px = base + y * stride + x * 4;
+        const float a = std::clamp(acc[3], 0.0f, 255.0f);
+        const std::uint8_t alpha = toSample(a);
+        for (int c = 0; c < 3; ++c) {
+            const float v = std::clamp(acc[c] * (1.0f / 255.0f), 0.0f, a);
+            px[c] = std::min(alpha, toSample(v));
+        }
+        px[3] = alpha;
+    }
+}
+
+} // namespace gw::imaging::detail

@@ -1,0 +1,190 @@
+// TIFF through libtiff's RGBA interface, read in bands of whole strips or tiles so that memory
+// follows the layout, not the picture's height.
+#include "Decoding.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+
+#include <tiffio.h>
+
+namespace gw::imaging::detail {
+
+namespace {
+
+struct TiffHandle {
+    ByteSource* source = nullptr;
+    std::uint64_t position = 0;
+    std::string message; // first error libtiff reported
+};
+
+tmsize_t readProc(thandle_t h, void* out, tmsize_t count) {
+    auto* t = static_cast<TiffHandle*>(h);
+    if (count <= 0) return 0;
+    const std::size_t got = t->source->readAt(t->position, out, static_cast<std::size_t>(count));
+    t->position += got;
+    return static_cast<tmsize_t>(got);
+}
+
+tmsize_t writeProc(thandle_t, void*, tmsize_t) {
+    return 0;
+}
+
+toff_t seekProc(thandle_t h, toff_t offset, int whence) {
+    auto* t = static_cast<TiffHandle*>(h);
+    std::uint64_t base = 0;
+    if (whence == SEEK_CUR)
+        base = t->position;
+    else if (whence == SEEK_END)
+        base = t->source->size();
+    if (offset > UINT64_MAX - base) return static_cast<toff_t>(-1);
+    t->position = base + offset;
+    return t->position;
+}
+
+int closeProc(thandle_t) {
+    return 0;
+}
+toff_t sizeProc(thandle_t h) {
+    return static_cast<TiffHandle*>(h)->source->size();
+}
+int mapProc(thandle_t, void**, toff_t*) {
+    return 0;
+}
+void unmapProc(thandle_t, void*, toff_t) {}
+
+int onError(TIFF*, void* user, const char*, const char* format, va_list args) {
+    auto* t = static_cast<TiffHandle*>(user);
+    if (t->message.empty()) {
+        char text[512];
+        std::vsnprintf(text, sizeof text, format, args);
+        t->message = text;
+    }
+    return 1;
+}
+
+int onWarning(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
+
+struct TiffCloser {
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+
+std::unique_ptr<TIFF, TiffCloser> openTiff(TiffHandle& handle, std::string& reason) {
+    const std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(
+        TIFFOpenOptionsAlloc(), &TIFFOpenOptionsFree);
+    if (!options) {
+        reason = "out of memory";
+        return nullptr;
+    }
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &onError, &handle);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &onWarning, &handle);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), static_cast<tmsize_t>(kMaxWholePixels * 4));
+    std::unique_ptr<TIFF, TiffCloser> tif(
+        TIFFClientOpenExt("picture", "rm", &handle, &readProc, &writeProc, &seekProc, &closeProc,
+                          &sizeProc, &mapProc, &unmapProc, options.get()));
+    if (!tif)
+        reason = handle.message.empty() ? "damaged TIFF data"
+                                        : "damaged TIFF data (" + handle.message + ")";
+    return tif;
+}
+
+std::string tiffReason(const TiffHandle& handle) {
+    return handle.message.empty() ? "damaged TIFF data"
+                                  : "damaged TIFF data (" + handle.message + ")";
+}
+
+} // namespace
+
+bool probeTiff(ByteSource& source, HeaderInfo& header, std::string& reason) {
+    TiffHandle handle;
+    handle.source = &source;
+    const auto tif = openTiff(handle, reason);
+    if (!tif) return false;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
+    if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) ||
+        !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height)) {
+        reason = "damaged TIFF data (no image size)";
+        return false;
+    }
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
+    header.width = width;
+    header.height = height;
+    header.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+    return true;
+}
+
+bool decodeTiff(ByteSource& source, const HeaderInfo& expected, const RenderTarget& target,
+                std::string& reason) {
+    TiffHandle handle;
+    handle.source = &source;
+    const auto tif = openTiff(handle, reason);
+    if (!tif) return false;
+    char message[1024] = {};
+    if (!TIFFRGBAImageOK(tif.get(), message)) {
+        reason = std::string("unsupported TIFF layout (") + message + ")";
+        return false;
+    }
+    TIFFRGBAImage image{};
+    if (!TIFFRGBAImageBegin(&image, tif.get(), 0, message)) {
+        reason = std::string("unsupported TIFF layout (") + message + ")";
+        return false;
+    }
+    const std::unique_ptr<TIFFRGBAImage, void (*)(TIFFRGBAImage*)> cleanup(&image,
+                                                                           &TIFFRGBAImageEnd);
+    const std::uint32_t width = image.width;
+    const std::uint32_t height = image.height;
+    if (width != expected.width || height != expected.height) {
+        reason = kChangedReason;
+        return false;
+    }
+    // Orientation is applied by the resampler; libtiff is asked for the stored order.
+    image.orientation = ORIENTATION_TOPLEFT;
+    image.req_orientation = ORIENTATION_TOPLEFT;
+
+    std::uint32_t unit = 0;
+    if (TIFFIsTiled(tif.get())) {
+        TIFFGetField(tif.get(), TIFFTAG_TILELENGTH, &unit);
+    } else {
+        TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ROWSPERSTRIP, &unit);
+    }
+    unit = std::clamp<std::uint32_t>(unit, 1, height);
+    // Whole strips or tiles per band, at least a few dozen rows so that tiny strips do not
+    // cost a call each.
+    const std::uint32_t band = std::min<std::uint64_t>(
+        height, std::uint64_t{unit} * std::max<std::uint32_t>(1, 32 / unit));
+    const std::uint64_t bandPixels = std::uint64_t{width} * band;
+    if (bandPixels > kMaxWholePixels) {
+        reason = tooLargeReason(width, band);
+        return false;
+    }
+    std::vector<std::uint32_t> raster(static_cast<std::size_t>(bandPixels));
+    std::vector<std::uint8_t> row(std::size_t{width} * 4);
+    Resampler resampler(target, width, height, expected.orientation, /*premultiplied=*/true);
+    for (std::uint32_t y = 0; y < height; y += band) {
+        const std::uint32_t rows = std::min(band, height - y);
+        image.row_offset = static_cast<int>(y);
+        image.col_offset = 0;
+        if (!TIFFRGBAImageGet(&image, raster.data(), width, rows)) {
+            reason = tiffReason(handle);
+            return false;
+        }
+        for (std::uint32_t r = 0; r < rows; ++r) {
+            const std::uint32_t* src = raster.data() + std::size_t{r} * width;
+            for (std::uint32_t x = 0; x < width; ++x) {
+                row[x * 4 + 0] = static_cast<std::uint8_t>(TIFFGetR(src[x]));
+                row[x * 4 + 1] = static_cast<std::uint8_t>(TIFFGetG(src[x]));
+                row[x * 4 + 2] = static_cast<std::uint8_t>(TIFFGetB(src[x]));
+                row[x * 4 + 3] = static_cast<std::uint8_t>(TIFFGetA(src[x]));
+            }
+            resampler.pushRow(row.data());
+        }
+    }
+    return true;
+}
+
+} // namespace gw::imaging::detail

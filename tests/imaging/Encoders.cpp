@@ -1,0 +1,335 @@
+#include "Encoders.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <stdexcept>
+
+#include <gif_lib.h>
+#include <jpeglib.h>
+#include <png.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+namespace gw::imaging::testing {
+
+Rgba Rgba::solid(std::uint32_t w, std::uint32_t h, std::uint8_t r, std::uint8_t g, std::uint8_t b,
+                 std::uint8_t a) {
+    Rgba image{w, h, Bytes(std::size_t{w} * h * 4)};
+    for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
+        image.pixels[i] = r;
+        image.pixels[i + 1] = g;
+        image.pixels[i + 2] = b;
+        image.pixels[i + 3] = a;
+    }
+    return image;
+}
+
+namespace {
+
+void pngWrite(png_structp png, png_bytep data, std::size_t size) {
+    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + size);
+}
+void pngFlush(png_structp) {}
+
+} // namespace
+
+Bytes encodePngRaw(std::uint32_t width, std::uint32_t height, int colourType, int bitDepth,
+                   const std::vector<Bytes>& rows, const Bytes& palette, const Bytes& trns,
+                   bool interlaced) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        throw std::runtime_error("png encode failed");
+    }
+    png_set_write_fn(png, &out, &pngWrite, &pngFlush);
+    png_set_IHDR(png, info, width, height, bitDepth, colourType,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> plte;
+    for (std::size_t i = 0; i + 2 < palette.size(); i += 3)
+        plte.push_back({palette[i], palette[i + 1], palette[i + 2]});
+    if (!plte.empty()) png_set_PLTE(png, info, plte.data(), static_cast<int>(plte.size()));
+    if (!trns.empty()) {
+        if (colourType == PNG_COLOR_TYPE_PALETTE) {
+            png_set_tRNS(png, info, trns.data(), static_cast<int>(trns.size()), nullptr);
+        } else {
+            png_color_16 value{};
+            value.gray = static_cast<png_uint_16>(trns[0] << 8 | trns[1]);
+            if (trns.size() >= 6) {
+                value.red = static_cast<png_uint_16>(trns[0] << 8 | trns[1]);
+                value.green = static_cast<png_uint_16>(trns[2] << 8 | trns[3]);
+                value.blue = static_cast<png_uint_16>(trns[4] << 8 | trns[5]);
+            }
+            png_set_tRNS(png, info, nullptr, 0, &value);
+        }
+    }
+    png_write_info(png, info);
+    std::vector<png_bytep> pointers;
+    for (const Bytes& row : rows)
+        pointers.push_back(const_cast<png_bytep>(row.data()));
+    png_write_image(png, pointers.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+Bytes encodePngRaw(std::uint32_t width, std::uint32_t height, int colourType, int bitDepth,
+                   const std::vector<Bytes>& rows, const Bytes& palette, const Bytes& trns) {
+    return encodePngRaw(width, height, colourType, bitDepth, rows, palette, trns, false);
+}
+
+Bytes encodePng(const Rgba& image, const PngOptions& options) {
+    std::vector<Bytes> rows(image.height);
+    Bytes palette, trns;
+    const int depthBytes = options.bitDepth == 16 ? 2 : 1;
+    std::map<std::uint32_t, std::uint8_t> indices;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            const std::uint8_t* p = image.pixels.data() + (std::size_t{y} * image.width + x) * 4;
+            Bytes& row = rows[y];
+            auto put = [&](std::uint8_t v) {
+                for (int i = 0; i < depthBytes; ++i)
+                    row.push_back(v);
+            };
+            switch (options.colourType) {
+            case PNG_COLOR_TYPE_RGBA:
+                put(p[0]);
+                put(p[1]);
+                put(p[2]);
+                put(p[3]);
+                break;
+            case PNG_COLOR_TYPE_RGB:
+                put(p[0]);
+                put(p[1]);
+                put(p[2]);
+                break;
+            case PNG_COLOR_TYPE_GRAY:
+                put(p[0]);
+                break;
+            case PNG_COLOR_TYPE_GRAY_ALPHA:
+                put(p[0]);
+                put(p[3]);
+                break;
+            case PNG_COLOR_TYPE_PALETTE: {
+                const std::uint32_t key = p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24;
+                auto it = indices.find(key);
+                if (it == indices.end()) {
+                    it = indices.emplace(key, static_cast<std::uint8_t>(indices.size())).first;
+                    palette.insert(palette.end(), {p[0], p[1], p[2]});
+                    trns.push_back(p[3]);
+                }
+                row.push_back(it->second);
+                break;
+            }
+            default:
+                throw std::runtime_error("colour type");
+            }
+        }
+    }
+    bool anyTransparent = false;
+    for (std::uint8_t a : trns)
+        anyTransparent |= a != 255;
+    if (!anyTransparent) trns.clear();
+    return encodePngRaw(image.width, image.height, options.colourType, options.bitDepth, rows,
+                        palette, trns, options.interlaced);
+}
+
+Bytes encodeJpeg(const Rgba& image, const JpegOptions& options) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = image.width;
+    info.image_height = image.height;
+    info.input_components = options.grey ? 1 : 3;
+    info.in_color_space = options.grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, options.quality, TRUE);
+    if (options.progressive) jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    if (options.orientation != 0) {
+        // "Exif\0\0", a big-endian TIFF header and IFD0 with the one orientation entry.
+        const unsigned char o = static_cast<unsigned char>(options.orientation);
+        const unsigned char exif[] = {'E', 'x', 'i', 'f', 0, 0,    'M',  'M', 0, 42, 0,
+                                      0,   0,   8,   0,   1, 0x01, 0x12, 0,   3, 0,  0,
+                                      0,   1,   0,   o,   0, 0,    0,    0,   0, 0};
+        jpeg_write_marker(&info, JPEG_APP0 + 1, exif, sizeof exif);
+    }
+    std::vector<std::uint8_t> row(std::size_t{image.width} * 3);
+    while (info.next_scanline < info.image_height) {
+        const std::uint8_t* p =
+            image.pixels.data() + std::size_t{info.next_scanline} * image.width * 4;
+        std::size_t n = 0;
+        for (std::uint32_t x = 0; x < image.width; ++x, p += 4) {
+            row[n++] = p[0];
+            if (!options.grey) {
+                row[n++] = p[1];
+                row[n++] = p[2];
+            }
+        }
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&info, &pointer, 1);
+    }
+    jpeg_finish_compress(&info);
+    Bytes out(buffer, buffer + size);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return out;
+}
+
+namespace {
+
+int gifWrite(GifFileType* gif, const GifByteType* data, int size) {
+    auto* out = static_cast<Bytes*>(gif->UserData);
+    out->insert(out->end(), data, data + size);
+    return size;
+}
+
+} // namespace
+
+Bytes encodeGif(const Rgba& image, bool interlaced) {
+    std::map<std::uint32_t, int> indices;
+    std::vector<GifColorType> colours;
+    int transparent = -1;
+    std::vector<GifPixelType> pixels(std::size_t{image.width} * image.height);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const std::uint8_t* p = image.pixels.data() + i * 4;
+        if (p[3] == 0) {
+            if (transparent < 0) {
+                transparent = static_cast<int>(colours.size());
+                colours.push_back({0, 0, 0});
+            }
+            pixels[i] = static_cast<GifPixelType>(transparent);
+            continue;
+        }
+        const std::uint32_t key = p[0] | p[1] << 8 | p[2] << 16;
+        auto it = indices.find(key);
+        if (it == indices.end()) {
+            it = indices.emplace(key, static_cast<int>(colours.size())).first;
+            colours.push_back({p[0], p[1], p[2]});
+        }
+        pixels[i] = static_cast<GifPixelType>(it->second);
+    }
+    int bits = 1;
+    while ((1 << bits) < static_cast<int>(colours.size()))
+        ++bits;
+    colours.resize(std::size_t{1} << bits, GifColorType{0, 0, 0});
+    ColorMapObject* map = GifMakeMapObject(1 << bits, colours.data());
+    Bytes out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, &gifWrite, &error);
+    EGifSetGifVersion(gif, true);
+    EGifPutScreenDesc(gif, static_cast<int>(image.width), static_cast<int>(image.height), bits, 0,
+                      map);
+    if (transparent >= 0) {
+        GraphicsControlBlock control{};
+        control.TransparentColor = transparent;
+        GifByteType ext[4];
+        const auto length = EGifGCBToExtension(&control, ext);
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), ext);
+    }
+    EGifPutImageDesc(gif, 0, 0, static_cast<int>(image.width), static_cast<int>(image.height),
+                     interlaced, nullptr);
+    if (interlaced) {
+        static constexpr std::uint32_t kStart[] = {0, 4, 2, 1};
+        static constexpr std::uint32_t kStep[] = {8, 8, 4, 2};
+        for (int pass = 0; pass < 4; ++pass) {
+            for (std::uint32_t y = kStart[pass]; y < image.height; y += kStep[pass]) {
+                EGifPutLine(gif, pixels.data() + std::size_t{y} * image.width,
+                            static_cast<int>(image.width));
+            }
+        }
+    } else {
+        for (std::uint32_t y = 0; y < image.height; ++y) {
+            EGifPutLine(gif, pixels.data() + std::size_t{y} * image.width,
+                        static_cast<int>(image.width));
+        }
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    return out;
+}
+
+Bytes encodeTiff(const Rgba& image, const TiffOptions& options) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("gw-encode-" + std::to_string(::getpid()) + ".tif");
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    const int samples = options.alpha ? 4 : 3;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, image.width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, image.height);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, options.orientation);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    if (options.alpha) {
+        const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
+    }
+    auto sample = [&](std::uint32_t x, std::uint32_t y, int c) {
+        return image.pixels[(std::size_t{y} * image.width + x) * 4 + static_cast<std::size_t>(c)];
+    };
+    if (options.tiled) {
+        const std::uint32_t tile = 16;
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, tile);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, tile);
+        Bytes buffer(std::size_t{tile} * tile * static_cast<std::size_t>(samples));
+        for (std::uint32_t ty = 0; ty < image.height; ty += tile) {
+            for (std::uint32_t tx = 0; tx < image.width; tx += tile) {
+                std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+                for (std::uint32_t y = ty; y < std::min(ty + tile, image.height); ++y) {
+                    for (std::uint32_t x = tx; x < std::min(tx + tile, image.width); ++x) {
+                        for (int c = 0; c < samples; ++c) {
+                            buffer[((y - ty) * tile + (x - tx)) *
+                                       static_cast<std::uint32_t>(samples) +
+                                   static_cast<std::uint32_t>(c)] = sample(x, y, c);
+                        }
+                    }
+                }
+                TIFFWriteTile(tif, buffer.data(), tx, ty, 0, 0);
+            }
+        }
+    } else {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, options.rowsPerStrip);
+        Bytes row(std::size_t{image.width} * static_cast<std::size_t>(samples));
+        for (std::uint32_t y = 0; y < image.height; ++y) {
+            for (std::uint32_t x = 0; x < image.width; ++x) {
+                for (int c = 0; c < samples; ++c)
+                    row[x * static_cast<std::uint32_t>(samples) + static_cast<std::uint32_t>(c)] =
+                        sample(x, y, c);
+            }
+            TIFFWriteScanline(tif, row.data(), y, 0);
+        }
+    }
+    TIFFClose(tif);
+    Bytes out = readFile(path);
+    std::filesystem::remove(path);
+    return out;
+}
+
+std::filesystem::path writeTemp(const std::string& name, const Bytes& bytes) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("gw-imaging-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto path = dir / name;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+Bytes readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+} // namespace gw::imaging::testing
