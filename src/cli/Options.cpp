@@ -1,0 +1,221 @@
+#include "Options.h"
+
+#include "palette/InitialSet.h"
+
+#include <charconv>
+#include <optional>
+
+namespace gw::cli {
+namespace {
+
+std::optional<int> wholeNumber(std::string_view text) {
+    int value = 0;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+') ++first;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || end != last || first == last) return std::nullopt;
+    return value;
+}
+
+bool isHexColor(std::string_view text) {
+    if (text.size() != 7 || text[0] != '#') return false;
+    for (const char c : text.substr(1)) {
+        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        if (!hex) return false;
+    }
+    return true;
+}
+
+std::optional<OutputFormat> parseFormat(std::string_view text) {
+    for (const OutputFormat f : {OutputFormat::Text, OutputFormat::Ansi, OutputFormat::Html,
+                                 OutputFormat::Rtf, OutputFormat::Tiff}) {
+        if (text == formatName(f)) return f;
+    }
+    return std::nullopt;
+}
+
+struct OptionSpec {
+    char shortName; // 0: none
+    std::string_view longName;
+    bool takesValue;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {'w', "width", true},    {'c', "chars", true}, {0, "color", false},    {'f', "format", true},
+    {0, "background", true}, {0, "font", true},    {0, "font-size", true}, {'o', "output", true},
+    {0, "table", true},      {'h', "help", false}, {0, "version", false},
+};
+
+CommandLine usageError(std::string message) {
+    CommandLine result;
+    result.action = Action::UsageError;
+    result.error = std::move(message);
+    return result;
+}
+
+} // namespace
+
+std::string_view formatName(OutputFormat format) {
+    switch (format) {
+    case OutputFormat::Text:
+        return "text";
+    case OutputFormat::Ansi:
+        return "ansi";
+    case OutputFormat::Html:
+        return "html";
+    case OutputFormat::Rtf:
+        return "rtf";
+    case OutputFormat::Tiff:
+        return "tiff";
+    }
+    return "text";
+}
+
+std::string_view formatExtension(OutputFormat format) {
+    switch (format) {
+    case OutputFormat::Text:
+        return "txt";
+    case OutputFormat::Ansi:
+        return "ans";
+    case OutputFormat::Html:
+        return "html";
+    case OutputFormat::Rtf:
+        return "rtf";
+    case OutputFormat::Tiff:
+        return "tif";
+    }
+    return "txt";
+}
+
+int effectiveFontSize(std::string_view text) {
+    const std::optional<int> n = wholeNumber(text);
+    return n && *n >= 1 && *n <= 73 ? *n : 12;
+}
+
+CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
+    CommandLine result;
+    Options& o = result.options;
+    o.characters = std::string(kInitialCharacterSet);
+    bool onlyPictures = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg.empty()) return usageError("an empty picture name was given");
+        if (onlyPictures || arg == "-" || arg[0] != '-') {
+            o.pictures.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyPictures = true;
+            continue;
+        }
+        // Find the option and its value: --name=value, --name value, -xvalue or -x value.
+        const OptionSpec* spec = nullptr;
+        std::optional<std::string_view> inlineValue;
+        std::string shown;
+        if (arg.starts_with("--")) {
+            std::string_view name = arg.substr(2);
+            if (const auto eq = name.find('='); eq != std::string_view::npos) {
+                inlineValue = name.substr(eq + 1);
+                name = name.substr(0, eq);
+            }
+            for (const OptionSpec& s : kOptions) {
+                if (s.longName == name) spec = &s;
+            }
+            shown = "--" + std::string(name);
+        } else {
+            for (const OptionSpec& s : kOptions) {
+                if (s.shortName != 0 && s.shortName == arg[1]) spec = &s;
+            }
+            if (arg.size() > 2) inlineValue = arg.substr(2);
+            shown = std::string(arg.substr(0, 2));
+        }
+        if (spec == nullptr || (!spec->takesValue && inlineValue)) {
+            if (spec == nullptr) return usageError("unknown option '" + std::string(arg) + "'");
+            return usageError("option '" + shown + "' takes no value");
+        }
+        std::string_view value;
+        if (spec->takesValue) {
+            if (inlineValue) {
+                value = *inlineValue;
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                return usageError("option '" + shown + "' needs a value");
+            }
+        }
+
+        const std::string_view name = spec->longName;
+        if (name == "help") {
+            result.action = Action::Help;
+            return result;
+        }
+        if (name == "version") {
+            result.action = Action::Version;
+            return result;
+        } else if (name == "width") {
+            const std::optional<int> n = wholeNumber(value);
+            if (!n) {
+                return usageError("the width must be a whole number, not '" + std::string(value) +
+                                  "'");
+            }
+            o.maxWidth = *n;
+        } else if (name == "chars") {
+            o.characters = std::string(value);
+        } else if (name == "color") {
+            o.color = true;
+        } else if (name == "format") {
+            const std::optional<OutputFormat> f = parseFormat(value);
+            if (!f) {
+                return usageError("unknown format '" + std::string(value) +
+                                  "'; choose text, ansi, html, rtf or tiff");
+            }
+            o.format = *f;
+        } else if (name == "background") {
+            if (!isHexColor(value)) {
+                return usageError("the background must be a colour like #ff8000, not '" +
+                                  std::string(value) + "'");
+            }
+            o.background = std::string(value);
+        } else if (name == "font") {
+            o.fontName = std::string(value);
+        } else if (name == "font-size") {
+            o.fontSize = effectiveFontSize(value);
+        } else if (name == "output") {
+            o.output = std::string(value);
+        } else if (name == "table") {
+            o.table = std::string(value);
+        }
+    }
+    if (o.pictures.empty()) return usageError("no picture given");
+    int stdinCount = 0;
+    for (const std::string& p : o.pictures)
+        stdinCount += p == "-" ? 1 : 0;
+    if (stdinCount > 1) return usageError("standard input ('-') can be read only once");
+    return result;
+}
+
+std::string helpText() {
+    return "Usage: glyphwerk-cli [options] PICTURE...\n"
+           "Turns pictures into character art. PICTURE may be - for standard input.\n"
+           "Pictures: psd, bmp, gif, jpeg, png, tga, tiff.\n"
+           "\n"
+           "  -w, --width N        maximum width in characters (default 80)\n"
+           "  -c, --chars TEXT     allowed characters, in tie-breaking order\n"
+           "                       (default: letters, digits and .,:;'-+=*#%@)\n"
+           "      --color          colour output (default black and white)\n"
+           "  -f, --format F       text | ansi | html | rtf | tiff (default text)\n"
+           "      --background C   background colour #rrggbb (html, tiff)\n"
+           "      --font NAME      font name (default Monaco)\n"
+           "      --font-size N    font size 1-73, else 12\n"
+           "  -o, --output PATH    output file; with several pictures, a folder\n"
+           "      --table PATH     another character darkness table\n"
+           "  -h, --help           show this help\n"
+           "      --version        show the version\n"
+           "\n"
+           "Output goes to standard output unless -o is given. The space is always allowed.\n"
+           "NO_COLOR in the environment turns --color off for ansi output.\n"
+           "Exit status: 0 all pictures converted, 1 some failed, 2 usage error or all failed.\n";
+}
+
+} // namespace gw::cli

@@ -1,0 +1,112 @@
+// glyphwerk-cli: character art from pictures, for scripts and terminals.
+
+#include "Converter.h"
+#include "Options.h"
+#include "common/Log.h"
+#include "common/Resources.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#ifndef GLYPHWERK_VERSION
+#define GLYPHWERK_VERSION "unknown"
+#endif
+#ifndef GLYPHWERK_SOURCE_RESOURCES
+#define GLYPHWERK_SOURCE_RESOURCES ""
+#endif
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+// The engine's system log lines, as a command-line tool shows them. The version line is
+// routine, and a character the table lacks has been reported once, in words, already.
+void showLogLine(std::string_view message) {
+    if (message.starts_with("Mac OS Version ") || message == "Shouldn't Be Hit A") return;
+    std::fprintf(stderr, "glyphwerk-cli: %.*s\n", static_cast<int>(message.size()), message.data());
+}
+
+bool loadTable(const gw::cli::Options& options, gw::CharacterTable& table) {
+    std::string path = options.table;
+    if (path.empty()) {
+        const std::string folder =
+            gw::findResourceFolder(gw::currentExecutablePath(), GLYPHWERK_SOURCE_RESOURCES);
+        if (folder.empty()) {
+            std::fputs("glyphwerk-cli: cannot find the character table Table.txt; set "
+                       "GLYPHWERK_RESOURCES to its folder or use --table PATH\n",
+                       stderr);
+            return false;
+        }
+        path = folder + "/Table.txt";
+    }
+    const gw::TableLoadResult loaded = gw::loadCharacterTableFile(path, table);
+    if (!loaded.ok) {
+        std::fprintf(stderr, "glyphwerk-cli: %s\n", loaded.error.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace gw::cli;
+    gw::setLogSink(&showLogLine);
+
+    const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const CommandLine command = parseCommandLine(args);
+    switch (command.action) {
+    case Action::Help:
+        std::fputs(helpText().c_str(), stdout);
+        return 0;
+    case Action::Version:
+        std::puts("glyphwerk-cli " GLYPHWERK_VERSION);
+        return 0;
+    case Action::UsageError:
+        std::fprintf(stderr, "glyphwerk-cli: %s\nTry 'glyphwerk-cli --help'.\n",
+                     command.error.c_str());
+        return kExitUsage;
+    case Action::Convert:
+        break;
+    }
+    const Options& options = command.options;
+    if (options.format != OutputFormat::Text && options.format != OutputFormat::Ansi) {
+        std::fprintf(stderr,
+                     "glyphwerk-cli: the %.*s format is not available yet in this version; "
+                     "use text or ansi\n",
+                     static_cast<int>(formatName(options.format).size()),
+                     formatName(options.format).data());
+        return kExitUsage;
+    }
+
+    gw::CharacterTable table{};
+    if (!loadTable(options, table)) return kExitUsage;
+
+    const std::vector<std::string> missing = charactersWithoutDarkness(options.characters, table);
+    if (!missing.empty()) {
+        std::string list;
+        for (const std::string& m : missing)
+            list += (list.empty() ? "" : " ") + m;
+        std::fprintf(stderr,
+                     "glyphwerk-cli: warning: left out, the character table has no darkness "
+                     "for: %s\n",
+                     list.c_str());
+    }
+    if (options.color && options.format == OutputFormat::Text) {
+        std::fputs("glyphwerk-cli: warning: text output has no colour; use -f ansi\n", stderr);
+    }
+
+    Environment env;
+    const char* noColor = std::getenv("NO_COLOR");
+    env.noColor = noColor != nullptr && noColor[0] != '\0';
+    env.progressTerminal = ::isatty(STDERR_FILENO) == 1;
+    env.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+
+    const RunReport report = convertAll(options, table, env);
+    if (report.failed == 0) return 0;
+    return report.converted > 0 ? 1 : kExitUsage;
+}
