@@ -334,7 +334,7 @@ public:
     }
 
     // RLE streams are bounded by their own bytes: every step consumes at least two of them,
-    // and every pixel written is checked against the row and the picture.
+    // and every run is checked against the (padded) row and the picture.
     bool decodeRle(std::string& reason) {
         ByteReader in(bytes_);
         in.seek(h_.pixelOffset);
@@ -344,18 +344,19 @@ public:
         for (;;) {
             std::uint8_t count = 0, value = 0;
             if (!in.u8(count) || !in.u8(value)) {
-                if (y >= h_.height || (y + 1 == h_.height && x == h_.width)) return true;
+                if (y >= h_.height || (y + 1 == h_.height && x >= h_.width)) return true;
                 reason = "truncated pixel data";
                 return false;
             }
             if (count > 0) {
                 if (!checkRun(x, y, count, reason)) return false;
-                std::uint8_t* dst = rowPointer(y) + std::size_t{x} * 4;
-                for (unsigned i = 0; i < count; ++i, dst += 4) {
+                const std::uint32_t runEnd = x + count;
+                std::uint8_t* dst = rowPointer(y);
+                for (unsigned i = 0; i < count && x < h_.width; ++i, ++x) {
                     const unsigned index = four ? (i % 2 == 0 ? value >> 4 : value & 15) : value;
-                    if (!putIndex(index, dst, reason)) return false;
+                    if (!putIndex(index, dst + std::size_t{x} * 4, reason)) return false;
                 }
-                x += count;
+                x = runEnd;
                 continue;
             }
             if (value == 0) { // end of line
@@ -369,7 +370,7 @@ public:
                     reason = "truncated pixel data";
                     return false;
                 }
-                if (std::uint64_t{x} + dx > h_.width) {
+                if (std::uint64_t{x} + dx > rowLimit()) {
                     reason = "RLE run past the end of a row";
                     return false;
                 }
@@ -388,14 +389,15 @@ public:
                     return false;
                 }
                 if (!checkRun(x, y, n, reason)) return false;
-                std::uint8_t* dst = rowPointer(y) + std::size_t{x} * 4;
-                for (unsigned i = 0; i < n; ++i, dst += 4) {
+                const std::uint32_t runEnd = x + n;
+                std::uint8_t* dst = rowPointer(y);
+                for (unsigned i = 0; i < n && x < h_.width; ++i, ++x) {
                     const unsigned index =
                         four ? (i % 2 == 0 ? literal[i / 2] >> 4 : literal[i / 2] & 15)
                              : literal[i];
-                    if (!putIndex(index, dst, reason)) return false;
+                    if (!putIndex(index, dst + std::size_t{x} * 4, reason)) return false;
                 }
-                x += n;
+                x = runEnd;
             }
         }
     }
@@ -406,12 +408,16 @@ private:
         return out_.rgba.data() + std::size_t{row} * h_.width * 4;
     }
 
+    // Some writers encode the padding of each row as well, so a run may reach the padded
+    // width; the pixels past the picture's width are dropped.
+    std::uint64_t rowLimit() const { return directStride() * 8 / h_.bitsPerPixel; }
+
     bool checkRun(std::uint32_t x, std::uint32_t y, unsigned count, std::string& reason) const {
         if (y >= h_.height) {
             reason = "RLE run past the end of the picture";
             return false;
         }
-        if (std::uint64_t{x} + count > h_.width) {
+        if (std::uint64_t{x} + count > rowLimit()) {
             reason = "RLE run past the end of a row";
             return false;
         }

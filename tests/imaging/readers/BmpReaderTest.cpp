@@ -205,6 +205,14 @@ TEST(BmpReader, RleFaults) {
     EXPECT_EQ(decodeError(writeBmp(f)), "RLE run past the end of the picture");
     f.pixels = {4, 1, 0, 0, 2};
     EXPECT_EQ(decodeError(writeBmp(f)), "truncated pixel data");
+    // Runs may cover the padding of a row, which some writers encode; it is dropped.
+    f.width = 3;
+    f.pixels = {4, 1, 0, 0, 3, 2, 0, 1};
+    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))),
+              (Pixels{0x00FF00FF, 0x00FF00FF, 0x00FF00FF, 0xFF0000FF, 0xFF0000FF, 0xFF0000FF}));
+    f.pixels = {5, 1, 0, 1};
+    EXPECT_EQ(decodeError(writeBmp(f)), "RLE run past the end of a row");
+    f.width = 4;
     // A stream that fills the last row may end without its end-of-picture code.
     f.pixels = {4, 1, 0, 0, 4, 2};
     EXPECT_EQ(decodeOk(writeBmp(f)).height, 2u);
