@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include <tiffio.h>
 
@@ -60,6 +61,9 @@ int onError(TIFF*, void* user, const char*, const char* format, va_list args) {
         char text[512];
         std::vsnprintf(text, sizeof text, format, args);
         t->message = text;
+        // Some messages start with the name given to TIFFClientOpen, which means nothing here.
+        constexpr std::string_view prefix = "tiff: ";
+        if (t->message.starts_with(prefix)) t->message.erase(0, prefix.size());
     }
     return 1;
 }
@@ -83,7 +87,7 @@ std::unique_ptr<TIFF, TiffCloser> openTiff(TiffHandle& handle, std::string& reas
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &onWarning, &handle);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), static_cast<tmsize_t>(kMaxWholePixels * 4));
     std::unique_ptr<TIFF, TiffCloser> tif(
-        TIFFClientOpenExt("picture", "rm", &handle, &readProc, &writeProc, &seekProc, &closeProc,
+        TIFFClientOpenExt("tiff", "rm", &handle, &readProc, &writeProc, &seekProc, &closeProc,
                           &sizeProc, &mapProc, &unmapProc, options.get()));
     if (!tif)
         reason = handle.message.empty() ? "damaged TIFF data"

@@ -1,0 +1,123 @@
+// The damaged-file corpus: each file is named after its fault and must give its own clean
+// error, at opening or at drawing, never a picture. The files were made with ImageMagick and
+// a few lines of Python that cut or patch small valid pictures.
+#include "imaging/Picture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+
+namespace gw::imaging {
+namespace {
+
+const std::string kBad = std::string(GLYPHWERK_TEST_DATA) + "/bad/";
+
+const std::map<std::string, std::string>& expectedErrors() {
+    static const std::map<std::string, std::string> errors{
+        {"gif-65535x65535-little-data.gif",
+         "damaged GIF data (Image EOF detected before image complete)"},
+        {"gif-colour-index-beyond-table.gif",
+         "damaged GIF data (colour index 3 beyond a colour table of 2 entries)"},
+        {"gif-interlaced-65535x65535.gif",
+         "the picture is too large to decode (65535 x 65535 pixels, limit 134217728 pixels)"},
+        {"gif-no-colour-table.gif", "damaged GIF data (no colour table)"},
+        {"gif-no-image.gif", "the GIF file holds no image"},
+        {"gif-truncated-in-header.gif", "truncated GIF header"},
+        {"gif-truncated.gif", "truncated GIF data"},
+        {"gif-zero-size.gif", "the picture has zero width or height"},
+        {"jpeg-65500x65500-little-data.jpg", "damaged JPEG data (entropy-coded data is cut short)"},
+        {"jpeg-65535x65535.jpg",
+         "damaged JPEG data (Maximum supported image dimension is 65500 pixels)"},
+        {"jpeg-no-image.jpg", "damaged JPEG data (JPEG datastream contains no image)"},
+        {"jpeg-progressive-65500x65500.jpg",
+         "the picture is too large to decode (65500 x 65500 pixels, limit 134217728 pixels)"},
+        {"jpeg-progressive-truncated.jpg", "truncated JPEG data"},
+        {"jpeg-truncated-in-header.jpg", "truncated JPEG data"},
+        {"jpeg-truncated.jpg", "truncated JPEG data"},
+        {"jpeg-zero-height.jpg", "damaged JPEG data (Empty JPEG image (DNL not supported))"},
+        {"jpeg-zero-width.jpg", "damaged JPEG data (Empty JPEG image (DNL not supported))"},
+        {"picture-empty.png", "the file is empty"},
+        {"picture-jpeg-start-only.jpg", "not a picture in a supported format"},
+        {"picture-text-named-png.png", "not a picture in a supported format"},
+        {"png-65535x65535-little-data.png", "damaged PNG data (Not enough image data)"},
+        {"png-bit-depth-3.png", "damaged PNG data (Invalid IHDR data)"},
+        {"png-header-checksum-wrong.png", "damaged PNG data (IHDR: CRC error)"},
+        {"png-image-data-missing.png", "damaged PNG data (IEND: out of place)"},
+        {"png-image-data-not-deflate.png", "damaged PNG data (IDAT: incorrect header check)"},
+        {"png-interlaced-65535x65535.png",
+         "the picture is too large to decode (65535 x 65535 pixels, limit 134217728 pixels)"},
+        {"png-palette-length-not-multiple-of-3.png", "damaged PNG data (PLTE: invalid)"},
+        {"png-palette-missing.png", "damaged PNG data (IDAT: Missing PLTE before IDAT)"},
+        {"png-palette-too-short-for-indices.png",
+         "damaged PNG data (colour index 5 beyond a palette of 2 entries)"},
+        {"png-truncated-in-header.png", "truncated PNG data"},
+        {"png-truncated-in-image-data.png", "truncated PNG data"},
+        {"png-zero-height.png", "damaged PNG data (Invalid IHDR data)"},
+        {"png-zero-width.png", "damaged PNG data (Invalid IHDR data)"},
+        {"tiff-3-bit-samples.tif",
+         "unsupported TIFF layout (Sorry, can not handle images with 3-bit samples)"},
+        {"tiff-65535x65535-strip-beyond-file.tif",
+         "damaged TIFF data (Read error at scanline 4294967295; got 0 bytes, expected 196605)"},
+        {"tiff-first-directory-offset-beyond-file.tif",
+         "damaged TIFF data (Can not read TIFF directory count)"},
+        {"tiff-truncated-in-header.tif", "damaged TIFF data (Cannot read TIFF header)"},
+        {"tiff-truncated.tif", "damaged TIFF data (Can not read TIFF directory count)"},
+        {"tiff-zero-width.tif", "damaged TIFF data (Computed scanline size is zero)"},
+    };
+    return errors;
+}
+
+bool ours(const std::string& name) {
+    for (const char* prefix : {"jpeg-", "png-", "gif-", "tiff-", "picture-"}) {
+        if (name.starts_with(prefix)) return true;
+    }
+    return false;
+}
+
+// Opens and draws; returns the error, or "" when a picture came out.
+std::string failure(const std::optional<Picture>& picture, const PictureError& openError) {
+    if (!picture) return openError.message;
+    Canvas canvas;
+    PictureError error;
+    if (picture->renderCanvas(64, 32, 1, canvas, &error)) return "";
+    EXPECT_TRUE(canvas.rgba.empty()) << "a failed drawing leaves no canvas";
+    return error.message;
+}
+
+TEST(BadFiles, EachGivesItsErrorFromAPath) {
+    for (const auto& [name, reason] : expectedErrors()) {
+        PictureError error;
+        const auto picture = Picture::open(kBad + name, &error);
+        EXPECT_EQ(failure(picture, error), kBad + name + ": " + reason);
+    }
+}
+
+TEST(BadFiles, EachGivesItsErrorFromMemory) {
+    for (const auto& [name, reason] : expectedErrors()) {
+        std::ifstream in(kBad + name, std::ios::binary);
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
+        PictureError error;
+        const auto picture = Picture::fromMemory(std::move(bytes), "dropped " + name, &error);
+        EXPECT_EQ(failure(picture, error), "dropped " + name + ": " + reason);
+    }
+}
+
+TEST(BadFiles, EveryCorpusFileHasAnExpectedError) {
+    std::set<std::string> present;
+    for (const auto& entry : std::filesystem::directory_iterator(kBad)) {
+        const std::string name = entry.path().filename().string();
+        if (ours(name)) present.insert(name);
+    }
+    for (const auto& name : present)
+        EXPECT_TRUE(expectedErrors().contains(name)) << name;
+    for (const auto& [name, reason] : expectedErrors())
+        EXPECT_TRUE(present.contains(name)) << name;
+}
+
+} // namespace
+} // namespace gw::imaging
