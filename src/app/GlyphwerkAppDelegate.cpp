@@ -24,9 +24,11 @@ GlyphwerkAppDelegate::GlyphwerkAppDelegate(const Services& services,
         [this](const platform::Notification& notification) { windowWillClose(notification); });
 }
 
-void GlyphwerkAppDelegate::connectActions(platform::Control* openCommand) {
-    if (openCommand != nullptr)
-        openCommand->setAction([this](platform::Control* sender) { loadImage(sender); });
+void GlyphwerkAppDelegate::connectActions(std::initializer_list<platform::Control*> openCommands) {
+    for (platform::Control* command : openCommands) {
+        if (command != nullptr)
+            command->setAction([this](platform::Control* sender) { loadImage(sender); });
+    }
     for (platform::Button* button :
          {outlets.setLower, outlets.setUpper, outlets.setNumbers, outlets.setSymbols}) {
         if (button != nullptr)

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,8 +64,8 @@ public:
     GlyphwerkAppDelegate& operator=(const GlyphwerkAppDelegate&) = delete;
 
     // What the window loader does after filling `outlets`: points every control of the main
-    // window that has an action here at its method. `openCommand` is the Open menu item.
-    void connectActions(platform::Control* openCommand);
+    // window that has an action here at its method. `openCommands` choose a picture.
+    void connectActions(std::initializer_list<platform::Control*> openCommands);
 
     // Start-up. False when the program cannot run (the character table is missing, unreadable
     // or short): the reason has been shown and logged, and the caller exits with a failure.

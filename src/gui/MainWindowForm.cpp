@@ -1,0 +1,68 @@
+#include "gui/MainWindowForm.h"
+
+#include "palette/InitialSet.h"
+#include "ui_MainWindow.h"
+
+#include <QApplication>
+
+namespace gw::gui {
+
+namespace {
+
+// The form must exist before the adapters that wrap its widgets.
+std::unique_ptr<Ui::MainWindow> setUp(QMainWindow* window) {
+    auto ui = std::make_unique<Ui::MainWindow>();
+    ui->setupUi(window);
+    return ui;
+}
+
+} // namespace
+
+MainWindowForm::MainWindowForm(const platform::ImageLoader& loader,
+                               const platform::WindowCloseCenter& center)
+    : window_(std::make_unique<QMainWindow>()), ui_(setUp(window_.get())),
+      mainWindow_(window_.get(), center), fontSize_(ui_->fontSize),
+      characterSet_(ui_->characterSet), setLower_(ui_->setLower), setUpper_(ui_->setUpper),
+      setNumbers_(ui_->setNumbers), setSymbols_(ui_->setSymbols),
+      exportMode_({ui_->exportModeText, ui_->exportModeHtml, ui_->exportModeTiff}),
+      maxWidth_(ui_->maxWidth), bwColor_({ui_->bwColorBlackWhite, ui_->bwColorColour}),
+      buttonPreview_(ui_->buttonPreview), buttonExport_(ui_->buttonExport),
+      menuClosePreview_(ui_->menuClosePreview), font_(ui_->font), openItem_(ui_->actionOpen),
+      openButton_(ui_->openButton) {
+    ui_->sourceImage->setImageLoader(&loader);
+    ui_->characterSet->setText(QString::fromUtf8(
+        kInitialCharacterSet.data(), static_cast<qsizetype>(kInitialCharacterSet.size())));
+    ui_->characterSet->setCursorPosition(0);
+    ui_->maxWidth->setText("100");
+    ui_->fontSize->setText("10");
+    exportMode_.selectCellWithTag(0);
+    bwColor_.selectCellWithTag(0);
+    ui_->bgColor->setColor({1.0, 1.0, 1.0, 1.0});
+    QObject::connect(ui_->actionQuit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+}
+
+MainWindowForm::~MainWindowForm() = default;
+
+GlyphwerkAppDelegate::Outlets MainWindowForm::outlets() const {
+    auto* self = const_cast<MainWindowForm*>(this);
+    GlyphwerkAppDelegate::Outlets o;
+    o.window = &self->mainWindow_;
+    o.fontSize = &self->fontSize_;
+    o.sourceImage = ui_->sourceImage;
+    o.characterSet = &self->characterSet_;
+    o.setLower = &self->setLower_;
+    o.setUpper = &self->setUpper_;
+    o.setNumbers = &self->setNumbers_;
+    o.setSymbols = &self->setSymbols_;
+    o.exportMode = &self->exportMode_;
+    o.maxWidth = &self->maxWidth_;
+    o.bwColor = &self->bwColor_;
+    o.buttonPreview = &self->buttonPreview_;
+    o.buttonExport = &self->buttonExport_;
+    o.menuClosePreview = &self->menuClosePreview_;
+    o.bgColor = ui_->bgColor;
+    o.font = &self->font_;
+    return o;
+}
+
+} // namespace gw::gui
