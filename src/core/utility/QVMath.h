@@ -40,7 +40,8 @@ struct QVAxisAngle {
     float length;
 };
 
-// Pi as the library has always taken it; degree conversions use it in double.
+// Pi to seven decimals: every angle result is fixed by this value. Degree conversions use it
+// in double.
 inline constexpr double QVPi = 3.1415926;
 inline constexpr float QVQuatTolerance = 1e-5f;
 

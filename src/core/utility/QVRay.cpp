@@ -16,7 +16,7 @@ bool anglesCloseAround(QVVec3 a, QVVec3 b, QVVec3 c, QVVec3 p) {
     const QVVec3 a3 = QVVec3Normalize(c - p);
     const float sum =
         std::acos(QVVec3Dot(a1, a2)) + std::acos(QVVec3Dot(a2, a3)) + std::acos(QVVec3Dot(a1, a3));
-    const float off = static_cast<float>(static_cast<double>(sum) - 6.2831852);
+    const float off = static_cast<float>(static_cast<double>(sum) - 2.0 * QVPi);
     return static_cast<double>(std::fabs(off)) < 0.01;
 }
 

@@ -22,18 +22,24 @@ double toDegrees(double radians) {
 // measured with atan2(v, u), so a turn about x passes (z, y), about y (x, z), about z (x, y).
 void turnInPlane(float& u, float& v, float degrees) {
     const float phi = static_cast<float>(toDegrees(std::atan2(static_cast<double>(v), u)));
-    const float rho = std::sqrt(v * v + u * u);
+    const float rho = std::sqrt(v * v + u * u); // a sum of two rounds alike in either order
     const float turned = static_cast<float>(toRadians(phi + degrees));
     u = std::cos(turned) * rho;
     v = std::sin(turned) * rho;
 }
 
+// Whether v truncated to an integer is above 0, without the undefined conversion of a NaN or of
+// a value beyond int.
+bool truncatesAboveZero(float v) {
+    return v >= 1.0f;
+}
+
 // The sign rule shared by QVNormalFromEdges and QVNormalFromPoints.
 float modeSign(int mode, float cy) {
-    const int k = static_cast<int>(cy);
+    const bool up = truncatesAboveZero(cy);
     if (mode == 0) return 1.0f;
-    if (mode == -1) return k > 0 ? -1.0f : 1.0f;
-    return k > 0 ? 1.0f : -1.0f;
+    if (mode == -1) return up ? -1.0f : 1.0f;
+    return up ? 1.0f : -1.0f;
 }
 
 QVVec3 toVec3(QVShortPoint3 p) {
@@ -254,7 +260,7 @@ QVVec3 QVNormalFromShortPoints(QVShortPoint3 p1, QVShortPoint3 p2, QVShortPoint3
     const QVVec3 c = QVVec3Cross(a - toVec3(p2), a - toVec3(p3));
     const float length = QVVec3Length(c);
     if (static_cast<double>(length) < 1e-5) return QVVec3Zero();
-    return unitTimes(c, length, static_cast<int>(c.y) > 0 ? 1.0f : -1.0f);
+    return unitTimes(c, length, truncatesAboveZero(c.y) ? 1.0f : -1.0f);
 }
 
 QVVec3 QVNormalFromPoints(int mode, QVVec3 p1, QVVec3 p2, QVVec3 p3) {
