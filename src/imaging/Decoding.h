@@ -69,7 +69,8 @@ public:
     Resampler(const Resampler&) = delete;
     Resampler& operator=(const Resampler&) = delete;
 
-    // `rgba` holds `width` straight RGBA8 pixels of the next stored row.
+    // `rgba` holds `width` straight RGBA8 pixels of the next stored row; null stands for a fully
+    // transparent row, which costs almost nothing (a small frame on a huge GIF screen).
     void pushRow(const std::uint8_t* rgba);
     std::uint32_t rowsPushed() const { return row_; }
 

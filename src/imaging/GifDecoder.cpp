@@ -162,8 +162,12 @@ bool decodeGif(ByteSource& source, const HeaderInfo& expected, const RenderTarge
         }
     }
     for (std::uint32_t y = 0; y < height; ++y) {
+        if (y < top || y - top >= frameH) {
+            resampler.pushRow(nullptr);
+            continue;
+        }
         std::fill(row.begin(), row.end(), std::uint8_t{0});
-        if (y >= top && y - top < frameH) {
+        {
             const GifPixelType* indices = nullptr;
             if (frame.Interlace) {
                 indices = whole.data() + std::size_t{y - top} * frameW;

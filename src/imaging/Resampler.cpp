@@ -102,10 +102,12 @@ void Resampler::pushRow(const std::uint8_t* rgba) {
         active_.push_back(out);
     }
     if (active_.empty()) return;
+    const bool transparent = rgba == nullptr;
 
     // Horizontal pass: premultiplied sums (colour times alpha, alpha) per output column.
     float* h = horizontal_.data();
     for (const Taps& t : tapsX_) {
+        if (transparent) break;
         const std::uint8_t* p = rgba + std::size_t{t.first} * 4;
         float sr = 0, sg = 0, sb = 0, sa = 0;
         if (premultiplied_) {
@@ -139,8 +141,10 @@ void Resampler::pushRow(const std::uint8_t* rgba) {
         const Taps& t = tapsY_[out];
         const float w = t.weights[r - t.first];
         float* acc = accumulators_[out].data();
-        for (std::size_t k = 0; k < horizontal_.size(); ++k)
-            acc[k] += w * horizontal_[k];
+        if (!transparent) {
+            for (std::size_t k = 0; k < horizontal_.size(); ++k)
+                acc[k] += w * horizontal_[k];
+        }
         if (r == t.first + t.weights.size() - 1) {
             finishRow(out);
             spare_.push_back(std::move(accumulators_[out]));
