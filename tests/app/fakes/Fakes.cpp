@@ -1,0 +1,117 @@
+#include "fakes/Fakes.h"
+
+#include "palette/InitialSet.h"
+
+#include <cmath>
+
+namespace gw::fakes {
+
+namespace {
+
+// A flat mid-grey picture: enough for anything that looks at sizes and pixel counts.
+void fillGrey(int w, int h, platform::Bitmap& out) {
+    out.width = w;
+    out.height = h;
+    out.rgba.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4, 128);
+    for (std::size_t i = 3; i < out.rgba.size(); i += 4)
+        out.rgba[i] = 255;
+}
+
+} // namespace
+
+bool FakeImage::renderCanvas(double width, double height, double scale, platform::Bitmap& out,
+                             std::string& /*error*/) const {
+    fillGrey(static_cast<int>(std::ceil(width * scale)),
+             static_cast<int>(std::ceil(height * scale)), out);
+    return true;
+}
+
+bool FakeImage::renderThumbnail(int maxSide, platform::Bitmap& out, std::string& /*error*/) const {
+    const double factor = std::min(1.0, maxSide / std::max(size_.width, size_.height));
+    fillGrey(static_cast<int>(size_.width * factor), static_cast<int>(size_.height * factor), out);
+    return true;
+}
+
+platform::ImageLoad FakeImageLoader::load(const std::string& path) const {
+    loaded.push_back(path);
+    platform::ImageLoad result;
+    const auto it = pictures.find(path);
+    if (it == pictures.end()) {
+        result.error = path + ": " + refusal;
+        return result;
+    }
+    result.image = std::make_shared<FakeImage>(path, it->second.first, it->second.second);
+    return result;
+}
+
+platform::ImageLoad FakeImageLoader::loadFromMemory(std::vector<std::uint8_t> bytes,
+                                                    const std::string& name) const {
+    platform::ImageLoad result;
+    if (bytes.empty()) {
+        result.error = name + ": " + refusal;
+        return result;
+    }
+    result.image = std::make_shared<FakeImage>(name, 1.0, 1.0);
+    return result;
+}
+
+FakeApplication::FakeApplication() {
+    previousSink_ = setLogSink([this](std::string_view line) { log.emplace_back(line); });
+    folders.support = {"/home/tester/.local/share"};
+    folders.bundle = GLYPHWERK_SOURCE_RESOURCES;
+    folders.documents = "/home/tester/Documents";
+    resetWindow();
+    makeController();
+}
+
+// The main window's states as the window form sets them.
+void FakeApplication::resetWindow() {
+    characterSet.setStringValue(std::string(kInitialCharacterSet));
+    characterSet.programChanges = 0;
+    maxWidth.setStringValue("100");
+    fontSize.setStringValue("10");
+    for (FakeButton* b : {&setLower, &setUpper, &setNumbers, &setSymbols})
+        b->setEnabled(true);
+    buttonPreview.setEnabled(false);
+    buttonExport.setEnabled(false);
+    menuClosePreview.setEnabled(false);
+    sourceImage.setImage(nullptr);
+}
+
+FakeApplication::~FakeApplication() {
+    delegate.reset();
+    setLogSink(std::move(previousSink_));
+}
+
+void FakeApplication::relaunch() {
+    resetWindow();
+    makeController();
+}
+
+void FakeApplication::makeController() {
+    if (delegate) retired_.push_back(std::move(delegate));
+    delegate = std::make_unique<GlyphwerkAppDelegate>(
+        GlyphwerkAppDelegate::Services{defaults, panels, alerts, folders, loader, workspace,
+                                       screens},
+        windows);
+    GlyphwerkAppDelegate::Outlets& o = delegate->outlets;
+    o.window = &mainWindow;
+    o.fontSize = &fontSize;
+    o.sourceImage = &sourceImage;
+    o.characterSet = &characterSet;
+    o.setLower = &setLower;
+    o.setUpper = &setUpper;
+    o.setNumbers = &setNumbers;
+    o.setSymbols = &setSymbols;
+    o.exportMode = &exportMode;
+    o.maxWidth = &maxWidth;
+    o.bwColor = &bwColor;
+    o.buttonPreview = &buttonPreview;
+    o.buttonExport = &buttonExport;
+    o.menuClosePreview = &menuClosePreview;
+    o.bgColor = &bgColor;
+    o.font = &font;
+    delegate->connectActions({&openItem});
+}
+
+} // namespace gw::fakes

@@ -1,0 +1,333 @@
+#pragma once
+// Fake platform objects for driving the controller without a display. Controls record their
+// state and let a test act as the user (click, edit, drop); services record what was asked of
+// them and answer from scripts.
+
+#include "app/GlyphwerkAppDelegate.h"
+#include "common/Log.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace gw::fakes {
+
+template <typename Interface> class FakeControl : public Interface {
+public:
+    bool isEnabled() const override { return enabled_; }
+    void setEnabled(bool enabled) override { enabled_ = enabled; }
+    void setAction(platform::Action action) override { action_ = std::move(action); }
+    bool hasAction() const { return static_cast<bool>(action_); }
+    // What the user's click does: the action with this control as sender.
+    void click() {
+        if (action_) action_(this);
+    }
+
+private:
+    bool enabled_ = true;
+    platform::Action action_;
+};
+
+using FakeButton = FakeControl<platform::Button>;
+using FakeMenuItem = FakeControl<platform::MenuItem>;
+
+class FakeTextField final : public FakeControl<platform::TextField> {
+public:
+    std::string stringValue() const override { return text_; }
+    void setStringValue(const std::string& text) override {
+        text_ = text;
+        ++programChanges;
+    }
+    void setDelegate(platform::TextFieldDelegate* delegate) override { delegate_ = delegate; }
+    platform::TextFieldDelegate* delegate() const { return delegate_; }
+    // An edit by the user: the text changes and the delegate hears of it.
+    void userEdit(const std::string& text) {
+        text_ = text;
+        if (delegate_ != nullptr) delegate_->controlTextDidChange(platform::Notification{this});
+    }
+    int programChanges = 0;
+
+private:
+    std::string text_;
+    platform::TextFieldDelegate* delegate_ = nullptr;
+};
+
+class FakeRadioMatrix final : public FakeControl<platform::RadioMatrix> {
+public:
+    int selectedTag() const override { return tag_; }
+    void selectCellWithTag(int tag) override { tag_ = tag; }
+
+private:
+    int tag_ = 0;
+};
+
+class FakePopUpButton final : public FakeControl<platform::PopUpButton> {
+public:
+    int selectedTag() const override { return tag_; }
+    void selectItemWithTag(int tag) override { tag_ = tag; }
+
+private:
+    int tag_ = 0;
+};
+
+class FakeColorWell final : public FakeControl<platform::ColorWell> {
+public:
+    platform::Color color() const override { return color_; }
+    void setColor(const platform::Color& color) override { color_ = color; }
+
+private:
+    platform::Color color_{1, 1, 1, 1};
+};
+
+class FakeImage final : public platform::Image {
+public:
+    FakeImage(std::string name, double width, double height)
+        : name_(std::move(name)), size_{width, height} {}
+    platform::Size size() const override { return size_; }
+    const std::string& name() const override { return name_; }
+    bool renderCanvas(double width, double height, double scale, platform::Bitmap& out,
+                      std::string& error) const override;
+    bool renderThumbnail(int maxSide, platform::Bitmap& out, std::string& error) const override;
+
+private:
+    std::string name_;
+    platform::Size size_;
+};
+
+class FakeImageWell final : public FakeControl<platform::ImageWell> {
+public:
+    std::shared_ptr<const platform::Image> image() const override { return image_; }
+    void setImage(std::shared_ptr<const platform::Image> image) override {
+        image_ = std::move(image);
+    }
+    void setDropRefusedHandler(std::function<void(const std::string&)> handler) override {
+        refused_ = std::move(handler);
+    }
+    // A drop the well can read: shown, then the action is sent.
+    void drop(std::shared_ptr<const platform::Image> image) {
+        setImage(std::move(image));
+        click();
+    }
+    // A drop the well cannot read.
+    void refuseDrop(const std::string& reason) {
+        if (refused_) refused_(reason);
+    }
+
+private:
+    std::shared_ptr<const platform::Image> image_;
+    std::function<void(const std::string&)> refused_;
+};
+
+class FakeWindow final : public platform::Window {
+public:
+    explicit FakeWindow(const platform::WindowCloseCenter& center) : center_(center) {}
+    void show() override { visible_ = true; }
+    void close() override {
+        center_.postWillClose(*this);
+        visible_ = false;
+    }
+    bool isVisible() const override { return visible_; }
+    platform::Rect frame() const override { return frame_; }
+    void setFrame(const platform::Rect& frame) override { frame_ = frame; }
+
+private:
+    const platform::WindowCloseCenter& center_;
+    bool visible_ = false;
+    platform::Rect frame_;
+};
+
+class FakeTextView final : public platform::TextView {
+public:
+    void setPlainText(const std::string& text) override { text_ = text; }
+    void appendRuns(const std::vector<platform::TextRun>& runs) override {
+        for (const auto& run : runs)
+            text_ += run.text;
+    }
+    std::string plainText() const override { return text_; }
+    void setFont(const std::string& family, double size) override {
+        family_ = family;
+        size_ = size;
+    }
+    void setBackgroundColor(const platform::Color& color) override { background_ = color; }
+    platform::Rect frame() const override { return frame_; }
+    void setFrame(const platform::Rect& frame) override { frame_ = frame; }
+
+private:
+    std::string text_;
+    std::string family_;
+    double size_ = 0;
+    platform::Color background_;
+    platform::Rect frame_;
+};
+
+class FakeUserDefaults final : public platform::UserDefaults {
+public:
+    long integerForKey(const std::string& key) const override {
+        const auto it = integers.find(key);
+        return it == integers.end() ? 0 : it->second;
+    }
+    void setInteger(long value, const std::string& key) override { integers[key] = value; }
+    std::optional<std::string> stringForKey(const std::string& key) const override {
+        const auto it = strings.find(key);
+        if (it == strings.end()) return std::nullopt;
+        return it->second;
+    }
+    void setString(const std::string& value, const std::string& key) override {
+        strings[key] = value;
+    }
+    void synchronize() override {}
+
+    std::map<std::string, long> integers;
+    std::map<std::string, std::string> strings;
+};
+
+class FakePanels final : public platform::Panels {
+public:
+    struct Call {
+        std::optional<std::string> directory;
+        std::vector<std::string> fileTypes;
+        std::string proposedName;
+    };
+    std::optional<std::string> runOpenPanel(const std::optional<std::string>& directory,
+                                            const std::vector<std::string>& fileTypes) override {
+        openCalls.push_back({directory, fileTypes, {}});
+        return next();
+    }
+    std::optional<std::string> runSavePanel(const std::optional<std::string>& directory,
+                                            const std::vector<std::string>& fileTypes,
+                                            const std::string& proposedName) override {
+        saveCalls.push_back({directory, fileTypes, proposedName});
+        return next();
+    }
+    // What the next panels answer, in order; nothing queued means Cancel.
+    std::deque<std::optional<std::string>> answers;
+    std::vector<Call> openCalls;
+    std::vector<Call> saveCalls;
+
+private:
+    std::optional<std::string> next() {
+        if (answers.empty()) return std::nullopt;
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+class FakeAlerts final : public platform::Alerts {
+public:
+    struct Shown {
+        std::string title;
+        std::string message;
+    };
+    void showWarning(const std::string& title, const std::string& message) override {
+        shown.push_back({title, message});
+    }
+    bool runAlert(const std::string& title, const std::string& message, const std::string&,
+                  const std::string&) override {
+        shown.push_back({title, message});
+        return acceptAlerts;
+    }
+    std::vector<Shown> shown;
+    bool acceptAlerts = false;
+};
+
+class FakeWorkspace final : public platform::Workspace {
+public:
+    bool openFile(const std::string& path) override {
+        opened.push_back(path);
+        return true;
+    }
+    bool openURL(const std::string& url) override {
+        opened.push_back(url);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
+class FakeScreens final : public platform::Screens {
+public:
+    std::vector<double> backingScaleFactors() const override { return factors; }
+    std::vector<double> factors{1.0};
+};
+
+class FakeFolders final : public platform::Folders {
+public:
+    std::vector<std::string> applicationSupportDirectories() const override { return support; }
+    std::string bundleFolder() const override { return bundle; }
+    std::string documentsFolder() const override { return documents; }
+    bool createFolder(const std::string& path) override {
+        created.push_back(path);
+        return createSucceeds;
+    }
+    std::vector<std::string> support;
+    std::string bundle;
+    std::string documents;
+    std::vector<std::string> created;
+    bool createSucceeds = true;
+};
+
+// Knows the pictures a test put in `pictures`; anything else is refused with `refusal`.
+class FakeImageLoader final : public platform::ImageLoader {
+public:
+    platform::ImageLoad load(const std::string& path) const override;
+    platform::ImageLoad loadFromMemory(std::vector<std::uint8_t> bytes,
+                                       const std::string& name) const override;
+    std::map<std::string, std::pair<double, double>> pictures;
+    std::string refusal = "unsupported format";
+    mutable std::vector<std::string> loaded;
+};
+
+// A main window's worth of fake controls, a preview window, and every service, wired into one
+// controller as the window loader would.
+class FakeApplication {
+public:
+    FakeApplication();
+    ~FakeApplication();
+    FakeApplication(const FakeApplication&) = delete;
+    FakeApplication& operator=(const FakeApplication&) = delete;
+
+    // A fresh window and controller over the same defaults and folders: the program started
+    // again. The caller runs applicationDidFinishLaunching.
+    void relaunch();
+
+    platform::WindowCloseCenter windows;
+    FakeUserDefaults defaults;
+    FakePanels panels;
+    FakeAlerts alerts;
+    FakeFolders folders;
+    FakeImageLoader loader;
+    FakeWorkspace workspace;
+    FakeScreens screens;
+
+    FakeWindow mainWindow{windows};
+    FakeWindow previewWindow{windows};
+    FakeTextView previewText;
+    FakeTextField fontSize;
+    FakeImageWell sourceImage;
+    FakeTextField characterSet;
+    FakeButton setLower, setUpper, setNumbers, setSymbols;
+    FakeRadioMatrix exportMode;
+    FakeTextField maxWidth;
+    FakeRadioMatrix bwColor;
+    FakeButton buttonPreview, buttonExport;
+    FakeMenuItem menuClosePreview;
+    FakeColorWell bgColor;
+    FakePopUpButton font;
+    FakeMenuItem openItem;
+
+    std::unique_ptr<GlyphwerkAppDelegate> delegate;
+    std::vector<std::string> log; // system log lines while this object lives
+
+private:
+    void resetWindow();
+    void makeController();
+    LogSink previousSink_;
+    // Earlier launches' controllers: they still observe the close centre, so they must live.
+    std::vector<std::unique_ptr<GlyphwerkAppDelegate>> retired_;
+};
+
+} // namespace gw::fakes
