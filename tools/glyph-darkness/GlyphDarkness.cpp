@@ -51,6 +51,7 @@ std::string findFontWithFontconfig(const char* family) {
         FcPatternDestroy(font);
     }
     FcPatternDestroy(pattern);
+    FcFini(); // fontconfig is not needed again; this frees its configuration
     return result;
 }
 
