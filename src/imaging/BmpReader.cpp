@@ -220,7 +220,17 @@ bool parseHeader(std::span<const std::uint8_t> bytes, BmpHeader& h, std::string&
         const std::uint32_t maxEntries = 1u << bpp;
         h.paletteDeclared = colorsUsed == 0 || colorsUsed > maxEntries ? maxEntries : colorsUsed;
     }
-    if (h.pixelOffset < h.paletteOffset || h.pixelOffset > bytes.size()) {
+    if (h.pixelOffset < h.paletteOffset) {
+        reason = "invalid BMP pixel data offset";
+        return false;
+    }
+    return true;
+}
+
+// Probes see only the start of a file; the pixel offset is checked against the whole file.
+bool pixelOffsetInFile(std::span<const std::uint8_t> bytes, const BmpHeader& h,
+                       std::string& reason) {
+    if (h.pixelOffset > bytes.size()) {
         reason = "invalid BMP pixel data offset";
         return false;
     }
@@ -468,7 +478,8 @@ bool decodeBmp(std::span<const std::uint8_t> bytes, const DecodeLimits& limits, 
                std::string& reason) {
     out = RgbaImage{};
     BmpHeader h;
-    if (!parseHeader(bytes, h, reason) || !checkSize(h.width, h.height, limits, reason)) {
+    if (!parseHeader(bytes, h, reason) || !pixelOffsetInFile(bytes, h, reason) ||
+        !checkSize(h.width, h.height, limits, reason)) {
         return false;
     }
     RgbaImage image;

@@ -256,8 +256,7 @@ bool looksLikeTga(std::span<const std::uint8_t> bytes) {
     if (!readHeader(bytes, h) || !validate(h, reason)) return false;
     // A colour map on a picture that does not use one must still look like one.
     if (h.mapType == 1 && (!isColourDepth(h.mapEntryBits) || h.mapLength == 0)) return false;
-    if (h.alphaBits() > 8) return false;
-    return bytes.size() > kHeaderSize + h.idLength + std::size_t{h.mapLength} * h.mapEntryBytes();
+    return h.alphaBits() <= 8 && bytes.size() > kHeaderSize;
 }
 
 bool probeTga(std::span<const std::uint8_t> bytes, std::uint32_t& width, std::uint32_t& height,

@@ -256,6 +256,23 @@ TEST(BmpReader, SizeIsCheckedBeforeThePixels) {
     EXPECT_EQ(height, 4000u);
 }
 
+TEST(BmpReader, ProbeNeedsOnlyTheHeader) {
+    BmpFile f;
+    f.width = 3;
+    f.height = 2;
+    f.bitsPerPixel = 8;
+    f.palette = kFourColours;
+    f.pixels = padRows({{0, 1, 2}, {3, 2, 1}});
+    Bytes head = writeBmp(f);
+    head.resize(14 + 40); // the palette and the pixels lie past the bytes seen
+    std::uint32_t width = 0, height = 0;
+    std::string reason;
+    EXPECT_TRUE(detail::probeBmp(head, width, height, reason)) << reason;
+    EXPECT_EQ(width, 3u);
+    EXPECT_EQ(height, 2u);
+    EXPECT_EQ(decodeError(head), "invalid BMP pixel data offset");
+}
+
 TEST(BmpReader, LastRowWithoutPaddingIsAccepted) {
     BmpFile f;
     f.width = 1;

@@ -206,6 +206,11 @@ TEST(TgaReader, SizeIsCheckedBeforeThePixels) {
 
 TEST(TgaReader, SniffingClaimsTgaButNotOtherFiles) {
     EXPECT_TRUE(detail::looksLikeTga(writeTga(fourPixels())));
+    Bytes header = writeTga(fourPixels());
+    header.resize(18);
+    EXPECT_FALSE(detail::looksLikeTga(header)); // a header alone is too little to claim
+    header.push_back(0);
+    EXPECT_TRUE(detail::looksLikeTga(header));
     const std::vector<Bytes> others = {
         {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1, 0, 0},
         {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0, 0},
