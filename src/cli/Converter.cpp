@@ -183,7 +183,8 @@ std::vector<std::string> outputPaths(const Options& options, std::string& error)
     }
     // One file per picture, named after it; a repeated name gets a number.
     std::set<std::string> used;
-    const std::string extension = "." + std::string(formatExtension(options.format));
+    std::string extension(formatExtension(options.format));
+    extension.insert(extension.begin(), '.');
     for (std::size_t i = 0; i < count; ++i) {
         const std::string& picture = options.pictures[i];
         std::string stem = picture == "-" ? "stdin" : fs::path(picture).stem().string();

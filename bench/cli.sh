@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Builds glyphwerk-cli in Release and compares it with jp2a and chafa on the same pictures in
+# one run. Prints the best of several wall times per tool and the ratios against jp2a, and the
+# peak memory of a 16000 x 12000 PNG conversion.
+#
+#   bench/cli.sh            (RUNS=5 by default; BUILD_DIR=build/bench-cli)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+RUNS=${RUNS:-5}
+BUILD_DIR=${BUILD_DIR:-build/bench-cli}
+DATA_DIR=$BUILD_DIR/pictures
+
+for tool in jp2a chafa; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing: apt-get install $tool" >&2; exit 1; }
+done
+
+mkdir -p "$BUILD_DIR"
+if ! { cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLYPHWERK_BUILD_BENCH=ON \
+    -DGLYPHWERK_BUILD_GUI=OFF -DGLYPHWERK_BUILD_TESTS=OFF &&
+    cmake --build "$BUILD_DIR" -j2 --target glyphwerk-cli glyphwerk-cli-bench; } \
+    >"$BUILD_DIR/bench-build.log" 2>&1; then
+    cat "$BUILD_DIR/bench-build.log" >&2
+    exit 1
+fi
+
+CLI=$BUILD_DIR/src/cli/glyphwerk-cli
+BENCH=$BUILD_DIR/bench/cli/glyphwerk-cli-bench
+"$BENCH" pictures "$DATA_DIR"
+
+# Prints "seconds peakKiB" for one command.
+measure() { "$BENCH" time "$RUNS" "$@"; }
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+# compare LABEL PICTURE WIDTH GOAL: glyphwerk-cli against jp2a (and chafa for reference).
+compare() {
+    local label=$1 picture=$2 width=$3 goal=$4
+    local ours jp2a chafa
+    ours=$(measure "$CLI" -w "$width" "$picture" | cut -d' ' -f1)
+    jp2a=$(measure jp2a --width="$width" "$picture" | cut -d' ' -f1)
+    chafa=$(measure chafa --format=symbols --colors=none --animate=off --size="${width}x" \
+        "$picture" | cut -d' ' -f1)
+    local r
+    r=$(ratio "$ours" "$jp2a")
+    local verdict="meets"
+    awk -v r="$r" -v g="$goal" 'BEGIN { exit !(r > g) }' && verdict="MISSES"
+    printf '%-34s glyphwerk-cli %7.3fs  jp2a %7.3fs  chafa %7.3fs  ratio %s (goal <= %s: %s)\n' \
+        "$label" "$ours" "$jp2a" "$chafa" "$r" "$goal" "$verdict"
+}
+
+echo "best of $RUNS runs, $(nproc) cores"
+compare "5120x2880 baseline JPEG, width 513" "$DATA_DIR/photo-5120.jpg" 513 0.5
+compare "5120x2880 progressive JPEG, 513" "$DATA_DIR/photo-5120-progressive.jpg" 513 0.85
+compare "5120x2880 PNG, width 513" "$DATA_DIR/photo-5120.png" 513 0.7
+compare "512x512 JPEG, width 80" "$DATA_DIR/photo-512.jpg" 80 1.0
+
+read -r seconds peak < <(measure "$CLI" -w 513 "$DATA_DIR/photo-16000.png")
+verdict="meets"
+[ "$peak" -gt 16384 ] && verdict="MISSES"
+printf '%-34s glyphwerk-cli %7.3fs  peak memory %d KiB (goal <= 16384 KiB: %s)\n' \
+    "16000x12000 PNG, width 513" "$seconds" "$peak" "$verdict"
