@@ -272,10 +272,17 @@ ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, Conv
     const CharacterMatcher matcher(*input.characters, info.charactersInSet.data(),
                                    info.numCharacters);
     const float scale = info.scale;
+    // Column by column: the grids are stored per column, so this walks them in memory order.
+    // Every cell is independent of the others, so the order does not change the result.
+    std::vector<std::int64_t> rowOffsets(static_cast<std::size_t>(g.height2 - 1));
     for (int y = 0; y < g.height2 - 1; ++y) {
-        const auto py = static_cast<std::int64_t>(static_cast<float>(y) * scale);
-        for (int x = 0; x < g.width2; ++x) {
-            const auto px = static_cast<std::int64_t>(static_cast<float>(x) * scale);
+        rowOffsets[static_cast<std::size_t>(y)] =
+            static_cast<std::int64_t>(static_cast<float>(y) * scale);
+    }
+    for (int x = 0; x < g.width2; ++x) {
+        const auto px = static_cast<std::int64_t>(static_cast<float>(x) * scale);
+        for (int y = 0; y < g.height2 - 1; ++y) {
+            const std::int64_t py = rowOffsets[static_cast<std::size_t>(y)];
             std::uint64_t* cell = grid.data[x][y];
             // A pixel the canvas does not have reads as transparent.
             if (canvasUsable && px < canvas.width && py < canvas.height) {
