@@ -195,7 +195,7 @@ public:
             }
             for (std::uint64_t k = 0; k < count; ++k, ++i) {
                 const std::uint8_t* p = data.data() + (repeat ? 0 : k * pixelBytes);
-                if (!store(p, i, out, reason)) return false;
+                if (!store(p, out, reason)) return false;
             }
         }
         return true;
@@ -213,7 +213,8 @@ public:
     }
 
 private:
-    bool store(const std::uint8_t* p, std::uint64_t index, RgbaImage& out, std::string& reason) {
+    // Pixels arrive in file order; the cursor maps them to the picture's corner order.
+    bool store(const std::uint8_t* p, RgbaImage& out, std::string& reason) {
         std::array<std::uint8_t, 4> c{};
         switch (h_.kind()) {
         case kMapped: {
@@ -232,11 +233,13 @@ private:
             c = {p[0], p[0], p[0], h_.depth == 16 ? p[1] : std::uint8_t{255}};
             break;
         }
-        const std::uint64_t fileRow = index / h_.width;
-        const std::uint64_t column = index % h_.width;
-        const std::uint64_t x = h_.rightToLeft() ? h_.width - 1 - column : column;
-        const std::uint64_t y = h_.topToBottom() ? fileRow : h_.height - 1 - fileRow;
+        const std::size_t x = h_.rightToLeft() ? h_.width - 1u - column_ : column_;
+        const std::size_t y = h_.topToBottom() ? fileRow_ : h_.height - 1u - fileRow_;
         std::uint8_t* dst = out.rgba.data() + (y * h_.width + x) * 4;
+        if (++column_ == h_.width) {
+            column_ = 0;
+            ++fileRow_;
+        }
         dst[0] = c[0];
         dst[1] = c[1];
         dst[2] = c[2];
@@ -245,6 +248,8 @@ private:
     }
 
     const TgaHeader& h_;
+    std::uint32_t column_ = 0;
+    std::uint32_t fileRow_ = 0;
     std::vector<std::array<std::uint8_t, 4>> map_;
 };
 
