@@ -63,14 +63,19 @@ struct RenderTarget {
 // memory stays a few rows of the source plus the canvas.
 class Resampler {
 public:
-    // `premultiplied`: the rows come with colour already multiplied by alpha.
+    // How the pushed rows hold their pixels.
+    enum class Layout {
+        Rgba,              // straight RGBA8
+        PremultipliedRgba, // colour already multiplied by alpha
+        Rgb,               // opaque RGB8
+    };
     Resampler(const RenderTarget& target, std::uint32_t width, std::uint32_t height,
-              Orientation orientation, bool premultiplied = false);
+              Orientation orientation, Layout layout = Layout::Rgba);
     Resampler(const Resampler&) = delete;
     Resampler& operator=(const Resampler&) = delete;
 
-    // `rgba` holds `width` straight RGBA8 pixels of the next stored row; null stands for a fully
-    // transparent row, which costs almost nothing (a small frame on a huge GIF screen).
+    // `rgba` holds `width` pixels of the next stored row in the layout given; null stands for a
+    // fully transparent row, which costs almost nothing (a small frame on a huge GIF screen).
     void pushRow(const std::uint8_t* rgba);
     std::uint32_t rowsPushed() const { return row_; }
 
@@ -81,12 +86,13 @@ private:
     };
     static std::vector<Taps> buildTaps(std::uint32_t sourceLength, double extent,
                                        std::uint32_t pixels, bool flip);
+    template <Layout L> void horizontalPass(const std::uint8_t* pixels);
     void finishRow(std::size_t out);
 
     Canvas& canvas_;
     std::uint32_t width_;
     bool transpose_;
-    bool premultiplied_;
+    Layout layout_;
     std::vector<Taps> tapsX_;        // one per output column of the stored-axis buffer
     std::vector<Taps> tapsY_;        // one per output row of the stored-axis buffer
     std::vector<std::size_t> order_; // output rows by first source row

@@ -70,9 +70,8 @@ std::vector<Resampler::Taps> Resampler::buildTaps(std::uint32_t sourceLength, do
 }
 
 Resampler::Resampler(const RenderTarget& target, std::uint32_t width, std::uint32_t height,
-                     Orientation orientation, bool premultiplied)
-    : canvas_(*target.canvas), width_(width), transpose_(swapsAxes(orientation)),
-      premultiplied_(premultiplied) {
+                     Orientation orientation, Layout layout)
+    : canvas_(*target.canvas), width_(width), transpose_(swapsAxes(orientation)), layout_(layout) {
     const auto canvasW = static_cast<std::uint32_t>(canvas_.width);
     const auto canvasH = static_cast<std::uint32_t>(canvas_.height);
     tapsX_ = buildTaps(width, target.storedExtentX(orientation), transpose_ ? canvasH : canvasW,
@@ -86,6 +85,33 @@ Resampler::Resampler(const RenderTarget& target, std::uint32_t width, std::uint3
     });
     accumulators_.resize(tapsY_.size());
     horizontal_.resize(tapsX_.size() * 4);
+}
+
+template <Resampler::Layout L> void Resampler::horizontalPass(const std::uint8_t* pixels) {
+    constexpr std::size_t step = L == Layout::Rgb ? 3 : 4;
+    float* h = horizontal_.data();
+    for (const Taps& t : tapsX_) {
+        const std::uint8_t* p = pixels + std::size_t{t.first} * step;
+        float sr = 0, sg = 0, sb = 0, sa = 0;
+        for (const float w : t.weights) {
+            // Sums of colour times alpha, and of alpha, both on the 0 to 255 scale.
+            const float wa = L == Layout::Rgba ? w * static_cast<float>(p[3]) : w * 255.0f;
+            sr += wa * static_cast<float>(p[0]);
+            sg += wa * static_cast<float>(p[1]);
+            sb += wa * static_cast<float>(p[2]);
+            if constexpr (L == Layout::PremultipliedRgba) {
+                sa += w * static_cast<float>(p[3]);
+            } else {
+                sa += wa;
+            }
+            p += step;
+        }
+        h[0] = sr;
+        h[1] = sg;
+        h[2] = sb;
+        h[3] = sa;
+        h += 4;
+    }
 }
 
 void Resampler::pushRow(const std::uint8_t* rgba) {
@@ -104,36 +130,18 @@ void Resampler::pushRow(const std::uint8_t* rgba) {
     if (active_.empty()) return;
     const bool transparent = rgba == nullptr;
 
-    // Horizontal pass: premultiplied sums (colour times alpha, alpha) per output column.
-    float* h = horizontal_.data();
-    for (const Taps& t : tapsX_) {
-        if (transparent) break;
-        const std::uint8_t* p = rgba + std::size_t{t.first} * 4;
-        float sr = 0, sg = 0, sb = 0, sa = 0;
-        if (premultiplied_) {
-            for (const float w : t.weights) {
-                const float wc = w * 255.0f;
-                sr += wc * static_cast<float>(p[0]);
-                sg += wc * static_cast<float>(p[1]);
-                sb += wc * static_cast<float>(p[2]);
-                sa += w * static_cast<float>(p[3]);
-                p += 4;
-            }
-        } else {
-            for (const float w : t.weights) {
-                const float wa = w * static_cast<float>(p[3]);
-                sr += wa * static_cast<float>(p[0]);
-                sg += wa * static_cast<float>(p[1]);
-                sb += wa * static_cast<float>(p[2]);
-                sa += wa;
-                p += 4;
-            }
+    if (!transparent) {
+        switch (layout_) {
+        case Layout::Rgba:
+            horizontalPass<Layout::Rgba>(rgba);
+            break;
+        case Layout::PremultipliedRgba:
+            horizontalPass<Layout::PremultipliedRgba>(rgba);
+            break;
+        case Layout::Rgb:
+            horizontalPass<Layout::Rgb>(rgba);
+            break;
         }
-        h[0] = sr;
-        h[1] = sg;
-        h[2] = sb;
-        h[3] = sa;
-        h += 4;
     }
 
     for (std::size_t i = 0; i < active_.size();) {
@@ -158,9 +166,10 @@ void Resampler::pushRow(const std::uint8_t* rgba) {
 }
 
 // Rounds to nearest with ties up; the small bias keeps exact halves (a half-covered edge of
-// an opaque picture) from falling either way on float noise.
+// an opaque picture) from falling either way on float noise, and stays below the 1/510 by
+// which a premultiplied 8-bit product c * a / 255 can miss a half.
 static std::uint8_t toSample(float v) {
-    return static_cast<std::uint8_t>(v + 0.5f + 1.0f / 256);
+    return static_cast<std::uint8_t>(v + 0.5f + 1.0f / 1024);
 }
 
 void Resampler::finishRow(std::size_t out) {

@@ -168,7 +168,8 @@ bool decodeTiff(ByteSource& source, const HeaderInfo& expected, const RenderTarg
     }
     std::vector<std::uint32_t> raster(static_cast<std::size_t>(bandPixels));
     std::vector<std::uint8_t> row(std::size_t{width} * 4);
-    Resampler resampler(target, width, height, expected.orientation, /*premultiplied=*/true);
+    Resampler resampler(target, width, height, expected.orientation,
+                        Resampler::Layout::PremultipliedRgba);
     for (std::uint32_t y = 0; y < height; y += band) {
         const std::uint32_t rows = std::min(band, height - y);
         image.row_offset = static_cast<int>(y);

@@ -38,7 +38,7 @@ void pngFlush(png_structp) {}
 
 Bytes encodePngRaw(std::uint32_t width, std::uint32_t height, int colourType, int bitDepth,
                    const std::vector<Bytes>& rows, const Bytes& palette, const Bytes& trns,
-                   bool interlaced) {
+                   bool interlaced, int filters = 0) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -47,6 +47,7 @@ Bytes encodePngRaw(std::uint32_t width, std::uint32_t height, int colourType, in
         throw std::runtime_error("png encode failed");
     }
     png_set_write_fn(png, &out, &pngWrite, &pngFlush);
+    if (filters != 0) png_set_filter(png, PNG_FILTER_TYPE_BASE, filters);
     png_set_IHDR(png, info, width, height, bitDepth, colourType,
                  interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -136,7 +137,7 @@ Bytes encodePng(const Rgba& image, const PngOptions& options) {
         anyTransparent |= a != 255;
     if (!anyTransparent) trns.clear();
     return encodePngRaw(image.width, image.height, options.colourType, options.bitDepth, rows,
-                        palette, trns, options.interlaced);
+                        palette, trns, options.interlaced, options.filters);
 }
 
 Bytes encodeJpeg(const Rgba& image, const JpegOptions& options) {

@@ -28,6 +28,7 @@ struct PngOptions {
     int colourType = 6; // PNG_COLOR_TYPE_RGBA
     int bitDepth = 8;
     bool interlaced = false;
+    int filters = 0; // libpng PNG_FILTER_* flags to choose from; 0 leaves libpng's default
 };
 // Writes `image` as PNG. For colour type 3 (palette) the picture's distinct colours form the
 // palette, with a tRNS chunk when any is not opaque. 16-bit depths repeat each byte.

@@ -135,6 +135,42 @@ TEST(PngDecode, EveryColourTypeAndDepth) {
                        grey);
 }
 
+TEST(PngDecode, EveryRowFilterForRgbAndRgba) {
+    // Noise-like content so that Paeth's three choices all occur, at odd widths.
+    for (auto [w, h] : {std::pair{1u, 3u}, std::pair{13u, 9u}, std::pair{64u, 5u}}) {
+        Rgba image = Rgba::solid(w, h, 0, 0, 0);
+        std::uint32_t state = 12345;
+        for (auto& v : image.pixels) {
+            state = state * 1103515245u + 12345u;
+            v = static_cast<std::uint8_t>(state >> 16);
+        }
+        for (int filters : {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG,
+                            PNG_FILTER_PAETH, PNG_ALL_FILTERS}) {
+            expectCanvasEquals(
+                natural(testing::encodePng(image, {PNG_COLOR_TYPE_RGBA, 8, false, filters})),
+                image);
+            Rgba opaque = image;
+            for (std::size_t i = 3; i < opaque.pixels.size(); i += 4)
+                opaque.pixels[i] = 255;
+            expectCanvasEquals(
+                natural(testing::encodePng(opaque, {PNG_COLOR_TYPE_RGB, 8, false, filters})),
+                opaque);
+        }
+    }
+}
+
+TEST(PngDecode, ImageDataSplitAcrossManyChunks) {
+    // libpng writes IDAT chunks of its buffer size; a picture of several of them crosses
+    // chunk boundaries mid-row.
+    Rgba image = Rgba::solid(300, 90, 0, 0, 0);
+    std::uint32_t state = 99;
+    for (auto& v : image.pixels) {
+        state = state * 1103515245u + 12345u;
+        v = static_cast<std::uint8_t>(state >> 16);
+    }
+    expectCanvasEquals(natural(testing::encodePng(image)), image);
+}
+
 TEST(PngDecode, SixteenBitSamplesRoundToNearest) {
     // 0x807F (127.998 of 255) must round up to 128, 0x0080 (0.498) down to 0.
     const Bytes png =
