@@ -3,6 +3,7 @@
 // arrives here as a method call on the main thread. It sees only the platform interfaces, so
 // the whole of it runs with fake controls and no display.
 
+#include "engine/CellGrid.h"
 #include "palette/CharacterTable.h"
 #include "platform/Controls.h"
 #include "platform/Image.h"
@@ -18,9 +19,6 @@
 #include <string>
 
 namespace gw {
-
-// Largest grid width, and largest grid height before halving.
-inline constexpr int kGridCapacity = 513;
 
 class GlyphwerkAppDelegate final : public platform::TextFieldDelegate {
 public:
@@ -99,16 +97,14 @@ public:
     CharacterTable characters{};
     std::optional<std::string> path;
     std::optional<std::string> savePath;
-    std::array<std::array<std::array<std::uint64_t, 4>, kGridCapacity>, kGridCapacity> data{};
-    std::array<std::array<int, kGridCapacity>, kGridCapacity> ascii{};
-    std::array<std::array<std::array<char, 6>, kGridCapacity>, kGridCapacity> hexColor{};
+    // data, ascii, hexColor, width2 and height2: allocated once, with the controller, and
+    // reused by every conversion.
+    CellGridPtr grid = makeCellGrid();
     std::string fontName;
     std::array<int, kTableEntries> charactersInSet{};
     int numCharacters = 0;
     int width = 0;
     int height = 0;
-    int width2 = 0;
-    int height2 = 0;
 
 private:
     bool loadTable();
