@@ -6,23 +6,11 @@
 namespace gw::imaging::test {
 namespace {
 
-using detail::decodeBmp;
-using detail::RgbaImage;
-using Pixels = std::vector<std::uint32_t>;
-
-RgbaImage decodeOk(const Bytes& file) {
-    RgbaImage image;
-    std::string reason;
-    EXPECT_TRUE(decodeBmp(file, kTestLimits, image, reason)) << reason;
-    return image;
+Pixels decodeOk(const BmpFile& f) {
+    return pixelsOf(detail::decodeBmp, writeBmp(f));
 }
-
 std::string decodeError(const Bytes& file, detail::DecodeLimits limits = kTestLimits) {
-    RgbaImage image;
-    std::string reason;
-    EXPECT_FALSE(decodeBmp(file, limits, image, reason));
-    EXPECT_TRUE(image.rgba.empty());
-    return reason;
+    return errorOf(detail::decodeBmp, file, limits);
 }
 
 const std::vector<std::array<std::uint8_t, 3>> kFourColours = {
@@ -34,10 +22,7 @@ TEST(BmpReader, TwentyFourBitBottomUpWithRowPadding) {
     f.height = 2;
     // File rows run from the bottom; 9 bytes of pixels pad to 12.
     f.pixels = padRows({{0, 0, 255, 0, 255, 0, 255, 0, 0}, {10, 20, 30, 40, 50, 60, 70, 80, 90}});
-    const RgbaImage image = decodeOk(writeBmp(f));
-    ASSERT_EQ(image.width, 3u);
-    ASSERT_EQ(image.height, 2u);
-    EXPECT_EQ(allPixels(image),
+    EXPECT_EQ(decodeOk(f),
               (Pixels{0x1E140AFF, 0x3C3228FF, 0x5A5046FF, 0xFF0000FF, 0x00FF00FF, 0x0000FFFF}));
 }
 
@@ -46,7 +31,7 @@ TEST(BmpReader, TopDownRowsKeepTheirOrder) {
     f.width = 1;
     f.height = -2;
     f.pixels = padRows({{0, 0, 255}, {255, 0, 0}});
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0xFF0000FF, 0x0000FFFF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0xFF0000FF, 0x0000FFFF}));
 }
 
 TEST(BmpReader, ThirtyTwoBitAlphaIsKeptUnlessAllZero) {
@@ -54,10 +39,10 @@ TEST(BmpReader, ThirtyTwoBitAlphaIsKeptUnlessAllZero) {
     f.width = 3;
     f.bitsPerPixel = 32;
     f.pixels = {1, 2, 3, 255, 1, 2, 3, 128, 1, 2, 3, 0};
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0x030201FF, 0x03020180, 0x03020100}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0x030201FF, 0x03020180, 0x03020100}));
 
     f.pixels = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0};
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0x030201FF, 0x060504FF, 0x090807FF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0x030201FF, 0x060504FF, 0x090807FF}));
 }
 
 TEST(BmpReader, SixteenBitDefaultsToFiveFiveFive) {
@@ -65,7 +50,7 @@ TEST(BmpReader, SixteenBitDefaultsToFiveFiveFive) {
     f.width = 2;
     f.bitsPerPixel = 16;
     f.pixels = {0x00, 0x7C, 0x1F, 0x00}; // pure red, pure blue
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0xFF0000FF, 0x0000FFFF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0xFF0000FF, 0x0000FFFF}));
 }
 
 TEST(BmpReader, BitFieldMasksAfterAnInfoHeader) {
@@ -75,12 +60,12 @@ TEST(BmpReader, BitFieldMasksAfterAnInfoHeader) {
     f.compression = 3;
     f.masks = {0xF800, 0x07E0, 0x001F};
     f.pixels = {0xE0, 0x07, 0x10, 0x84}; // pure green; r=16/31, g=32/63, b=16/31
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0x00FF00FF, 0x848284FF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0x00FF00FF, 0x848284FF}));
 
     f.compression = 6; // with an alpha mask as well
     f.masks = {0x0F00, 0x00F0, 0x000F, 0xF000};
     f.pixels = {0x00, 0x8F, 0xFF, 0xFF};
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0xFF000088, 0xFFFFFFFF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0xFF000088, 0xFFFFFFFF}));
 }
 
 TEST(BmpReader, VersionFiveHeaderMasks) {
@@ -91,16 +76,7 @@ TEST(BmpReader, VersionFiveHeaderMasks) {
     f.compression = 3;
     f.masks = {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000}; // RGBA byte order
     f.pixels = {10, 20, 30, 40, 50, 60, 70, 255};
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0x0A141E28, 0x323C46FF}));
-}
-
-TEST(BmpReader, NonContiguousMaskIsRefused) {
-    BmpFile f;
-    f.bitsPerPixel = 32;
-    f.compression = 3;
-    f.masks = {0x00FF00FF, 0x0000FF00, 0x000000FF};
-    f.pixels = {0, 0, 0, 0};
-    EXPECT_EQ(decodeError(writeBmp(f)), "invalid BMP bit field masks");
+    EXPECT_EQ(decodeOk(f), (Pixels{0x0A141E28, 0x323C46FF}));
 }
 
 TEST(BmpReader, IndexedDepths) {
@@ -109,31 +85,27 @@ TEST(BmpReader, IndexedDepths) {
     f.width = 9; // one bit past a byte
     f.bitsPerPixel = 1;
     f.pixels = padRows({{0b10100000, 0b10000000}});
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))),
-              (Pixels{0xFF0000FF, 0x000000FF, 0xFF0000FF, 0x000000FF, 0x000000FF, 0x000000FF,
-                      0x000000FF, 0x000000FF, 0xFF0000FF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0xFF0000FF, 0x000000FF, 0xFF0000FF, 0x000000FF, 0x000000FF,
+                                   0x000000FF, 0x000000FF, 0x000000FF, 0xFF0000FF}));
 
     f.width = 3;
     f.bitsPerPixel = 4;
     f.pixels = padRows({{0x32, 0x10}});
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0x0000FFFF, 0x00FF00FF, 0xFF0000FF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0x0000FFFF, 0x00FF00FF, 0xFF0000FF}));
 
     f.bitsPerPixel = 8;
     f.pixels = padRows({{3, 0, 1}});
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0x0000FFFF, 0x000000FF, 0xFF0000FF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0x0000FFFF, 0x000000FF, 0xFF0000FF}));
 }
 
-TEST(BmpReader, ShortPaletteIndexPastItsEndIsAnError) {
+TEST(BmpReader, ShortPalette) {
     BmpFile f;
     f.palette = {{1, 2, 3}, {4, 5, 6}};
     f.colorsUsed = 2;
     f.width = 2;
     f.bitsPerPixel = 8;
     f.pixels = padRows({{1, 0}});
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0x040506FF, 0x010203FF}));
-
-    f.pixels = padRows({{1, 2}});
-    EXPECT_EQ(decodeError(writeBmp(f)), "colour index 2 past the end of the palette (2 colours)");
+    EXPECT_EQ(decodeOk(f), (Pixels{0x040506FF, 0x010203FF}));
 }
 
 TEST(BmpReader, PaletteCountBeyondThePixelOffsetIsCutThere) {
@@ -142,7 +114,7 @@ TEST(BmpReader, PaletteCountBeyondThePixelOffsetIsCutThere) {
     f.colorsUsed = 200; // only one entry lies before the pixels
     f.bitsPerPixel = 8;
     f.pixels = padRows({{0}});
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0x010203FF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0x010203FF}));
 }
 
 TEST(BmpReader, Os2CoreHeader) {
@@ -152,7 +124,7 @@ TEST(BmpReader, Os2CoreHeader) {
     f.bitsPerPixel = 8;
     f.palette = kFourColours;
     f.pixels = padRows({{2, 3}});
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0x00FF00FF, 0x0000FFFF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0x00FF00FF, 0x0000FFFF}));
 }
 
 TEST(BmpReader, Rle8RunsLiteralsDeltaAndSkippedPixels) {
@@ -171,10 +143,9 @@ TEST(BmpReader, Rle8RunsLiteralsDeltaAndSkippedPixels) {
         2, 2,             // two green at the right end of the top row
         0, 1,             // end of picture
     };
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))),
-              (Pixels{0x00000000, 0x00000000, 0x00FF00FF, 0x00FF00FF, //
-                      0x00FF00FF, 0x0000FFFF, 0xFF0000FF, 0x00000000, //
-                      0xFF0000FF, 0xFF0000FF, 0xFF0000FF, 0xFF0000FF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0x00000000, 0x00000000, 0x00FF00FF, 0x00FF00FF, //
+                                   0x00FF00FF, 0x0000FFFF, 0xFF0000FF, 0x00000000, //
+                                   0xFF0000FF, 0xFF0000FF, 0xFF0000FF, 0xFF0000FF}));
 }
 
 TEST(BmpReader, Rle4Nibbles) {
@@ -185,59 +156,27 @@ TEST(BmpReader, Rle4Nibbles) {
     f.palette = kFourColours;
     // A run of 1 2 1, a literal of 3 0 1 (two bytes, already even), a run of one 2.
     f.pixels = {3, 0x12, 0, 3, 0x30, 0x10, 1, 0x23, 0, 1};
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))),
-              (Pixels{0xFF0000FF, 0x00FF00FF, 0xFF0000FF, 0x0000FFFF, 0x000000FF, 0xFF0000FF,
-                      0x00FF00FF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0xFF0000FF, 0x00FF00FF, 0xFF0000FF, 0x0000FFFF, 0x000000FF,
+                                   0xFF0000FF, 0x00FF00FF}));
 }
 
-TEST(BmpReader, RleFaults) {
+// The faults themselves are in the bad-file corpus.
+TEST(BmpReader, RleLeniencies) {
     BmpFile f;
-    f.width = 4;
+    f.width = 3;
     f.height = 2;
     f.bitsPerPixel = 8;
     f.compression = 1;
     f.palette = kFourColours;
-    f.pixels = {5, 1, 0, 1};
-    EXPECT_EQ(decodeError(writeBmp(f)), "RLE run past the end of a row");
-    f.pixels = {0, 2, 0, 3, 1, 1, 0, 1};
-    EXPECT_EQ(decodeError(writeBmp(f)), "RLE run past the end of the picture");
-    f.pixels = {0, 0, 0, 0, 1, 1};
-    EXPECT_EQ(decodeError(writeBmp(f)), "RLE run past the end of the picture");
-    f.pixels = {4, 1, 0, 0, 2};
-    EXPECT_EQ(decodeError(writeBmp(f)), "truncated pixel data");
     // Runs may cover the padding of a row, which some writers encode; it is dropped.
-    f.width = 3;
     f.pixels = {4, 1, 0, 0, 3, 2, 0, 1};
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))),
+    EXPECT_EQ(decodeOk(f),
               (Pixels{0x00FF00FF, 0x00FF00FF, 0x00FF00FF, 0xFF0000FF, 0xFF0000FF, 0xFF0000FF}));
     f.pixels = {5, 1, 0, 1};
     EXPECT_EQ(decodeError(writeBmp(f)), "RLE run past the end of a row");
-    f.width = 4;
     // A stream that fills the last row may end without its end-of-picture code.
-    f.pixels = {4, 1, 0, 0, 4, 2};
-    EXPECT_EQ(decodeOk(writeBmp(f)).height, 2u);
-}
-
-TEST(BmpReader, HeaderFaults) {
-    BmpFile f;
-    f.pixels = {0, 0, 0, 0};
-    f.width = 0;
-    EXPECT_EQ(decodeError(writeBmp(f)), "zero width or height");
-    f.width = -3;
-    EXPECT_EQ(decodeError(writeBmp(f)), "invalid BMP width -3");
-    f.width = 1;
-    f.bitsPerPixel = 7;
-    EXPECT_EQ(decodeError(writeBmp(f)), "unsupported BMP bit depth 7");
-    f.bitsPerPixel = 24;
-    f.compression = 4;
-    EXPECT_EQ(decodeError(writeBmp(f)), "unsupported BMP compression 4 (JPEG)");
-    f.compression = 1;
-    EXPECT_EQ(decodeError(writeBmp(f)), "invalid BMP compression 1 for 24-bit pixels");
-    f.compression = 0;
-    f.headerSize = 20;
-    EXPECT_EQ(decodeError(writeBmp(f)), "unsupported BMP header size 20");
-    EXPECT_EQ(decodeError(Bytes{'B', 'M', 0}), "truncated header");
-    EXPECT_EQ(decodeError(Bytes{'P', 'K', 3, 4}), "not a BMP file");
+    f.pixels = {3, 1, 0, 0, 3, 2};
+    EXPECT_EQ(decodeOk(f).size(), 6u);
 }
 
 TEST(BmpReader, SizeIsCheckedBeforeThePixels) {
@@ -278,7 +217,7 @@ TEST(BmpReader, LastRowWithoutPaddingIsAccepted) {
     f.width = 1;
     f.height = 2;
     f.pixels = {1, 2, 3, 0, 4, 5, 6};
-    EXPECT_EQ(allPixels(decodeOk(writeBmp(f))), (Pixels{0x060504FF, 0x030201FF}));
+    EXPECT_EQ(decodeOk(f), (Pixels{0x060504FF, 0x030201FF}));
     f.pixels.pop_back();
     EXPECT_EQ(decodeError(writeBmp(f)), "truncated pixel data");
 }

@@ -4,10 +4,13 @@
 
 #include "RasterReaders.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,6 +48,28 @@ inline std::vector<std::uint32_t> allPixels(const detail::RgbaImage& image) {
 }
 
 constexpr detail::DecodeLimits kTestLimits{16u * 1024 * 1024};
+
+using Pixels = std::vector<std::uint32_t>;
+using Decoder = bool (*)(std::span<const std::uint8_t>, const detail::DecodeLimits&,
+                         detail::RgbaImage&, std::string&);
+
+// The decoded pixels, or none with a test failure naming the reason.
+inline Pixels pixelsOf(Decoder decode, const Bytes& file) {
+    detail::RgbaImage image;
+    std::string reason;
+    EXPECT_TRUE(decode(file, kTestLimits, image, reason)) << reason;
+    return allPixels(image);
+}
+
+// The reason a decode fails; a failed decode must leave no picture behind.
+inline std::string errorOf(Decoder decode, const Bytes& file,
+                           detail::DecodeLimits limits = kTestLimits) {
+    detail::RgbaImage image;
+    std::string reason;
+    EXPECT_FALSE(decode(file, limits, image, reason));
+    EXPECT_TRUE(image.rgba.empty());
+    return reason;
+}
 
 // ---- BMP ----
 
