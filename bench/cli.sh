@@ -11,9 +11,9 @@ RUNS=${RUNS:-5}
 BUILD_DIR=${BUILD_DIR:-build/bench-cli}
 DATA_DIR=$BUILD_DIR/pictures
 
-for tool in jp2a chafa; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing: apt-get install $tool" >&2; exit 1; }
-done
+if ! command -v jp2a >/dev/null || ! command -v chafa >/dev/null; then
+    scripts/install-deps.sh --bench
+fi
 
 mkdir -p "$BUILD_DIR"
 if ! { cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLYPHWERK_BUILD_BENCH=ON \

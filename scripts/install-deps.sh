@@ -12,6 +12,9 @@ packages=(
 if [ "${1:-}" = "--test" ]; then
     packages+=(clang libclang-rt-dev)
 fi
+if [ "${1:-}" = "--bench" ]; then
+    packages+=(jp2a chafa) # peers the converter benchmark compares against
+fi
 
 missing=()
 for p in "${packages[@]}"; do
