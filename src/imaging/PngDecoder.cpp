@@ -7,6 +7,7 @@
 // Adler-32 pass take half of libpng's time on photographs. Chunk CRCs are still checked.
 #include "Decoding.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -62,29 +63,34 @@ std::uint32_t bigEndian(const std::uint8_t* p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
 }
 
-void unfilterSub(std::uint8_t* row, std::size_t size, std::size_t bpp) {
+// The unfilters read the filtered row `in` and write `out`, so that no load waits on a store
+// that overlaps it.
+void unfilterSub(const std::uint8_t* in, std::uint8_t* out, std::size_t size, std::size_t bpp) {
+    std::memcpy(out, in, std::min(bpp, size));
     for (std::size_t i = bpp; i < size; ++i)
-        row[i] = static_cast<std::uint8_t>(row[i] + row[i - bpp]);
+        out[i] = static_cast<std::uint8_t>(in[i] + out[i - bpp]);
 }
 
-void unfilterUp(std::uint8_t* row, const std::uint8_t* prior, std::size_t size) {
+void unfilterUp(const std::uint8_t* in, std::uint8_t* out, const std::uint8_t* prior,
+                std::size_t size) {
     for (std::size_t i = 0; i < size; ++i)
-        row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
+        out[i] = static_cast<std::uint8_t>(in[i] + prior[i]);
 }
 
-void unfilterAverage(std::uint8_t* row, const std::uint8_t* prior, std::size_t size,
-                     std::size_t bpp) {
-    for (std::size_t i = 0; i < bpp; ++i)
-        row[i] = static_cast<std::uint8_t>(row[i] + (prior[i] >> 1));
+void unfilterAverage(const std::uint8_t* in, std::uint8_t* out, const std::uint8_t* prior,
+                     std::size_t size, std::size_t bpp) {
+    for (std::size_t i = 0; i < bpp && i < size; ++i)
+        out[i] = static_cast<std::uint8_t>(in[i] + (prior[i] >> 1));
     for (std::size_t i = bpp; i < size; ++i) {
-        row[i] = static_cast<std::uint8_t>(row[i] + ((row[i - bpp] + prior[i]) >> 1));
+        out[i] = static_cast<std::uint8_t>(in[i] + ((out[i - bpp] + prior[i]) >> 1));
     }
 }
 
-// Rows and prior rows carry at least 1 byte of slack at the end: 3-byte pixels are loaded and
-// stored 4 bytes at a time.
+// All rows carry at least 1 byte of slack at the end: 3-byte pixels are loaded and stored
+// 4 bytes at a time.
 template <std::size_t Bpp>
-void unfilterPaeth(std::uint8_t* row, const std::uint8_t* prior, std::size_t size) {
+void unfilterPaeth(const std::uint8_t* in, std::uint8_t* out, const std::uint8_t* prior,
+                   std::size_t size) {
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     const __m128i low = _mm_set1_epi16(0xFF);
@@ -93,7 +99,7 @@ void unfilterPaeth(std::uint8_t* row, const std::uint8_t* prior, std::size_t siz
     for (std::size_t i = 0; i < size; i += Bpp) {
         std::uint32_t up, raw;
         std::memcpy(&up, prior + i, 4);
-        std::memcpy(&raw, row + i, 4);
+        std::memcpy(&raw, in + i, 4);
         const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(up)), zero);
         const __m128i x = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(raw)), zero);
         // The predictor rewritten so that only a short chain depends on the previous pixel:
@@ -109,22 +115,23 @@ void unfilterPaeth(std::uint8_t* row, const std::uint8_t* prior, std::size_t siz
         const __m128i predictor =
             _mm_or_si128(_mm_and_si128(notHi, inner), _mm_andnot_si128(notHi, hi));
         const __m128i result = _mm_and_si128(_mm_add_epi16(x, predictor), low);
-        auto packed = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(result, zero)));
-        if constexpr (Bpp == 3) packed = (packed & 0x00FFFFFFu) | (raw & 0xFF000000u);
-        std::memcpy(row + i, &packed, 4);
+        const auto packed =
+            static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(result, zero)));
+        std::memcpy(out + i, &packed, 4); // a 3-byte pixel's fourth byte is overwritten next
+
         a = result;
         c = b;
     }
 #else
     for (std::size_t i = 0; i < size; ++i) {
-        const int a = i >= Bpp ? row[i - Bpp] : 0;
+        const int a = i >= Bpp ? out[i - Bpp] : 0;
         const int b = prior[i];
         const int c = i >= Bpp ? prior[i - Bpp] : 0;
         const int pa = std::abs(b - c);
         const int pb = std::abs(a - c);
         const int pc = std::abs(b - c + a - c);
         const int predictor = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-        row[i] = static_cast<std::uint8_t>(row[i] + predictor);
+        out[i] = static_cast<std::uint8_t>(in[i] + predictor);
     }
 #endif
 }
@@ -146,7 +153,8 @@ public:
     bool decode(std::uint32_t width, std::uint32_t height, std::size_t bpp, Resampler& resampler,
                 std::string& reason) {
         const std::size_t size = std::size_t{width} * bpp;
-        std::vector<std::uint8_t> current(size + 1 + 4), prior(size + 4);
+        std::vector<std::uint8_t> filtered(size + 1 + 4),
+            rows[2]{std::vector<std::uint8_t>(size + 4), std::vector<std::uint8_t>(size + 4)};
         std::uint8_t header[2];
         if (!readStream(header, 2, reason)) return false;
         // A zlib header: deflate, a window of at most 32 KiB, no preset dictionary, valid check.
@@ -162,33 +170,35 @@ public:
         }
         started_ = true;
         for (std::uint32_t y = 0; y < height; ++y) {
-            if (!inflateRow(current.data(), size + 1, reason)) return false;
-            std::uint8_t* row = current.data() + 1;
-            switch (current[0]) {
+            if (!inflateRow(filtered.data(), size + 1, reason)) return false;
+            const std::uint8_t* in = filtered.data() + 1;
+            std::uint8_t* out = rows[y & 1].data();
+            const std::uint8_t* prior = rows[(y + 1) & 1].data();
+            switch (filtered[0]) {
             case 0:
+                std::memcpy(out, in, size);
                 break;
             case 1:
-                unfilterSub(row, size, bpp);
+                unfilterSub(in, out, size, bpp);
                 break;
             case 2:
-                unfilterUp(row, prior.data(), size);
+                unfilterUp(in, out, prior, size);
                 break;
             case 3:
-                unfilterAverage(row, prior.data(), size, bpp);
+                unfilterAverage(in, out, prior, size, bpp);
                 break;
             case 4:
                 if (bpp == 3) {
-                    unfilterPaeth<3>(row, prior.data(), size);
+                    unfilterPaeth<3>(in, out, prior, size);
                 } else {
-                    unfilterPaeth<4>(row, prior.data(), size);
+                    unfilterPaeth<4>(in, out, prior, size);
                 }
                 break;
             default:
                 reason = "damaged PNG data (bad adaptive filter value)";
                 return false;
             }
-            resampler.pushRow(row);
-            std::memcpy(prior.data(), row, size);
+            resampler.pushRow(out);
         }
         return true;
     }
