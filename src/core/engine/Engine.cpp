@@ -168,29 +168,34 @@ float cellBrightness(std::uint64_t red, std::uint64_t green, std::uint64_t blue)
 }
 
 CharacterMatcher::CharacterMatcher(const CharacterTable& table, const int* list, int count) {
+    count = std::clamp(count, 0, kCharacterListCapacity);
     for (int k = 0; k < count; ++k) {
         const int index = getChar(table, static_cast<char>(list[k]));
         if (index < 0) continue; // a code the table lacks takes no part in the match
         const CharacterRecord& record = table[static_cast<std::size_t>(index)];
-        inOrder_.push_back({record.black, record.ascii, k});
+        inOrder_[static_cast<std::size_t>(inOrderCount_++)] = {record.black, record.ascii, k};
     }
-    for (const Candidate& c : inOrder_) {
-        if (!std::isnan(c.black)) sorted_.push_back(c); // a NaN distance never wins
+    for (int k = 0; k < inOrderCount_; ++k) {
+        const Candidate& c = inOrder_[static_cast<std::size_t>(k)];
+        if (!std::isnan(c.black)) sorted_[static_cast<std::size_t>(sortedCount_++)] = c;
     }
-    std::stable_sort(sorted_.begin(), sorted_.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.black < b.black; });
+    const auto first = sorted_.begin();
+    const auto last = first + sortedCount_;
+    std::sort(first, last, [](const Candidate& a, const Candidate& b) {
+        return a.black < b.black || (a.black == b.black && a.order < b.order);
+    });
     // Equal darkness means equal distance, and then the earlier entry wins: keep only it.
-    sorted_.erase(
-        std::unique(sorted_.begin(), sorted_.end(),
-                    [](const Candidate& a, const Candidate& b) { return a.black == b.black; }),
-        sorted_.end());
+    const auto kept = std::unique(
+        first, last, [](const Candidate& a, const Candidate& b) { return a.black == b.black; });
+    sortedCount_ = static_cast<int>(kept - first);
 }
 
 std::int32_t CharacterMatcher::matchLinear(float brightness) const {
     const float target = brightness * kToBlackScale;
     float best = kNoMatchDistance;
     std::int32_t code = 0;
-    for (const Candidate& c : inOrder_) {
+    for (int k = 0; k < inOrderCount_; ++k) {
+        const Candidate& c = inOrder_[static_cast<std::size_t>(k)];
         const float distance = std::fabs(target + c.black);
         if (distance < best) {
             best = distance;
@@ -206,31 +211,32 @@ std::int32_t CharacterMatcher::matchLinear(float brightness) const {
 // distance is found by walking outward until the distance grows, and the earliest of them in
 // list order wins, as in the linear search.
 std::int32_t CharacterMatcher::match(float brightness) const {
-    if (sorted_.empty()) return 0;
+    const int n = sortedCount_;
+    if (n == 0) return 0;
     const float target = brightness * kToBlackScale;
-    const auto signedDistance = [target](const Candidate& c) { return target + c.black; };
+    const auto distance = [&](int i) {
+        return std::fabs(target + sorted_[static_cast<std::size_t>(i)].black);
+    };
     const auto crossing =
-        std::partition_point(sorted_.begin(), sorted_.end(),
-                             [&](const Candidate& c) { return signedDistance(c) < 0.0f; });
-    const std::ptrdiff_t p = crossing - sorted_.begin();
-    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(sorted_.size());
+        std::partition_point(sorted_.begin(), sorted_.begin() + n,
+                             [&](const Candidate& c) { return target + c.black < 0.0f; });
+    const int p = static_cast<int>(crossing - sorted_.begin());
 
     float best = INFINITY;
-    if (p < n) best = std::fabs(signedDistance(sorted_[static_cast<std::size_t>(p)]));
-    if (p > 0)
-        best = std::min(best, std::fabs(signedDistance(sorted_[static_cast<std::size_t>(p - 1)])));
+    if (p < n) best = distance(p);
+    if (p > 0) best = std::min(best, distance(p - 1));
     if (!(best < kNoMatchDistance)) return 0;
 
     const Candidate* winner = nullptr;
-    const auto consider = [&](std::ptrdiff_t i) {
+    const auto consider = [&](int i) {
+        if (distance(i) != best) return false;
         const Candidate& c = sorted_[static_cast<std::size_t>(i)];
-        if (std::fabs(signedDistance(c)) != best) return false;
         if (winner == nullptr || c.order < winner->order) winner = &c;
         return true;
     };
-    for (std::ptrdiff_t i = p; i < n && consider(i); ++i) {
+    for (int i = p; i < n && consider(i); ++i) {
     }
-    for (std::ptrdiff_t i = p - 1; i >= 0 && consider(i); --i) {
+    for (int i = p - 1; i >= 0 && consider(i); --i) {
     }
     return winner != nullptr ? winner->ascii : 0;
 }
@@ -274,15 +280,10 @@ ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, Conv
     const float scale = info.scale;
     // Column by column: the grids are stored per column, so this walks them in memory order.
     // Every cell is independent of the others, so the order does not change the result.
-    std::vector<std::int64_t> rowOffsets(static_cast<std::size_t>(g.height2 - 1));
-    for (int y = 0; y < g.height2 - 1; ++y) {
-        rowOffsets[static_cast<std::size_t>(y)] =
-            static_cast<std::int64_t>(static_cast<float>(y) * scale);
-    }
     for (int x = 0; x < g.width2; ++x) {
         const auto px = static_cast<std::int64_t>(static_cast<float>(x) * scale);
         for (int y = 0; y < g.height2 - 1; ++y) {
-            const std::int64_t py = rowOffsets[static_cast<std::size_t>(y)];
+            const auto py = static_cast<std::int64_t>(static_cast<float>(y) * scale);
             std::uint64_t* cell = grid.data[x][y];
             // A pixel the canvas does not have reads as transparent.
             if (canvasUsable && px < canvas.width && py < canvas.height) {

@@ -133,8 +133,12 @@ private:
         std::int32_t ascii;
         int order; // position in the allowed-character list
     };
-    std::vector<Candidate> inOrder_; // usable entries in list order
-    std::vector<Candidate> sorted_;  // by black, one per distinct black (its earliest entry)
+    // Fixed capacity, so that building a matcher allocates nothing.
+    std::array<Candidate, kCharacterListCapacity> inOrder_{}; // usable entries in list order
+    int inOrderCount_ = 0;
+    // By black, one per distinct black (its earliest entry); NaN left out.
+    std::array<Candidate, kCharacterListCapacity> sorted_{};
+    int sortedCount_ = 0;
 };
 
 } // namespace gw
