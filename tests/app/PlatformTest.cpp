@@ -1,5 +1,5 @@
-// The plain C++ parts of the platform layer: integer fields, panel folders, XDG folders, the
-// close centre and picture loading over the imaging library.
+// The plain C++ parts of the platform layer: integer fields, panel folders, XDG folders and
+// picture loading over the imaging library.
 
 #include "TestFolder.h"
 
@@ -44,11 +44,6 @@ TEST(PanelStartFolder, FileGivesItsFolderAndFolderItself) {
     EXPECT_EQ(panelStartFolder(std::nullopt), std::nullopt);
     EXPECT_EQ(panelStartFolder(std::string()), std::nullopt);
     EXPECT_EQ(panelStartFolder(std::string("relative.png")), std::nullopt);
-}
-
-TEST(PictureFileTypes, NineInOrder) {
-    EXPECT_THAT(pictureFileTypes(),
-                ElementsAre("psd", "bmp", "gif", "jpg", "jpeg", "png", "tga", "tif", "tiff"));
 }
 
 // Sets environment variables for one test and puts them back afterwards.
@@ -124,28 +119,6 @@ TEST(StandardFolders, CreateFolderMakesParentsAndToleratesExisting) {
     EXPECT_FALSE(folders.createFolder(blocker + "/sub"));
 }
 
-class CountingWindow final : public Window {
-public:
-    void show() override {}
-    void close() override {}
-    bool isVisible() const override { return false; }
-    Rect frame() const override { return {}; }
-    void setFrame(const Rect&) override {}
-};
-
-TEST(WindowCloseCenter, EveryObserverHearsOfEveryWindowInOrder) {
-    WindowCloseCenter center;
-    std::vector<std::pair<int, const void*>> heard;
-    center.addWillCloseObserver([&](const Notification& n) { heard.emplace_back(1, n.object); });
-    center.addWillCloseObserver([&](const Notification& n) { heard.emplace_back(2, n.object); });
-    CountingWindow a, b;
-    center.postWillClose(a);
-    center.postWillClose(b);
-    EXPECT_THAT(
-        heard, ElementsAre(std::pair<int, const void*>{1, &a}, std::pair<int, const void*>{2, &a},
-                           std::pair<int, const void*>{1, &b}, std::pair<int, const void*>{2, &b}));
-}
-
 const std::string kSamples = std::string(GLYPHWERK_SOURCE_RESOURCES) + "/Samples/";
 
 TEST(PictureLoader, LoadsTheSamplePictures) {
@@ -196,17 +169,6 @@ TEST(PictureLoader, RefusesWhatIsNotAPicture) {
     const ImageLoad empty = loader.loadFromMemory({}, "dropped image");
     EXPECT_EQ(empty.image, nullptr);
     EXPECT_THAT(empty.error, ::testing::StartsWith("dropped image: "));
-}
-
-TEST(PictureLoader, LoadsBytesFromMemory) {
-    std::ifstream in(kSamples + "lighthouse.png", std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    PictureLoader loader;
-    const ImageLoad loaded = loader.loadFromMemory(std::move(bytes), "dropped image");
-    ASSERT_NE(loaded.image, nullptr) << loaded.error;
-    EXPECT_EQ(loaded.image->name(), "dropped image");
-    EXPECT_EQ(loaded.image->size().height, 480);
 }
 
 } // namespace

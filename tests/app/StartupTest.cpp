@@ -118,31 +118,12 @@ TEST(Startup, ShortTableStopsWithTheCountInTheAlert) {
                   ": the character table holds only 222 data lines; 223 are needed");
 }
 
-TEST(Startup, UnreadableTableStops) {
-    testing::TestFolder bundle;
-    std::filesystem::create_directory(bundle.file("Table.txt")); // a folder, not a file
-    FakeApplication app;
-    app.folders.bundle = bundle.path();
-    EXPECT_FALSE(app.delegate->applicationDidFinishLaunching());
-    ASSERT_EQ(app.alerts.shown.size(), 1u);
-    EXPECT_THAT(app.alerts.shown[0].message, ::testing::StartsWith(bundle.file("Table.txt")));
-}
-
 TEST(Startup, NoResourceFolderStops) {
     FakeApplication app;
     app.folders.bundle.clear();
     EXPECT_FALSE(app.delegate->applicationDidFinishLaunching());
     ASSERT_EQ(app.alerts.shown.size(), 1u);
     EXPECT_THAT(app.alerts.shown[0].message, ::testing::StartsWith("Table.txt: not found"));
-}
-
-TEST(Startup, FullTableWithExtraLinesLoadsTheFirst223) {
-    testing::TestFolder bundle;
-    bundle.write("Table.txt", tableWithRecords(223) + "65 A 0\n");
-    FakeApplication app;
-    app.folders.bundle = bundle.path();
-    ASSERT_TRUE(app.delegate->applicationDidFinishLaunching());
-    EXPECT_EQ(app.delegate->characters[223].ascii, 33 + 222 % 94);
 }
 
 TEST(WindowLifecycle, ClosingThePreviewWindowForgetsIt) {
@@ -171,14 +152,6 @@ TEST(WindowLifecycle, OtherWindowsChangeNothing) {
     app.mainWindow.close();
     EXPECT_TRUE(app.menuClosePreview.isEnabled());
     EXPECT_TRUE(app.delegate->applicationShouldTerminateAfterLastWindowClosed());
-}
-
-TEST(WindowLifecycle, WindowAccessorsStoreTheOutlet) {
-    FakeApplication app;
-    fakes::FakeWindow other(app.windows);
-    app.delegate->setWindow(&other);
-    EXPECT_EQ(app.delegate->window(), &other);
-    EXPECT_EQ(app.delegate->outlets.window, &other);
 }
 
 TEST(DarknessTable, ShippedTableCoversEveryGroupCharacter) {
