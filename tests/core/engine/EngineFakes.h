@@ -1,6 +1,5 @@
 #pragma once
-// Fakes for the engine's inputs: a picture that hands out a prepared canvas, screens, a table
-// built in memory, and a log collector.
+// Fakes for the engine's inputs, and a log collector.
 
 #include "common/Log.h"
 #include "engine/Engine.h"
@@ -15,52 +14,38 @@
 
 namespace gw::test {
 
-struct RenderCall {
-    double gw;
-    double gh;
-    double scale;
-};
+using Rgba = std::array<std::uint8_t, 4>;
 
-// A picture of a given size whose canvas is painted by `paint(px, py)` -> RGBA.
+// A picture of w x h points whose canvas pixel (px, py) is paint(px, py).
 class FakePicture : public PictureSource {
 public:
-    using Painter = std::function<std::array<std::uint8_t, 4>(int px, int py)>;
-
-    FakePicture(double w, double h, Painter paint) : w_(w), h_(h), paint_(std::move(paint)) {}
-
+    FakePicture(double w, double h, std::function<Rgba(int, int)> paint)
+        : w_(w), h_(h), paint_(std::move(paint)) {}
     std::optional<PointSize> size() const override { return PointSize{w_, h_}; }
-
     bool renderCanvas(double gw, double gh, double scale, RgbaCanvas& out,
                       std::string& error) const override {
         calls.push_back({gw, gh, scale});
-        if (!failWith.empty()) {
-            error = failWith;
-            return false;
-        }
+        error = failWith;
         out.width = static_cast<int>(std::ceil(gw * scale));
         out.height = static_cast<int>(std::ceil(gh * scale));
-        out.stride = static_cast<std::size_t>(out.width) * 4;
-        out.rgba.assign(out.stride * static_cast<std::size_t>(out.height), 0);
         for (int y = 0; y < out.height; ++y) {
             for (int x = 0; x < out.width; ++x) {
-                const auto p = paint_(x, y);
-                std::copy(p.begin(), p.end(), &out.rgba[y * out.stride + x * 4]);
+                const Rgba p = paint_(x, y);
+                out.rgba.insert(out.rgba.end(), p.begin(), p.end());
             }
         }
-        return true;
+        return failWith.empty();
     }
-
-    mutable std::vector<RenderCall> calls;
+    mutable std::vector<std::array<double, 3>> calls; // gw, gh, scale
     std::string failWith;
 
 private:
-    double w_;
-    double h_;
-    Painter paint_;
+    double w_, h_;
+    std::function<Rgba(int, int)> paint_;
 };
 
-inline FakePicture::Painter solid(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
-    return [=](int, int) { return std::array<std::uint8_t, 4>{r, g, b, a}; };
+inline std::function<Rgba(int, int)> solid(Rgba color) {
+    return [=](int, int) { return color; };
 }
 
 class FakeScreens : public ScreenList {
@@ -76,7 +61,7 @@ private:
     std::vector<double> factors_;
 };
 
-// A table whose entry 0 is the space at 1.0, then the given records; the rest stay zero.
+// Entry 0 is the space at 1.0, then the given records.
 inline CharacterTable makeTable(std::initializer_list<CharacterRecord> records) {
     CharacterTable table{};
     table[0] = CharacterRecord{32, ' ', 1.0f};
@@ -86,7 +71,6 @@ inline CharacterTable makeTable(std::initializer_list<CharacterRecord> records) 
     return table;
 }
 
-// Collects system log lines for the life of the object.
 class LogCapture {
 public:
     LogCapture() {
@@ -94,10 +78,7 @@ public:
     }
     ~LogCapture() { setLogSink(std::move(previous_)); }
     int count(std::string_view text) const {
-        int n = 0;
-        for (const auto& l : lines)
-            n += l == text ? 1 : 0;
-        return n;
+        return static_cast<int>(std::count(lines.begin(), lines.end(), text));
     }
     std::vector<std::string> lines;
 
@@ -105,7 +86,7 @@ private:
     LogSink previous_;
 };
 
-// Pins the version query for one test, and forgets the cache before and after.
+// Pins the version query for one scope, with a fresh cache on entry and exit.
 class VersionScope {
 public:
     explicit VersionScope(VersionQuery query) {
