@@ -1,6 +1,6 @@
 #pragma once
 // Qt Widgets behind the control interfaces. The adapters do not own their widgets: the window
-// does, and the adapters live as long as it.
+// does, and it outlives the adapters.
 
 #include "platform/Controls.h"
 
@@ -9,7 +9,6 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 
 #include <vector>
@@ -38,7 +37,7 @@ public:
     QAbstractButton* widget() const { return button_; }
 
 private:
-    QPointer<QAbstractButton> button_;
+    QAbstractButton* button_;
 };
 
 class QtMenuItem final : public ActionHolder<MenuItem> {
@@ -49,7 +48,7 @@ public:
     QAction* qaction() const { return action_; }
 
 private:
-    QPointer<QAction> action_;
+    QAction* action_;
 };
 
 // Sends its action on Return; user edits (not the program's) reach the delegate.
@@ -64,7 +63,7 @@ public:
     QLineEdit* widget() const { return edit_; }
 
 private:
-    QPointer<QLineEdit> edit_;
+    QLineEdit* edit_;
     TextFieldDelegate* delegate_ = nullptr;
 };
 
@@ -91,7 +90,7 @@ public:
     void selectItemWithTag(int tag) override { combo_->setCurrentIndex(tag); }
 
 private:
-    QPointer<QComboBox> combo_;
+    QComboBox* combo_;
 };
 
 } // namespace gw::platform::qt

@@ -35,22 +35,20 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void QtWindow::show() {
-    if (widget_ != nullptr) widget_->show();
+    widget_->show();
 }
 
 void QtWindow::close() {
-    if (widget_ != nullptr) widget_->close();
+    widget_->close();
 }
 
 Rect QtWindow::frame() const {
-    if (widget_ == nullptr) return {};
     const QRect g = widget_->frameGeometry();
     return {double(g.x()), screenHeight() - g.y() - g.height(), double(g.width()),
             double(g.height())};
 }
 
 void QtWindow::setFrame(const Rect& frame) {
-    if (widget_ == nullptr) return;
     const int top = static_cast<int>(screenHeight() - frame.y - frame.height);
     widget_->move(static_cast<int>(frame.x), top);
     widget_->resize(static_cast<int>(frame.width), static_cast<int>(frame.height));

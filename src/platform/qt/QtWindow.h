@@ -4,7 +4,6 @@
 #include "platform/Window.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QTextEdit>
 #include <QWidget>
 
@@ -16,7 +15,7 @@ public:
     QtWindow(QWidget* widget, const WindowCloseCenter& center);
     void show() override;
     void close() override;
-    bool isVisible() const override { return widget_ != nullptr && widget_->isVisible(); }
+    bool isVisible() const override { return widget_->isVisible(); }
     Rect frame() const override;
     void setFrame(const Rect& frame) override;
     QWidget* widget() const { return widget_; }
@@ -25,7 +24,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QPointer<QWidget> widget_;
+    QWidget* widget_; // outlives this adapter
     const WindowCloseCenter& center_;
 };
 
@@ -41,7 +40,7 @@ public:
     void setFrame(const Rect& frame) override;
 
 private:
-    QPointer<QTextEdit> edit_;
+    QTextEdit* edit_; // owned by the preview window, which outlives this view
 };
 
 } // namespace gw::platform::qt
