@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,7 +41,19 @@ ByteSource::fromMemory(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
 }
 
 ByteSource::~ByteSource() {
+    if (mapped_) ::munmap(mapped_, static_cast<std::size_t>(size_));
     if (fd_ >= 0) ::close(fd_);
+}
+
+std::span<const std::uint8_t> ByteSource::map() {
+    if (bytes_) return memory();
+    if (!mapped_ && size_ > 0 && size_ <= SIZE_MAX) {
+        void* p = ::mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ, MAP_PRIVATE, fd_, 0);
+        if (p == MAP_FAILED) return {};
+        mapped_ = p;
+    }
+    return {static_cast<const std::uint8_t*>(mapped_),
+            mapped_ ? static_cast<std::size_t>(size_) : 0};
 }
 
 std::span<const std::uint8_t> ByteSource::memory() const {

@@ -32,12 +32,17 @@ public:
     // The whole content, when it is in memory; empty for files.
     std::span<const std::uint8_t> memory() const;
 
+    // The whole content, mapped read-only for files (pages are read as they are touched);
+    // empty when mapping fails. The view lives as long as the source.
+    std::span<const std::uint8_t> map();
+
 private:
     ByteSource() = default;
     int fd_ = -1;
     std::uint64_t size_ = 0;
     bool failed_ = false;
     std::shared_ptr<const std::vector<std::uint8_t>> bytes_;
+    void* mapped_ = nullptr;
 };
 
 // A forward cursor over a ByteSource with its own buffer, for the decoding libraries' read

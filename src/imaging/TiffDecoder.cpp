@@ -1,5 +1,8 @@
 // TIFF through libtiff's RGBA interface, read in bands of whole strips or tiles so that memory
 // follows the layout, not the picture's height.
+//
+// libtiff is loaded on first use: it brings seven libraries (WebP, LERC, JBIG, zstd, ...) whose
+// loading costs about 14 ms at every start of a program, more than drawing a large JPEG.
 #include "Decoding.h"
 
 #include <algorithm>
@@ -10,9 +13,68 @@
 
 #include <tiffio.h>
 
+#include <dlfcn.h>
+
 namespace gw::imaging::detail {
 
 namespace {
+
+// The libtiff functions used here, resolved from the shared library at first use.
+struct TiffApi {
+    decltype(&TIFFClientOpenExt) ClientOpenExt = nullptr;
+    decltype(&TIFFClose) Close = nullptr;
+    decltype(&TIFFGetField) GetField = nullptr;
+    decltype(&TIFFGetFieldDefaulted) GetFieldDefaulted = nullptr;
+    decltype(&TIFFIsTiled) IsTiled = nullptr;
+    decltype(&TIFFOpenOptionsAlloc) OpenOptionsAlloc = nullptr;
+    decltype(&TIFFOpenOptionsFree) OpenOptionsFree = nullptr;
+    decltype(&TIFFOpenOptionsSetErrorHandlerExtR) OpenOptionsSetErrorHandlerExtR = nullptr;
+    decltype(&TIFFOpenOptionsSetWarningHandlerExtR) OpenOptionsSetWarningHandlerExtR = nullptr;
+    decltype(&TIFFOpenOptionsSetMaxSingleMemAlloc) OpenOptionsSetMaxSingleMemAlloc = nullptr;
+    decltype(&TIFFRGBAImageOK) RGBAImageOK = nullptr;
+    decltype(&TIFFRGBAImageBegin) RGBAImageBegin = nullptr;
+    decltype(&TIFFRGBAImageGet) RGBAImageGet = nullptr;
+    decltype(&TIFFRGBAImageEnd) RGBAImageEnd = nullptr;
+    std::string failure; // empty when every function was found
+};
+
+template <typename F>
+void resolve(void* library, const char* name, F& function, std::string& failure) {
+    function = reinterpret_cast<F>(dlsym(library, name));
+    if (!function && failure.empty()) failure = std::string("libtiff lacks ") + name;
+}
+
+const TiffApi& tiffApi() {
+    static const TiffApi api = [] {
+        TiffApi a;
+        void* library = nullptr;
+        for (const char* name : {GLYPHWERK_TIFF_SONAME, "libtiff.so.6", "libtiff.so"}) {
+            if ((library = dlopen(name, RTLD_NOW | RTLD_LOCAL)) != nullptr) break;
+        }
+        if (!library) {
+            a.failure = "libtiff cannot be loaded";
+            return a;
+        }
+#define GW_RESOLVE(name) resolve(library, "TIFF" #name, a.name, a.failure)
+        GW_RESOLVE(ClientOpenExt);
+        GW_RESOLVE(Close);
+        GW_RESOLVE(GetField);
+        GW_RESOLVE(GetFieldDefaulted);
+        GW_RESOLVE(IsTiled);
+        GW_RESOLVE(OpenOptionsAlloc);
+        GW_RESOLVE(OpenOptionsFree);
+        GW_RESOLVE(OpenOptionsSetErrorHandlerExtR);
+        GW_RESOLVE(OpenOptionsSetWarningHandlerExtR);
+        GW_RESOLVE(OpenOptionsSetMaxSingleMemAlloc);
+        GW_RESOLVE(RGBAImageOK);
+        GW_RESOLVE(RGBAImageBegin);
+        GW_RESOLVE(RGBAImageGet);
+        GW_RESOLVE(RGBAImageEnd);
+#undef GW_RESOLVE
+        return a;
+    }();
+    return api;
+}
 
 struct TiffHandle {
     ByteSource* source = nullptr;
@@ -50,8 +112,14 @@ int closeProc(thandle_t) {
 toff_t sizeProc(thandle_t h) {
     return static_cast<TiffHandle*>(h)->source->size();
 }
-int mapProc(thandle_t, void**, toff_t*) {
-    return 0;
+// Mapping matters beyond speed: libtiff 4.5 refuses uncompressed tiles read through the
+// read procedure whose size is not a multiple of 1024 bytes.
+int mapProc(thandle_t h, void** base, toff_t* size) {
+    const auto view = static_cast<TiffHandle*>(h)->source->map();
+    if (view.empty()) return 0;
+    *base = const_cast<std::uint8_t*>(view.data());
+    *size = view.size();
+    return 1;
 }
 void unmapProc(thandle_t, void*, toff_t) {}
 
@@ -73,22 +141,27 @@ int onWarning(TIFF*, void*, const char*, const char*, va_list) {
 }
 
 struct TiffCloser {
-    void operator()(TIFF* tif) const { TIFFClose(tif); }
+    void operator()(TIFF* tif) const { tiffApi().Close(tif); }
 };
 
 std::unique_ptr<TIFF, TiffCloser> openTiff(TiffHandle& handle, std::string& reason) {
+    if (!tiffApi().failure.empty()) {
+        reason = "TIFF support is unavailable (" + tiffApi().failure + ")";
+        return nullptr;
+    }
     const std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(
-        TIFFOpenOptionsAlloc(), &TIFFOpenOptionsFree);
+        tiffApi().OpenOptionsAlloc(), tiffApi().OpenOptionsFree);
     if (!options) {
         reason = "out of memory";
         return nullptr;
     }
-    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &onError, &handle);
-    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &onWarning, &handle);
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), static_cast<tmsize_t>(kMaxWholePixels * 4));
+    tiffApi().OpenOptionsSetErrorHandlerExtR(options.get(), &onError, &handle);
+    tiffApi().OpenOptionsSetWarningHandlerExtR(options.get(), &onWarning, &handle);
+    tiffApi().OpenOptionsSetMaxSingleMemAlloc(options.get(),
+                                              static_cast<tmsize_t>(kMaxWholePixels * 4));
     std::unique_ptr<TIFF, TiffCloser> tif(
-        TIFFClientOpenExt("tiff", "rm", &handle, &readProc, &writeProc, &seekProc, &closeProc,
-                          &sizeProc, &mapProc, &unmapProc, options.get()));
+        tiffApi().ClientOpenExt("tiff", "r", &handle, &readProc, &writeProc, &seekProc, &closeProc,
+                                &sizeProc, &mapProc, &unmapProc, options.get()));
     if (!tif)
         reason = handle.message.empty() ? "damaged TIFF data"
                                         : "damaged TIFF data (" + handle.message + ")";
@@ -96,6 +169,9 @@ std::unique_ptr<TIFF, TiffCloser> openTiff(TiffHandle& handle, std::string& reas
 }
 
 std::string tiffReason(const TiffHandle& handle) {
+    // libtiff's wording here includes offsets computed past the end of the file.
+    if (handle.message.starts_with("Read error"))
+        return "truncated TIFF data (image data past the end of the file)";
     return handle.message.empty() ? "damaged TIFF data"
                                   : "damaged TIFF data (" + handle.message + ")";
 }
@@ -110,12 +186,12 @@ bool probeTiff(ByteSource& source, HeaderInfo& header, std::string& reason) {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::uint16_t orientation = ORIENTATION_TOPLEFT;
-    if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) ||
-        !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height)) {
+    if (!tiffApi().GetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) ||
+        !tiffApi().GetField(tif.get(), TIFFTAG_IMAGELENGTH, &height)) {
         reason = "damaged TIFF data (no image size)";
         return false;
     }
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
+    tiffApi().GetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
     header.width = width;
     header.height = height;
     header.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
@@ -129,17 +205,17 @@ bool decodeTiff(ByteSource& source, const HeaderInfo& expected, const RenderTarg
     const auto tif = openTiff(handle, reason);
     if (!tif) return false;
     char message[1024] = {};
-    if (!TIFFRGBAImageOK(tif.get(), message)) {
+    if (!tiffApi().RGBAImageOK(tif.get(), message)) {
         reason = std::string("unsupported TIFF layout (") + message + ")";
         return false;
     }
     TIFFRGBAImage image{};
-    if (!TIFFRGBAImageBegin(&image, tif.get(), 0, message)) {
+    if (!tiffApi().RGBAImageBegin(&image, tif.get(), 0, message)) {
         reason = std::string("unsupported TIFF layout (") + message + ")";
         return false;
     }
     const std::unique_ptr<TIFFRGBAImage, void (*)(TIFFRGBAImage*)> cleanup(&image,
-                                                                           &TIFFRGBAImageEnd);
+                                                                           tiffApi().RGBAImageEnd);
     const std::uint32_t width = image.width;
     const std::uint32_t height = image.height;
     if (width != expected.width || height != expected.height) {
@@ -151,10 +227,10 @@ bool decodeTiff(ByteSource& source, const HeaderInfo& expected, const RenderTarg
     image.req_orientation = ORIENTATION_TOPLEFT;
 
     std::uint32_t unit = 0;
-    if (TIFFIsTiled(tif.get())) {
-        TIFFGetField(tif.get(), TIFFTAG_TILELENGTH, &unit);
+    if (tiffApi().IsTiled(tif.get())) {
+        tiffApi().GetField(tif.get(), TIFFTAG_TILELENGTH, &unit);
     } else {
-        TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ROWSPERSTRIP, &unit);
+        tiffApi().GetFieldDefaulted(tif.get(), TIFFTAG_ROWSPERSTRIP, &unit);
     }
     unit = std::clamp<std::uint32_t>(unit, 1, height);
     // Whole strips or tiles per band, at least a few dozen rows so that tiny strips do not
@@ -174,7 +250,7 @@ bool decodeTiff(ByteSource& source, const HeaderInfo& expected, const RenderTarg
         const std::uint32_t rows = std::min(band, height - y);
         image.row_offset = static_cast<int>(y);
         image.col_offset = 0;
-        if (!TIFFRGBAImageGet(&image, raster.data(), width, rows)) {
+        if (!tiffApi().RGBAImageGet(&image, raster.data(), width, rows)) {
             reason = tiffReason(handle);
             return false;
         }

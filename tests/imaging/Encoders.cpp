@@ -1,5 +1,6 @@
 #include "Encoders.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -9,7 +10,6 @@
 #include <gif_lib.h>
 #include <jpeglib.h>
 #include <png.h>
-#include <tiffio.h>
 #include <unistd.h>
 
 namespace gw::imaging::testing {
@@ -259,61 +259,89 @@ Bytes encodeGif(const Rgba& image, bool interlaced) {
     return out;
 }
 
+// A little-endian, uncompressed TIFF written field by field: the library itself is loaded only
+// by the decoder, so the tests make their files without it.
 Bytes encodeTiff(const Rgba& image, const TiffOptions& options) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("gw-encode-" + std::to_string(::getpid()) + ".tif");
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
-    const int samples = options.alpha ? 4 : 3;
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, image.width);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, image.height);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_ORIENTATION, options.orientation);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    if (options.alpha) {
-        const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
-        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
-    }
-    auto sample = [&](std::uint32_t x, std::uint32_t y, int c) {
-        return image.pixels[(std::size_t{y} * image.width + x) * 4 + static_cast<std::size_t>(c)];
+    const std::uint32_t samples = options.alpha ? 4 : 3;
+    const std::uint32_t unitW = options.tiled ? 16 : image.width;
+    const std::uint32_t unitH =
+        options.tiled ? 16 : std::max<std::uint32_t>(1, options.rowsPerStrip);
+    Bytes out{'I', 'I', 42, 0, 0, 0, 0, 0};
+    auto put16 = [&](std::uint32_t v) {
+        out.insert(out.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
     };
-    if (options.tiled) {
-        const std::uint32_t tile = 16;
-        TIFFSetField(tif, TIFFTAG_TILEWIDTH, tile);
-        TIFFSetField(tif, TIFFTAG_TILELENGTH, tile);
-        Bytes buffer(std::size_t{tile} * tile * static_cast<std::size_t>(samples));
-        for (std::uint32_t ty = 0; ty < image.height; ty += tile) {
-            for (std::uint32_t tx = 0; tx < image.width; tx += tile) {
-                std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-                for (std::uint32_t y = ty; y < std::min(ty + tile, image.height); ++y) {
-                    for (std::uint32_t x = tx; x < std::min(tx + tile, image.width); ++x) {
-                        for (int c = 0; c < samples; ++c) {
-                            buffer[((y - ty) * tile + (x - tx)) *
-                                       static_cast<std::uint32_t>(samples) +
-                                   static_cast<std::uint32_t>(c)] = sample(x, y, c);
-                        }
+    auto put32 = [&](std::uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    auto set32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    std::vector<std::uint32_t> offsets, counts;
+    for (std::uint32_t ty = 0; ty < image.height; ty += unitH) {
+        for (std::uint32_t tx = 0; tx < image.width; tx += unitW) {
+            offsets.push_back(static_cast<std::uint32_t>(out.size()));
+            const std::uint32_t rows = options.tiled ? unitH : std::min(unitH, image.height - ty);
+            for (std::uint32_t y = ty; y < ty + rows; ++y) {
+                for (std::uint32_t x = tx; x < tx + unitW; ++x) {
+                    const bool inside = x < image.width && y < image.height;
+                    for (std::uint32_t c = 0; c < samples; ++c) {
+                        out.push_back(
+                            inside ? image.pixels[(std::size_t{y} * image.width + x) * 4 + c] : 0);
                     }
                 }
-                TIFFWriteTile(tif, buffer.data(), tx, ty, 0, 0);
             }
-        }
-    } else {
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, options.rowsPerStrip);
-        Bytes row(std::size_t{image.width} * static_cast<std::size_t>(samples));
-        for (std::uint32_t y = 0; y < image.height; ++y) {
-            for (std::uint32_t x = 0; x < image.width; ++x) {
-                for (int c = 0; c < samples; ++c)
-                    row[x * static_cast<std::uint32_t>(samples) + static_cast<std::uint32_t>(c)] =
-                        sample(x, y, c);
-            }
-            TIFFWriteScanline(tif, row.data(), y, 0);
+            counts.push_back(static_cast<std::uint32_t>(out.size()) - offsets.back());
         }
     }
-    TIFFClose(tif);
-    Bytes out = readFile(path);
-    std::filesystem::remove(path);
+    auto array = [&](const std::vector<std::uint32_t>& values, bool shorts) {
+        const auto at = static_cast<std::uint32_t>(out.size());
+        for (const std::uint32_t v : values)
+            shorts ? put16(v) : put32(v);
+        return at;
+    };
+    const std::uint32_t bitsAt = array(std::vector<std::uint32_t>(samples, 8), true);
+    const std::uint32_t offsetsAt = array(offsets, false);
+    const std::uint32_t countsAt = array(counts, false);
+    if (out.size() % 2) out.push_back(0);
+    set32(4, static_cast<std::uint32_t>(out.size()));
+    struct Entry {
+        std::uint16_t tag, type;
+        std::uint32_t count, value;
+    };
+    const auto many = static_cast<std::uint32_t>(offsets.size());
+    // Arrays of one LONG are stored in the entry itself.
+    const std::uint32_t offsetsValue = many == 1 ? offsets[0] : offsetsAt;
+    const std::uint32_t countsValue = many == 1 ? counts[0] : countsAt;
+    std::vector<Entry> entries{{256, 4, 1, image.width},
+                               {257, 4, 1, image.height},
+                               {258, 3, samples, bitsAt},
+                               {259, 3, 1, 1},
+                               {262, 3, 1, 2}};
+    if (!options.tiled) entries.push_back({273, 4, many, offsetsValue});
+    entries.push_back({274, 3, 1, static_cast<std::uint32_t>(options.orientation)});
+    entries.push_back({277, 3, 1, samples});
+    if (!options.tiled) {
+        entries.push_back({278, 4, 1, unitH});
+        entries.push_back({279, 4, many, countsValue});
+    }
+    entries.push_back({284, 3, 1, 1});
+    if (options.tiled) {
+        entries.push_back({322, 4, 1, unitW});
+        entries.push_back({323, 4, 1, unitH});
+        entries.push_back({324, 4, many, offsetsValue});
+        entries.push_back({325, 4, many, countsValue});
+    }
+    if (options.alpha) entries.push_back({338, 3, 1, 2}); // unassociated alpha
+    put16(static_cast<std::uint32_t>(entries.size()));
+    for (const Entry& e : entries) {
+        put16(e.tag);
+        put16(e.type);
+        put32(e.count);
+        put32(e.value); // a single SHORT sits in the low half, as little-endian order puts it first
+    }
+    put32(0);
     return out;
 }
 
