@@ -200,7 +200,7 @@ std::vector<std::string> charactersWithoutDarkness(const std::string& set,
 std::vector<std::string> outputPaths(const Options& options, std::string& error) {
     const std::size_t count = options.pictures.size();
     std::vector<std::string> paths(count);
-    if (options.output.empty()) return paths;
+    if (options.output.empty() || options.output == "-") return paths; // standard output
     const fs::path target(options.output);
     std::error_code ec;
     const bool isFolder = fs::is_directory(target, ec);

@@ -33,6 +33,8 @@ TEST(CommandLine, FontSizeOutsideOneTo73Is12) {
 TEST(OutputPaths, OneFileOrOneFilePerPictureInAFolder) {
     Options o;
     o.pictures = {"x/a.png"};
+    o.output = "-";
+    EXPECT_EQ(outputPaths(o, error), std::vector<std::string>({""}));
     o.output = "art.txt";
     std::string error;
     EXPECT_EQ(outputPaths(o, error), std::vector<std::string>({"art.txt"}));
