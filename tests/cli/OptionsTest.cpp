@@ -34,9 +34,9 @@ TEST(OutputPaths, OneFileOrOneFilePerPictureInAFolder) {
     Options o;
     o.pictures = {"x/a.png"};
     o.output = "-";
+    std::string error;
     EXPECT_EQ(outputPaths(o, error), std::vector<std::string>({""}));
     o.output = "art.txt";
-    std::string error;
     EXPECT_EQ(outputPaths(o, error), std::vector<std::string>({"art.txt"}));
     const std::string folder = ::testing::TempDir() + "gw-output-paths";
     o.output = folder;
