@@ -9,8 +9,11 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include <png.h>
 #include <zlib.h>
@@ -169,12 +172,11 @@ public:
             return false;
         }
         started_ = true;
-        for (std::uint32_t y = 0; y < height; ++y) {
-            if (!inflateRow(filtered.data(), size + 1, reason)) return false;
-            const std::uint8_t* in = filtered.data() + 1;
+        const auto unfilter = [&](std::uint32_t y, const std::uint8_t* filteredRow) {
+            const std::uint8_t* in = filteredRow + 1;
             std::uint8_t* out = rows[y & 1].data();
             const std::uint8_t* prior = rows[(y + 1) & 1].data();
-            switch (filtered[0]) {
+            switch (filteredRow[0]) {
             case 0:
                 std::memcpy(out, in, size);
                 break;
@@ -199,11 +201,86 @@ public:
                 return false;
             }
             resampler.pushRow(out);
+            return true;
+        };
+        if (std::uint64_t{size + 1} * height < kThreadedBytes) {
+            for (std::uint32_t y = 0; y < height; ++y) {
+                if (!inflateRow(filtered.data(), size + 1, reason) || !unfilter(y, filtered.data()))
+                    return false;
+            }
+            return true;
         }
+        return pipelined(size + 1, height, unfilter, reason);
         return true;
     }
 
 private:
+    // Large pictures inflate on a second thread while this one unfilters and resamples: the two
+    // halves take about the same time, so the wall time nearly halves on a free core.
+    static constexpr std::uint64_t kThreadedBytes = std::uint64_t{1} << 20;
+    static constexpr std::size_t kRingRows = 32;
+
+    template <typename Consume>
+    bool pipelined(std::size_t rowBytes, std::uint32_t height, const Consume& consume,
+                   std::string& reason) {
+        std::vector<std::vector<std::uint8_t>> ring(kRingRows,
+                                                    std::vector<std::uint8_t>(rowBytes + 4));
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::uint32_t produced = 0, consumed = 0;
+        bool stop = false, failed = false;
+        std::string producerReason;
+        std::thread producer([&] {
+            for (std::uint32_t y = 0; y < height; ++y) {
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return stop || produced - consumed < kRingRows; });
+                    if (stop) return;
+                }
+                // The slot is ours: the consumer is done with it and will not look at it until
+                // `produced` says so.
+                std::string why;
+                const bool ok = inflateRow(ring[y % kRingRows].data(), rowBytes, why);
+                {
+                    const std::lock_guard lock(mutex);
+                    if (ok) {
+                        ++produced;
+                    } else {
+                        failed = true;
+                        producerReason = std::move(why);
+                    }
+                }
+                changed.notify_all();
+                if (!ok) return;
+            }
+        });
+        bool ok = true;
+        for (std::uint32_t y = 0; y < height && ok; ++y) {
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return produced > y || failed; });
+                if (produced <= y) {
+                    reason = producerReason;
+                    ok = false;
+                    break;
+                }
+            }
+            ok = consume(y, ring[y % kRingRows].data());
+            {
+                const std::lock_guard lock(mutex);
+                ++consumed;
+            }
+            changed.notify_all();
+        }
+        {
+            const std::lock_guard lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        producer.join();
+        return ok;
+    }
+
     // Reads from the chunk data, moving on to the next IDAT chunk when one is used up.
     std::span<const std::uint8_t> nextInput(std::string& reason) {
         while (remaining_ == 0) {

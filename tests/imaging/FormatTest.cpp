@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <zlib.h>
 
 namespace gw::imaging {
 namespace {
@@ -110,6 +111,40 @@ void expectCanvasEquals(const Canvas& c, const Rgba& want, int tolerance = 0) {
     }
 }
 
+// An 8-bit RGBA PNG around already filtered rows, so that a test can break a filter byte.
+Bytes handmadePng(std::uint32_t width, std::uint32_t height, const Bytes& filteredRows) {
+    Bytes out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto chunk = [&](const char* type, const Bytes& data) {
+        const auto n = static_cast<std::uint32_t>(data.size());
+        out.insert(out.end(),
+                   {static_cast<std::uint8_t>(n >> 24), static_cast<std::uint8_t>(n >> 16),
+                    static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
+        const std::size_t start = out.size();
+        out.insert(out.end(), type, type + 4);
+        out.insert(out.end(), data.begin(), data.end());
+        const auto crc = static_cast<std::uint32_t>(
+            crc32(0, out.data() + start, static_cast<uInt>(out.size() - start)));
+        out.insert(out.end(),
+                   {static_cast<std::uint8_t>(crc >> 24), static_cast<std::uint8_t>(crc >> 16),
+                    static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)});
+    };
+    Bytes header(13, 0);
+    for (int i = 0; i < 4; ++i) {
+        header[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(width >> (24 - 8 * i));
+        header[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(height >> (24 - 8 * i));
+    }
+    header[8] = 8;
+    header[9] = 6;
+    chunk("IHDR", header);
+    uLongf size = compressBound(static_cast<uLong>(filteredRows.size()));
+    Bytes deflated(size);
+    compress(deflated.data(), &size, filteredRows.data(), static_cast<uLong>(filteredRows.size()));
+    deflated.resize(size);
+    chunk("IDAT", deflated);
+    chunk("IEND", {});
+    return out;
+}
+
 TEST(PngDecode, EveryColourTypeAndDepth) {
     Rgba image = distinct(5, 3);
     image.at(0, 0)[3] = 0;
@@ -169,6 +204,36 @@ TEST(PngDecode, ImageDataSplitAcrossManyChunks) {
         v = static_cast<std::uint8_t>(state >> 16);
     }
     expectCanvasEquals(natural(testing::encodePng(image)), image);
+}
+
+TEST(PngDecode, LargePicturesDecodeOnTwoThreadsWithTheSameResult) {
+    // Above a megabyte of image data the inflation runs on its own thread.
+    Rgba image = Rgba::solid(700, 420, 0, 0, 0);
+    std::uint32_t state = 7;
+    for (auto& v : image.pixels) {
+        state = state * 1103515245u + 12345u;
+        v = static_cast<std::uint8_t>(state >> 16);
+    }
+    const Bytes png = testing::encodePng(image, {PNG_COLOR_TYPE_RGBA, 8, false, PNG_ALL_FILTERS});
+    expectCanvasEquals(natural(png), image);
+    // Cut short, and with a broken filter byte in the middle: errors cross the threads cleanly.
+    PictureError error;
+    const auto truncated =
+        load(Bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2)), &error);
+    ASSERT_TRUE(truncated);
+    Canvas canvas;
+    EXPECT_FALSE(truncated->renderCanvas(70, 42, 1, canvas, &error));
+    EXPECT_EQ(error.message, "mem: truncated PNG data");
+    Bytes raw;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        raw.push_back(y == 300 ? 7 : 0);
+        raw.insert(raw.end(), image.at(0, y), image.at(0, y) + image.width * 4);
+    }
+    const Bytes broken = handmadePng(image.width, image.height, raw);
+    EXPECT_FALSE(load(broken)->renderCanvas(70, 42, 1, canvas, &error));
+    EXPECT_EQ(error.message, "mem: damaged PNG data (bad adaptive filter value)");
+    raw[300 * (image.width * 4 + 1)] = 0;
+    expectCanvasEquals(natural(handmadePng(image.width, image.height, raw)), image);
 }
 
 TEST(PngDecode, SixteenBitSamplesRoundToNearest) {
