@@ -67,7 +67,7 @@ public:
     enum class Layout {
         Rgba,              // straight RGBA8
         PremultipliedRgba, // colour already multiplied by alpha
-        Rgb,               // opaque RGB8
+        Rgb,               // opaque RGB8; rows need one byte of slack after the last pixel
     };
     Resampler(const RenderTarget& target, std::uint32_t width, std::uint32_t height,
               Orientation orientation, Layout layout = Layout::Rgba);
