@@ -200,6 +200,25 @@ TEST_F(RealWindow, UnreadableDropIsRefusedWithItsReason) {
     EXPECT_EQ(alerts.shown[1].message, "dropped item: holds no picture");
 }
 
+TEST_F(RealWindow, RefusedDroppedFileIsReportedOnceTheDropIsOver) {
+    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+    QMimeData mime;
+    const QString notAPicture = QString(GLYPHWERK_SOURCE_RESOURCES) + "/Table.txt";
+    mime.setUrls({QUrl::fromLocalFile(notAPicture)});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(ui().sourceImage, &enter);
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(ui().sourceImage, &drop);
+    EXPECT_FALSE(drop.isAccepted());
+    EXPECT_TRUE(alerts.shown.empty());
+
+    QCoreApplication::processEvents();
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_THAT(alerts.shown[0].message, ::testing::StartsWith(notAPicture.toStdString() + ": "));
+    EXPECT_EQ(delegate->image, nullptr);
+    EXPECT_FALSE(ui().buttonExport->isEnabled());
+}
+
 TEST_F(RealWindow, ClosingWindowsReachesTheController) {
     ASSERT_TRUE(delegate->applicationDidFinishLaunching());
     QWidget previewWidget;

@@ -3,10 +3,9 @@
 #include <QBuffer>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
-#include <QImageWriter>
 #include <QMimeData>
 #include <QPainter>
+#include <QTimer>
 #include <QUrl>
 
 namespace gw::platform::qt {
@@ -64,7 +63,9 @@ void QtImageWell::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void QtImageWell::dropEvent(QDropEvent* event) {
+    inDrop_ = true;
     if (acceptMimeData(event->mimeData())) event->acceptProposedAction();
+    inDrop_ = false;
 }
 
 bool QtImageWell::acceptMimeData(const QMimeData* mime) {
@@ -115,7 +116,14 @@ bool QtImageWell::acceptMimeData(const QMimeData* mime) {
 }
 
 void QtImageWell::refuse(const std::string& reason) {
-    if (refused_) refused_(reason);
+    if (!refused_) return;
+    // A modal alert inside the drop would hold the dragging application's drag open; report
+    // once the drop has finished.
+    if (inDrop_) {
+        QTimer::singleShot(0, this, [handler = refused_, reason] { handler(reason); });
+    } else {
+        refused_(reason);
+    }
 }
 
 void QtImageWell::paintEvent(QPaintEvent* event) {

@@ -45,6 +45,7 @@ private:
     QImage thumbnail_;
     Action action_;
     std::function<void(const std::string&)> refused_;
+    bool inDrop_ = false;
 };
 
 } // namespace gw::platform::qt
