@@ -1,0 +1,41 @@
+// The Qt services that need no user: settings and the panels' name filter.
+
+#include "platform/qt/QtServices.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace gw::platform::qt {
+namespace {
+
+TEST(QtUserDefaults, StoresStringsUnchangedAndIntegersWithZeroForAbsent) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+    {
+        QtUserDefaults defaults;
+        EXPECT_EQ(defaults.integerForKey("firstLaunch"), 0);
+        EXPECT_EQ(defaults.stringForKey("userDirectory"), std::nullopt);
+        defaults.setInteger(1, "firstLaunch");
+        defaults.setString("/home/ada/Bilder/Möwe 1.png", "userDirectory");
+        defaults.setString("/srv/Samples/", "other");
+        defaults.synchronize();
+    }
+    // A second object, as another thread or the next launch would make, sees the same values.
+    QtUserDefaults again;
+    EXPECT_EQ(again.integerForKey("firstLaunch"), 1);
+    EXPECT_EQ(again.stringForKey("userDirectory"), "/home/ada/Bilder/Möwe 1.png");
+    EXPECT_EQ(again.stringForKey("other"), "/srv/Samples/");
+    EXPECT_TRUE(QFile::exists(folder.path() + "/Glyphwerk/Glyphwerk.conf"));
+}
+
+TEST(NameFilter, ListsEveryTypeInBothCases) {
+    EXPECT_EQ(nameFilter("Pictures", {"png", "tif"}).toStdString(),
+              "Pictures (*.png *.PNG *.tif *.TIF)");
+}
+
+} // namespace
+} // namespace gw::platform::qt
