@@ -90,7 +90,6 @@ private:
     void finishRow(std::size_t out);
 
     Canvas& canvas_;
-    std::uint32_t width_;
     bool transpose_;
     Layout layout_;
     std::vector<Taps> tapsX_;        // one per output column of the stored-axis buffer

@@ -76,7 +76,7 @@ std::vector<Resampler::Taps> Resampler::buildTaps(std::uint32_t sourceLength, do
 
 Resampler::Resampler(const RenderTarget& target, std::uint32_t width, std::uint32_t height,
                      Orientation orientation, Layout layout)
-    : canvas_(*target.canvas), width_(width), transpose_(swapsAxes(orientation)), layout_(layout) {
+    : canvas_(*target.canvas), transpose_(swapsAxes(orientation)), layout_(layout) {
     const auto canvasW = static_cast<std::uint32_t>(canvas_.width);
     const auto canvasH = static_cast<std::uint32_t>(canvas_.height);
     tapsX_ = buildTaps(width, target.storedExtentX(orientation), transpose_ ? canvasH : canvasW,
