@@ -206,3 +206,33 @@ TEST(CanvasRender, FileRemovedAfterOpeningGivesAnError) {
 
 } // namespace
 } // namespace gw::imaging
+
+namespace gw::imaging {
+namespace {
+
+// BMP and TGA come from the in-house readers; these check only that pictures reach them and
+// come back through the canvas.
+TEST(PictureDispatch, BmpAndTgaReachTheirReaders) {
+    // A 2 x 1 BMP, 24 bits, rows bottom-up and padded to 4 bytes: red, then blue.
+    testing::Bytes bmp{'B', 'M', 62, 0, 0, 0, 0, 0,  0, 0, 54, 0, 0, 0, 40,  0,   0, 0, 2, 0, 0,
+                       0,   1,   0,  0, 0, 1, 0, 24, 0, 0, 0,  0, 0, 8, 0,   0,   0, 0, 0, 0, 0,
+                       0,   0,   0,  0, 0, 0, 0, 0,  0, 0, 0,  0, 0, 0, 255, 255, 0, 0, 0, 0};
+    // A 2 x 1 true-colour TGA with 8 alpha bits, top-left origin: opaque green, half-alpha white.
+    testing::Bytes tga{0, 0, 2, 0,  0,    0, 0,   0, 0,   0,   0,   0,   2,
+                       0, 1, 0, 32, 0x28, 0, 255, 0, 255, 255, 255, 255, 128};
+    PictureError error;
+    const auto b = Picture::fromMemory(bmp, "b", &error);
+    ASSERT_TRUE(b) << error.message;
+    EXPECT_EQ(b->format(), Format::Bmp);
+    Canvas canvas;
+    ASSERT_TRUE(b->renderCanvas(2, 1, 1, canvas, &error)) << error.message;
+    EXPECT_EQ(canvas.rgba, (std::vector<std::uint8_t>{255, 0, 0, 255, 0, 0, 255, 255}));
+    const auto t = Picture::fromMemory(tga, "t", &error);
+    ASSERT_TRUE(t) << error.message;
+    EXPECT_EQ(t->format(), Format::Tga);
+    ASSERT_TRUE(t->renderCanvas(2, 1, 1, canvas, &error)) << error.message;
+    EXPECT_EQ(canvas.rgba, (std::vector<std::uint8_t>{0, 255, 0, 255, 128, 128, 128, 128}));
+}
+
+} // namespace
+} // namespace gw::imaging
