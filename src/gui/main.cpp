@@ -1,10 +1,11 @@
 // glyphwerk: the desktop program. Files named on the command line are opened at start, as files
-// opened from the file manager are.
+// opened from the file manager are; when the program already runs, they go to it instead.
 
 #include "app/GlyphwerkAppDelegate.h"
 #include "common/Log.h"
 #include "common/Resources.h"
 #include "gui/MainWindowForm.h"
+#include "gui/SingleInstance.h"
 #include "platform/PictureLoader.h"
 #include "platform/StandardFolders.h"
 #include "platform/qt/QtServices.h"
@@ -23,6 +24,12 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName("glyphwerk");
     gw::setLogProgramName("glyphwerk");
 
+    QStringList files;
+    for (const QString& argument : QApplication::arguments().mid(1)) {
+        if (!argument.startsWith('-')) files << QFileInfo(argument).absoluteFilePath();
+    }
+    if (gw::gui::SingleInstance(gw::gui::SingleInstance::defaultName()).handOver(files)) return 0;
+
     const std::string bundle =
         gw::findResourceFolder(gw::currentExecutablePath(), GLYPHWERK_SOURCE_RESOURCES);
     if (!bundle.empty())
@@ -37,7 +44,6 @@ int main(int argc, char** argv) {
     gw::platform::qt::QtScreens screens;
     gw::platform::WindowCloseCenter windows;
 
-    // The controller holds the fixed-size grids, several megabytes: not for the stack.
     auto delegate = std::make_unique<gw::GlyphwerkAppDelegate>(
         gw::GlyphwerkAppDelegate::Services{defaults, panels, alerts, folders, loader, workspace,
                                            screens},
@@ -53,12 +59,16 @@ int main(int argc, char** argv) {
     if (!delegate->applicationDidFinishLaunching()) return 1;
     form.widget()->show();
 
-    const QStringList arguments = QApplication::arguments().mid(1);
-    QTimer::singleShot(0, &app, [&delegate, arguments] {
-        for (const QString& argument : arguments) {
-            if (argument.startsWith('-')) continue;
-            delegate->applicationOpenFile(QFileInfo(argument).absoluteFilePath().toStdString());
-        }
+    const auto openFiles = [&delegate](const QStringList& paths) {
+        for (const QString& path : paths)
+            delegate->applicationOpenFile(path.toStdString());
+    };
+    gw::gui::SingleInstance instance(gw::gui::SingleInstance::defaultName());
+    instance.listen([&form, openFiles](const QStringList& paths) {
+        form.widget()->raise();
+        form.widget()->activateWindow();
+        openFiles(paths);
     });
+    QTimer::singleShot(0, &app, [openFiles, files] { openFiles(files); });
     return QApplication::exec();
 }

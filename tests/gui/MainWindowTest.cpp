@@ -8,6 +8,8 @@
 #include "platform/qt/QtImageWell.h"
 #include "ui_MainWindow.h"
 
+#include "TestApplication.h"
+
 #include <QApplication>
 #include <QDropEvent>
 #include <QFile>
@@ -29,23 +31,13 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// One application for the whole run. It is never destroyed: Qt's input devices do not survive
-// being torn down by static destructors.
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
 const QString kSamples = QString(GLYPHWERK_SOURCE_RESOURCES) + "/Samples/";
 
 // The real form and picture loader, with fake services behind the controller.
 class RealWindow : public ::testing::Test {
 protected:
     RealWindow() {
-        application();
+        testing::testApplication();
         previousSink_ = setLogSink([this](std::string_view line) { log.emplace_back(line); });
         folders.support = {"/home/tester/.local/share"};
         folders.bundle = GLYPHWERK_SOURCE_RESOURCES;
