@@ -18,7 +18,7 @@ using Decode = bool (*)(detail::ByteSource&, const detail::HeaderInfo&, const de
 // Pictures beyond this many pixels are probed but not drawn: a few kilobytes of deflate or
 // LZW can describe billions of pixels, which is slow without being wrong, and would hide the
 // findings that matter behind timeouts.
-inline constexpr std::uint64_t kFuzzMaxPixels = std::uint64_t{1} << 22;
+inline constexpr std::uint64_t kFuzzMaxPixels = std::uint64_t{1} << 20;
 
 inline int runDecoder(const std::uint8_t* data, std::size_t size, Probe probe, Decode decode) {
     auto bytes = std::make_shared<const std::vector<std::uint8_t>>(data, data + size);

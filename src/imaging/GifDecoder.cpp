@@ -141,23 +141,25 @@ bool decodeGif(ByteSource& source, const HeaderInfo& expected, const RenderTarge
     Resampler resampler(target, width, height, 1);
     std::vector<std::uint8_t> row(std::size_t{width} * 4);
     std::vector<GifPixelType> line(frameW);
-    std::vector<GifPixelType> whole; // interlaced frames only
+    // Interlaced frames are gathered whole, but only the part on the screen is kept.
+    const std::uint32_t visibleH = top < height ? std::min(frameH, height - top) : 0;
+    std::vector<GifPixelType> whole;
     if (frame.Interlace) {
-        const std::uint64_t pixels = std::uint64_t{frameW} * frameH;
-        if (pixels > kMaxWholePixels) {
-            reason = tooLargeReason(frameW, frameH);
+        if (std::uint64_t{visibleW} * visibleH > kMaxWholePixels) {
+            reason = tooLargeReason(visibleW, visibleH);
             return false;
         }
-        whole.resize(static_cast<std::size_t>(pixels));
+        whole.resize(std::size_t{visibleW} * visibleH);
         static constexpr std::uint32_t kStart[] = {0, 4, 2, 1};
         static constexpr std::uint32_t kStep[] = {8, 8, 4, 2};
         for (int pass = 0; pass < 4; ++pass) {
             for (std::uint32_t y = kStart[pass]; y < frameH; y += kStep[pass]) {
-                if (DGifGetLine(gif.get(), whole.data() + std::size_t{y} * frameW,
-                                static_cast<int>(frameW)) == GIF_ERROR) {
+                if (DGifGetLine(gif.get(), line.data(), static_cast<int>(frameW)) == GIF_ERROR) {
                     reason = gifReason(gif->Error, cursor);
                     return false;
                 }
+                if (y < visibleH)
+                    std::copy_n(line.data(), visibleW, whole.data() + std::size_t{y} * visibleW);
             }
         }
     }
@@ -170,7 +172,7 @@ bool decodeGif(ByteSource& source, const HeaderInfo& expected, const RenderTarge
         {
             const GifPixelType* indices = nullptr;
             if (frame.Interlace) {
-                indices = whole.data() + std::size_t{y - top} * frameW;
+                indices = whole.data() + std::size_t{y - top} * visibleW;
             } else {
                 if (DGifGetLine(gif.get(), line.data(), static_cast<int>(frameW)) == GIF_ERROR) {
                     reason = gifReason(gif->Error, cursor);

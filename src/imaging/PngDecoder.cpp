@@ -38,7 +38,8 @@ struct PngSession {
     std::vector<std::uint8_t> palette; // RGBA per entry
     std::vector<std::uint8_t> row;
     std::unique_ptr<Resampler> resampler;
-    std::array<std::uint8_t, 8> lastHeader{}; // the last 8-byte read: a chunk's length and type
+    std::array<std::uint8_t, 8> lastHeader{}; // the last chunk's length and type
+    std::uint64_t nextHeader = 8;             // where the next chunk starts, after the signature
 
     ~PngSession() {
         if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
@@ -53,13 +54,26 @@ void onError(png_structp png, png_const_charp message) {
 
 void onWarning(png_structp, png_const_charp) {}
 
+std::uint32_t bigEndian(const std::uint8_t* p);
+
+// Follows the chunk structure as libpng reads it, so that a chunk that claims more bytes than
+// the file holds is refused before libpng allocates (and clears) a buffer of that size.
 void readData(png_structp png, png_bytep out, std::size_t count) {
     auto* s = static_cast<PngSession*>(png_get_io_ptr(png));
+    const std::uint64_t at = s->cursor->tell();
     if (s->cursor->read(out, count) != count) {
         s->reason = s->cursor->source().failed() ? "read error" : "truncated PNG data";
         png_error(png, "truncated");
     }
-    if (count == 8) std::memcpy(s->lastHeader.data(), out, 8);
+    if (at == s->nextHeader && count == 8) {
+        std::memcpy(s->lastHeader.data(), out, 8);
+        const std::uint64_t length = bigEndian(out);
+        s->nextHeader = at + 8 + length + 4;
+        if (s->nextHeader > s->cursor->source().size()) {
+            s->reason = "truncated PNG data";
+            png_error(png, "truncated");
+        }
+    }
 }
 
 std::uint32_t bigEndian(const std::uint8_t* p) {
