@@ -1,6 +1,7 @@
 // The damaged-file corpus: each file is named after its fault and must give its own clean
 // error, at opening or at drawing, never a picture. The files were made with ImageMagick and
-// a few lines of Python that cut or patch small valid pictures.
+// a few lines of Python that cut or patch small valid pictures; the ones named after a size
+// trap (chunk longer than file, frame wider than screen) were found by fuzzing.
 #include "imaging/Picture.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,8 @@ const std::map<std::string, std::string>& expectedErrors() {
          "damaged GIF data (colour index 3 beyond a colour table of 2 entries)"},
         {"gif-interlaced-65535x65535.gif",
          "the picture is too large to decode (65535 x 65535 pixels, limit 134217728 pixels)"},
+        {"gif-interlaced-frame-wider-than-screen.gif",
+         "damaged GIF data (Image EOF detected before image complete)"},
         {"gif-no-colour-table.gif", "damaged GIF data (no colour table)"},
         {"gif-no-image.gif", "the GIF file holds no image"},
         {"gif-truncated-in-header.gif", "truncated GIF header"},
@@ -45,6 +48,7 @@ const std::map<std::string, std::string>& expectedErrors() {
         {"picture-text-named-png.png", "not a picture in a supported format"},
         {"png-65535x65535-little-data.png", "damaged PNG data (Not enough image data)"},
         {"png-bit-depth-3.png", "damaged PNG data (Invalid IHDR data)"},
+        {"png-chunk-longer-than-file.png", "truncated PNG data"},
         {"png-header-checksum-wrong.png", "damaged PNG data (IHDR: CRC error)"},
         {"png-image-data-missing.png", "damaged PNG data (IEND: out of place)"},
         {"png-image-data-not-deflate.png", "damaged PNG data (IDAT: incorrect header check)"},
