@@ -69,15 +69,9 @@ std::optional<Format> detectFormat(std::span<const std::uint8_t> head) {
         startsWith(head, "MM\0+"sv)) {
         return Format::Tiff;
     }
-#ifdef GLYPHWERK_HAVE_PSD_READER
     if (detail::looksLikePsd(head)) return Format::Psd;
-#endif
-#ifdef GLYPHWERK_HAVE_BMP_READER
     if (detail::looksLikeBmp(head)) return Format::Bmp;
-#endif
-#ifdef GLYPHWERK_HAVE_TGA_READER
     if (detail::looksLikeTga(head)) return Format::Tga;
-#endif
     return std::nullopt;
 }
 
@@ -102,23 +96,13 @@ bool probe(Format format, ByteSource& source, std::span<const std::uint8_t> head
         return detail::probeGif(source, info, reason);
     case Format::Tiff:
         return detail::probeTiff(source, info, reason);
-#ifdef GLYPHWERK_HAVE_BMP_READER
     case Format::Bmp:
         return detail::probeBmp(head, info.width, info.height, reason);
-#endif
-#ifdef GLYPHWERK_HAVE_TGA_READER
     case Format::Tga:
         return detail::probeTga(head, info.width, info.height, reason);
-#endif
-#ifdef GLYPHWERK_HAVE_PSD_READER
     case Format::Psd:
         return detail::probePsd(head, info.width, info.height, reason);
-#endif
-    default:
-        break;
     }
-    (void)head;
-    reason = "not a picture in a supported format";
     return false;
 }
 
@@ -129,8 +113,7 @@ std::optional<Picture> failed(PictureError* error, const std::string& name,
 }
 
 // Reads a whole file for the formats that are decoded from memory.
-[[maybe_unused]] bool readWhole(ByteSource& source, std::vector<std::uint8_t>& bytes,
-                                std::string& reason) {
+bool readWhole(ByteSource& source, std::vector<std::uint8_t>& bytes, std::string& reason) {
     if (source.size() > detail::kMaxWholeFileBytes) {
         reason = "the file is too large to read whole (" + std::to_string(source.size()) +
                  " bytes, limit " + std::to_string(detail::kMaxWholeFileBytes) + ")";
@@ -147,9 +130,8 @@ std::optional<Picture> failed(PictureError* error, const std::string& name,
 using WholeDecoder = bool (*)(std::span<const std::uint8_t>, const detail::DecodeLimits&,
                               detail::RgbaImage&, std::string&);
 
-[[maybe_unused]] bool decodeWhole(WholeDecoder decoder, ByteSource& source,
-                                  const HeaderInfo& expected, const detail::RenderTarget& target,
-                                  std::string& reason) {
+bool decodeWhole(WholeDecoder decoder, ByteSource& source, const HeaderInfo& expected,
+                 const detail::RenderTarget& target, std::string& reason) {
     std::vector<std::uint8_t> fileBytes;
     std::span<const std::uint8_t> bytes = source.memory();
     if (bytes.empty()) {
@@ -181,22 +163,13 @@ bool decode(Format format, ByteSource& source, const HeaderInfo& expected,
         return detail::decodeGif(source, expected, target, reason);
     case Format::Tiff:
         return detail::decodeTiff(source, expected, target, reason);
-#ifdef GLYPHWERK_HAVE_BMP_READER
     case Format::Bmp:
         return decodeWhole(&detail::decodeBmp, source, expected, target, reason);
-#endif
-#ifdef GLYPHWERK_HAVE_TGA_READER
     case Format::Tga:
         return decodeWhole(&detail::decodeTga, source, expected, target, reason);
-#endif
-#ifdef GLYPHWERK_HAVE_PSD_READER
     case Format::Psd:
         return decodeWhole(&detail::decodePsd, source, expected, target, reason);
-#endif
-    default:
-        break;
     }
-    reason = "not a picture in a supported format";
     return false;
 }
 

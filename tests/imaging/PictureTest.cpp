@@ -210,9 +210,9 @@ TEST(CanvasRender, FileRemovedAfterOpeningGivesAnError) {
 namespace gw::imaging {
 namespace {
 
-// BMP and TGA come from the in-house readers; these check only that pictures reach them and
+// BMP, TGA and PSD come from the in-house readers; these check only that pictures reach them and
 // come back through the canvas.
-TEST(PictureDispatch, BmpAndTgaReachTheirReaders) {
+TEST(PictureDispatch, BmpTgaAndPsdReachTheirReaders) {
     // A 2 x 1 BMP, 24 bits, rows bottom-up and padded to 4 bytes: red, then blue.
     testing::Bytes bmp{'B', 'M', 62, 0, 0, 0, 0, 0,  0, 0, 54, 0, 0, 0, 40,  0,   0, 0, 2, 0, 0,
                        0,   1,   0,  0, 0, 1, 0, 24, 0, 0, 0,  0, 0, 8, 0,   0,   0, 0, 0, 0, 0,
@@ -232,6 +232,15 @@ TEST(PictureDispatch, BmpAndTgaReachTheirReaders) {
     EXPECT_EQ(t->format(), Format::Tga);
     ASSERT_TRUE(t->renderCanvas(2, 1, 1, canvas, &error)) << error.message;
     EXPECT_EQ(canvas.rgba, (std::vector<std::uint8_t>{0, 255, 0, 255, 128, 128, 128, 128}));
+    // A 2 x 1 RGB PSD, 8 bits, raw planes: orange, then grey.
+    testing::Bytes psd{'8', 'B', 'P', 'S', 0, 1, 0, 0, 0,   0,  0,   0,  0, 3, 0, 0,
+                       0,   1,   0,   0,   0, 2, 0, 8, 0,   3,  0,   0,  0, 0, 0, 0,
+                       0,   0,   0,   0,   0, 0, 0, 0, 255, 50, 128, 50, 0, 50};
+    const auto p = Picture::fromMemory(psd, "p", &error);
+    ASSERT_TRUE(p) << error.message;
+    EXPECT_EQ(p->format(), Format::Psd);
+    ASSERT_TRUE(p->renderCanvas(2, 1, 1, canvas, &error)) << error.message;
+    EXPECT_EQ(canvas.rgba, (std::vector<std::uint8_t>{255, 128, 0, 255, 50, 50, 50, 255}));
 }
 
 } // namespace
