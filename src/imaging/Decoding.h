@@ -86,7 +86,8 @@ private:
     };
     static std::vector<Taps> buildTaps(std::uint32_t sourceLength, double extent,
                                        std::uint32_t pixels, bool flip);
-    template <Layout L> void horizontalPass(const std::uint8_t* pixels);
+    template <Layout L>
+    void horizontalPass(const std::vector<Taps>& taps, const std::uint8_t* pixels);
     void finishRow(std::size_t out);
 
     Canvas& canvas_;
@@ -100,6 +101,11 @@ private:
     std::vector<std::vector<float>> accumulators_; // per active output row, else empty
     std::vector<std::vector<float>> spare_;
     std::vector<float> horizontal_;
+    // Narrow pictures on wide canvases are filtered down the columns first, at the picture's
+    // width, and across only once per canvas row: the cost then follows the smaller width.
+    bool verticalFirst_ = false;
+    std::vector<Taps> identity_;  // one tap per source pixel, for the premultiplying pass
+    std::vector<float> finished_; // a canvas row, when filtering down the columns first
     std::uint32_t row_ = 0;
 };
 

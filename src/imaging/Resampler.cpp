@@ -89,20 +89,28 @@ Resampler::Resampler(const RenderTarget& target, std::uint32_t width, std::uint3
         return tapsY_[l].first < tapsY_[r].first;
     });
     accumulators_.resize(tapsY_.size());
-    horizontal_.resize(tapsX_.size() * 4);
+    verticalFirst_ = width < tapsX_.size();
+    if (verticalFirst_) {
+        identity_.resize(width);
+        for (std::uint32_t x = 0; x < width; ++x)
+            identity_[x] = Taps{x, {1.0f}};
+        finished_.resize(tapsX_.size() * 4);
+    }
+    horizontal_.resize((verticalFirst_ ? width : tapsX_.size()) * 4);
 }
 
 #if defined(__SSE2__)
 // One pixel per step in four float lanes; the same products as the plain version below, in
 // the same order, so both give the same canvas.
-template <Resampler::Layout L> void Resampler::horizontalPass(const std::uint8_t* pixels) {
+template <Resampler::Layout L>
+void Resampler::horizontalPass(const std::vector<Taps>& taps, const std::uint8_t* pixels) {
     constexpr std::size_t step = L == Layout::Rgb ? 3 : 4;
     const __m128i zero = _mm_setzero_si128();
     const __m128 colourLanes = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
     const __m128 alphaOne = _mm_set_ps(1.0f, 0.0f, 0.0f, 0.0f);
     const __m128 premultipliedScale = _mm_set_ps(1.0f, 255.0f, 255.0f, 255.0f);
     float* h = horizontal_.data();
-    for (const Taps& t : tapsX_) {
+    for (const Taps& t : taps) {
         const std::uint8_t* p = pixels + std::size_t{t.first} * step;
         __m128 sum = _mm_setzero_ps();
         for (const float w : t.weights) {
@@ -129,10 +137,11 @@ template <Resampler::Layout L> void Resampler::horizontalPass(const std::uint8_t
     }
 }
 #else
-template <Resampler::Layout L> void Resampler::horizontalPass(const std::uint8_t* pixels) {
+template <Resampler::Layout L>
+void Resampler::horizontalPass(const std::vector<Taps>& taps, const std::uint8_t* pixels) {
     constexpr std::size_t step = L == Layout::Rgb ? 3 : 4;
     float* h = horizontal_.data();
-    for (const Taps& t : tapsX_) {
+    for (const Taps& t : taps) {
         const std::uint8_t* p = pixels + std::size_t{t.first} * step;
         float sr = 0, sg = 0, sb = 0, sa = 0;
         for (const float w : t.weights) {
@@ -174,15 +183,16 @@ void Resampler::pushRow(const std::uint8_t* rgba) {
     const bool transparent = rgba == nullptr;
 
     if (!transparent) {
+        const std::vector<Taps>& taps = verticalFirst_ ? identity_ : tapsX_;
         switch (layout_) {
         case Layout::Rgba:
-            horizontalPass<Layout::Rgba>(rgba);
+            horizontalPass<Layout::Rgba>(taps, rgba);
             break;
         case Layout::PremultipliedRgba:
-            horizontalPass<Layout::PremultipliedRgba>(rgba);
+            horizontalPass<Layout::PremultipliedRgba>(taps, rgba);
             break;
         case Layout::Rgb:
-            horizontalPass<Layout::Rgb>(rgba);
+            horizontalPass<Layout::Rgb>(taps, rgba);
             break;
         }
     }
@@ -217,6 +227,21 @@ static std::uint8_t toSample(float v) {
 
 void Resampler::finishRow(std::size_t out) {
     const float* acc = accumulators_[out].data();
+    if (verticalFirst_) {
+        float* h = finished_.data();
+        for (const Taps& t : tapsX_) {
+            const float* p = acc + std::size_t{t.first} * 4;
+            float sum[4] = {0, 0, 0, 0};
+            for (const float w : t.weights) {
+                for (int c = 0; c < 4; ++c)
+                    sum[c] += w * p[c];
+                p += 4;
+            }
+            std::copy_n(sum, 4, h);
+            h += 4;
+        }
+        acc = finished_.data();
+    }
     const std::size_t stride = static_cast<std::size_t>(canvas_.width) * 4;
     std::uint8_t* base = canvas_.rgba.data();
     for (std::size_t i = 0; i < tapsX_.size(); ++i, acc += 4) {

@@ -245,3 +245,40 @@ TEST(PictureDispatch, BmpTgaAndPsdReachTheirReaders) {
 
 } // namespace
 } // namespace gw::imaging
+
+namespace gw::imaging {
+namespace {
+
+// A canvas wider than the picture is filtered down the columns first; the results must agree
+// with the usual order.
+TEST(CanvasRender, NarrowPictureOnAWideCanvas) {
+    const Picture solid = load(testing::encodePng(Rgba::solid(3, 400, 10, 200, 30, 128)));
+    const Canvas wide = render(solid, 50, 20.5);
+    ASSERT_EQ(wide.width, 50);
+    ASSERT_EQ(wide.height, 21);
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 50; ++x) {
+            ASSERT_EQ(std::vector<int>(pixel(wide, x, y), pixel(wide, x, y) + 4),
+                      (std::vector<int>{5, 100, 15, 128}));
+        }
+    }
+    EXPECT_EQ(pixel(wide, 0, 20)[3], 64);
+    // A vertical ramp keeps its order from top to bottom, and its mean, whichever order is used.
+    Rgba ramp = Rgba::solid(4, 256, 0, 0, 0);
+    for (std::uint32_t y = 0; y < 256; ++y) {
+        for (std::uint32_t x = 0; x < 4; ++x)
+            std::fill_n(ramp.at(x, y), 3, static_cast<std::uint8_t>(y));
+    }
+    const Picture picture = load(testing::encodePng(ramp));
+    const Canvas narrow = render(picture, 2, 8);
+    const Canvas broad = render(picture, 40, 8);
+    for (int y = 0; y < 8; ++y) {
+        EXPECT_EQ(pixel(narrow, 0, y)[0], pixel(broad, 17, y)[0]) << y;
+        if (y > 0) {
+            EXPECT_GT(pixel(broad, 3, y)[0], pixel(broad, 3, y - 1)[0]);
+        }
+    }
+}
+
+} // namespace
+} // namespace gw::imaging
