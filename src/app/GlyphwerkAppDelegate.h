@@ -83,6 +83,10 @@ public:
     void setUserDirectoryFromFilename(const std::string& filename);
 
     int getChar(char c) const { return gw::getChar(characters, c); }
+
+    // Converts `image` with the current maximum width and character set into `grid`, and sets
+    // width, height, charactersInSet and numCharacters. With no picture the grid is empty.
+    void processImage();
     void changeCharacterSet(platform::Control* sender);
     void controlTextDidChange(const platform::Notification& notification) override;
 

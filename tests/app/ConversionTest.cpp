@@ -1,0 +1,129 @@
+// The controller hands its picture, fields and screens to the engine and keeps the results.
+
+#include "fakes/Fakes.h"
+
+#include "engine/SystemVersion.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace gw {
+namespace {
+
+using fakes::FakeApplication;
+
+// Left half black, right half white; remembers the scale it was drawn at.
+class HalfBlackImage final : public platform::Image {
+public:
+    HalfBlackImage(double width, double height) : size_{width, height} {}
+    platform::Size size() const override { return size_; }
+    const std::string& name() const override { return name_; }
+    bool renderCanvas(double width, double height, double scale, platform::Bitmap& out,
+                      std::string& error) const override {
+        lastScale = scale;
+        if (fail) {
+            error = "half.png: damaged PNG data";
+            return false;
+        }
+        out.width = static_cast<int>(std::ceil(width * scale));
+        out.height = static_cast<int>(std::ceil(height * scale));
+        out.rgba.assign(static_cast<std::size_t>(out.width) * out.height * 4, 255);
+        for (int y = 0; y < out.height; ++y)
+            for (int x = 0; x < out.width / 2; ++x)
+                for (int c = 0; c < 3; ++c)
+                    out.rgba[(static_cast<std::size_t>(y) * out.width + x) * 4 + c] = 0;
+        return true;
+    }
+    bool renderThumbnail(int, platform::Bitmap&, std::string&) const override { return true; }
+
+    mutable double lastScale = 0.0;
+    bool fail = false;
+
+private:
+    std::string name_ = "half.png";
+    platform::Size size_;
+};
+
+bool reportsVersion1070(std::uint32_t& code) {
+    code = 0x1070;
+    return true;
+}
+
+class Conversion : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(app.delegate->applicationDidFinishLaunching());
+        resetVersionCache();
+    }
+    void TearDown() override {
+        setVersionQuery(nullptr);
+        resetVersionCache();
+    }
+    FakeApplication app;
+};
+
+TEST_F(Conversion, NoPictureGivesAnEmptyGridAndTheList) {
+    app.maxWidth.setStringValue("80");
+    app.characterSet.setStringValue("ab");
+    app.delegate->processImage();
+    EXPECT_EQ(app.delegate->width, 0);
+    EXPECT_EQ(app.delegate->grid->width2, 0);
+    EXPECT_EQ(app.delegate->grid->height2, 0);
+    ASSERT_EQ(app.delegate->numCharacters, 3);
+    EXPECT_EQ(app.delegate->charactersInSet[0], 'a');
+    EXPECT_EQ(app.delegate->charactersInSet[2], ' ');
+}
+
+TEST_F(Conversion, ConvertsThePictureWithTheFieldsSettings) {
+    auto picture = std::make_shared<HalfBlackImage>(1024, 768);
+    app.delegate->image = picture;
+    app.maxWidth.setStringValue("80 columns");
+    app.characterSet.setStringValue("@.");
+    app.delegate->processImage();
+
+    const CellGrid& grid = *app.delegate->grid;
+    EXPECT_EQ(app.delegate->width, 1024);
+    EXPECT_EQ(app.delegate->height, 768);
+    EXPECT_EQ(grid.width2, 80);
+    EXPECT_EQ(grid.height2, 30);
+    EXPECT_EQ(grid.ascii[1][1], '@');
+    EXPECT_EQ(grid.ascii[78][28], ' '); // 254/256 lies nearer the blank than the full stop
+    EXPECT_EQ(std::string(grid.hexColor[78][28], 6), "fefefe");
+    EXPECT_EQ(picture->lastScale, 1.0);
+}
+
+TEST_F(Conversion, TheKernelVersionKeepsTheScaleAtOneWhateverTheScreens) {
+    app.screens.factors = {2.0};
+    auto picture = std::make_shared<HalfBlackImage>(100, 100);
+    app.delegate->image = picture;
+    app.maxWidth.setStringValue("50");
+    app.delegate->processImage();
+    EXPECT_EQ(picture->lastScale, 1.0);
+}
+
+TEST_F(Conversion, ScreensDecideTheScaleFromVersion1070) {
+    setVersionQuery(&reportsVersion1070);
+    app.screens.factors = {1.0, 2.0};
+    auto picture = std::make_shared<HalfBlackImage>(100, 100);
+    app.delegate->image = picture;
+    app.maxWidth.setStringValue("50");
+    app.delegate->processImage();
+    EXPECT_EQ(picture->lastScale, 2.0);
+    EXPECT_EQ(app.delegate->grid->width2, 50);
+}
+
+TEST_F(Conversion, APictureThatCannotBeDrawnIsLoggedAndLeavesNoCells) {
+    auto picture = std::make_shared<HalfBlackImage>(100, 100);
+    picture->fail = true;
+    app.delegate->image = picture;
+    app.maxWidth.setStringValue("50");
+    app.log.clear();
+    app.delegate->processImage();
+    EXPECT_EQ(app.delegate->grid->width2, 0);
+    ASSERT_FALSE(app.log.empty());
+    EXPECT_EQ(app.log.back(), "half.png: damaged PNG data");
+}
+
+} // namespace
+} // namespace gw
