@@ -76,6 +76,8 @@ const TiffApi& tiffApi() {
     return api;
 }
 
+constexpr std::uint16_t kMaxTiffSamples = 32;
+
 struct TiffHandle {
     ByteSource* source = nullptr;
     std::uint64_t position = 0;
@@ -204,6 +206,14 @@ bool decodeTiff(ByteSource& source, const HeaderInfo& expected, const RenderTarg
     handle.source = &source;
     const auto tif = openTiff(handle, reason);
     if (!tif) return false;
+    // Each extra channel widens every strip libtiff allocates and clears; files with dozens
+    // of them are hostile, not pictures (Photoshop's spot and mask channels stay well below).
+    std::uint16_t samples = 1;
+    tiffApi().GetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+    if (samples > kMaxTiffSamples) {
+        reason = "unsupported TIFF layout (" + std::to_string(samples) + " samples per pixel)";
+        return false;
+    }
     char message[1024] = {};
     if (!tiffApi().RGBAImageOK(tif.get(), message)) {
         reason = std::string("unsupported TIFF layout (") + message + ")";

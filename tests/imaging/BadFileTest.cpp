@@ -62,6 +62,7 @@ const std::map<std::string, std::string>& expectedErrors() {
         {"png-truncated-in-image-data.png", "truncated PNG data"},
         {"png-zero-height.png", "damaged PNG data (Invalid IHDR data)"},
         {"png-zero-width.png", "damaged PNG data (Invalid IHDR data)"},
+        {"tiff-65281-samples-per-pixel.tif", "unsupported TIFF layout (65281 samples per pixel)"},
         {"tiff-3-bit-samples.tif",
          "unsupported TIFF layout (Sorry, can not handle images with 3-bit samples)"},
         {"tiff-65535x65535-strip-beyond-file.tif",
