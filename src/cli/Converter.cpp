@@ -13,9 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <sys/mman.h>
 #include <thread>
-#include <unistd.h>
 
 namespace gw::cli {
 namespace {
@@ -50,33 +48,6 @@ public:
 private:
     const imaging::Picture& picture_;
 };
-
-// Maps in, with one call per range, the grid pages a conversion of this size will write. A
-// fresh process would otherwise take one page fault per page, and the grid's column layout
-// spreads even a small conversion over some 1600 pages. Best effort: a kernel without
-// MADV_POPULATE_WRITE refuses, and the pages then come in on first touch as usual.
-void prefaultGrid(CellGrid& grid, const GridSize& size) {
-#ifdef MADV_POPULATE_WRITE
-    const int rows = size.height2 - 1;
-    if (size.width2 < 1 || rows < 1) return;
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto populate = [page](const void* first, const void* last) {
-        const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(first) & ~(page - 1);
-        const std::uintptr_t end =
-            (reinterpret_cast<std::uintptr_t>(last) + page - 1) & ~(page - 1);
-        return ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE) == 0;
-    };
-    const int columns = std::min(size.width2, kGridCapacity);
-    for (int x = 0; x < columns; ++x) {
-        if (!populate(grid.data[x][0], grid.data[x][rows])) return;
-    }
-    populate(&grid.ascii[0][0], &grid.ascii[columns - 1][rows]);
-    populate(&grid.hexColor[0][0], &grid.hexColor[columns - 1][rows]);
-#else
-    (void)grid;
-    (void)size;
-#endif
-}
 
 struct Result {
     bool ok = false;
@@ -116,8 +87,6 @@ Result convertOne(const std::string& argument, std::vector<std::uint8_t>* stdinB
     input.maxWidth = options.maxWidth;
     input.characterSet = set;
     input.characters = &table;
-    const imaging::PictureSize size = picture->size();
-    prefaultGrid(grid, computeGridSize(size.width, size.height, options.maxWidth));
     ConversionInfo info;
     const ConversionStatus status = processImage(input, grid, info);
     if (!status.ok) {
