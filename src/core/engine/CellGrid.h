@@ -7,20 +7,24 @@
 namespace gw {
 
 inline constexpr int kGridCapacity = 513; // largest grid width, and largest height before halving
+// Rows a grid can hold: the height is halved after it is capped at 513, so height2 never
+// exceeds 256. Holding no more rows than that halves the grid and the memory a conversion
+// touches.
+inline constexpr int kGridRowCapacity = 256;
 inline constexpr int kCharacterListCapacity = 224;
 
-// Indexed [column][row], row 0 at the top. About 11 MB: allocate it once, on the heap, with
+// Indexed [column][row], row 0 at the top. About 5.6 MB: allocate it once, on the heap, with
 // makeCellGrid. Cells outside the last conversion's region keep older values.
 struct CellGrid {
     int width2;  // columns of the last conversion
     int height2; // rows of the last conversion; the last row is never filled
     // Sampled pixel: red, green, blue corrected for alpha, then alpha as read.
-    std::uint64_t data[kGridCapacity][kGridCapacity][4];
+    std::uint64_t data[kGridCapacity][kGridRowCapacity][4];
     // The chosen character's code; 0 when none was chosen.
-    std::int32_t ascii[kGridCapacity][kGridCapacity];
+    std::int32_t ascii[kGridCapacity][kGridRowCapacity];
     // Corrected red, green, blue as lower-case hex digit pairs; no terminator. A digit that
     // cannot be formed is stored as 0.
-    char hexColor[kGridCapacity][kGridCapacity][6];
+    char hexColor[kGridCapacity][kGridRowCapacity][6];
 };
 
 struct CellGridDeleter {
@@ -28,7 +32,7 @@ struct CellGridDeleter {
 };
 using CellGridPtr = std::unique_ptr<CellGrid, CellGridDeleter>;
 
-// A zero-filled grid. Its pages are mapped lazily, so a small conversion touches little of it.
+// A zero-filled grid in a mapping of its own, backed by huge pages where the kernel allows.
 // Returns null when memory is short.
 CellGridPtr makeCellGrid();
 

@@ -280,9 +280,10 @@ ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, Conv
     const float scale = info.scale;
     // Column by column: the grids are stored per column, so this walks them in memory order.
     // Every cell is independent of the others, so the order does not change the result.
+    const int rows = std::min(g.height2, kGridRowCapacity) - 1;
     for (int x = 0; x < g.width2; ++x) {
         const auto px = static_cast<std::int64_t>(static_cast<float>(x) * scale);
-        for (int y = 0; y < g.height2 - 1; ++y) {
+        for (int y = 0; y < rows; ++y) {
             const auto py = static_cast<std::int64_t>(static_cast<float>(y) * scale);
             std::uint64_t* cell = grid.data[x][y];
             // A pixel the canvas does not have reads as transparent.

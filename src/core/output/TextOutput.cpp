@@ -16,7 +16,7 @@ struct VisibleRegion {
 VisibleRegion visibleRegion(const CellGrid& grid) {
     VisibleRegion r;
     const int width2 = std::min(grid.width2, kGridCapacity);
-    const int height2 = std::min(grid.height2, kGridCapacity);
+    const int height2 = std::min(grid.height2, kGridRowCapacity);
     r.columns = width2 >= 3 ? width2 - 2 : 0;
     r.rows = height2 >= 3 ? height2 - 2 : 0;
     return r;
