@@ -301,6 +301,27 @@ TEST(JpegDecode, ScaledDecodeKeepsSolidColoursExact) {
     }
 }
 
+TEST(JpegDecode, LargeProgressiveMatchesBaseline) {
+    // Big enough that the progressive coefficient buffer comes from the mapped large-block
+    // allocator rather than malloc.
+    Rgba image = Rgba::solid(3000, 2000, 0, 0, 0);
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            std::uint8_t* p = image.at(x, y);
+            p[0] = static_cast<std::uint8_t>(x * 255 / image.width);
+            p[1] = static_cast<std::uint8_t>(y * 255 / image.height);
+            p[2] = static_cast<std::uint8_t>((x ^ y) & 0xFF);
+        }
+    }
+    const auto baseline = load(testing::encodeJpeg(image, {90, false, false, 0}));
+    const auto progressive = load(testing::encodeJpeg(image, {90, true, false, 0}));
+    ASSERT_TRUE(baseline && progressive);
+    Canvas a, b;
+    ASSERT_TRUE(baseline->renderCanvas(750, 500, 1, a));
+    ASSERT_TRUE(progressive->renderCanvas(750, 500, 1, b));
+    EXPECT_EQ(a.rgba, b.rgba);
+}
+
 TEST(JpegDecode, ExifOrientationTurnsThePicture) {
     // 16 x 8: the top-left 8 x 8 block is white, the other black; each block survives JPEG.
     Rgba stored = Rgba::solid(16, 8, 0, 0, 0);
