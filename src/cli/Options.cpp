@@ -110,7 +110,7 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
             continue;
         }
         // Find the option and its value: --name=value, --name value, -xvalue or -x value.
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         std::optional<std::string_view> inlineValue;
         std::string shown;
         if (arg.starts_with("--")) {
@@ -120,22 +120,22 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
                 name = name.substr(0, eq);
             }
             for (const OptionSpec& s : kOptions) {
-                if (s.longName == name) spec = &s;
+                if (s.longName == name) option = &s;
             }
             shown = "--" + std::string(name);
         } else {
             for (const OptionSpec& s : kOptions) {
-                if (s.shortName != 0 && s.shortName == arg[1]) spec = &s;
+                if (s.shortName != 0 && s.shortName == arg[1]) option = &s;
             }
             if (arg.size() > 2) inlineValue = arg.substr(2);
             shown = std::string(arg.substr(0, 2));
         }
-        if (spec == nullptr || (!spec->takesValue && inlineValue)) {
-            if (spec == nullptr) return usageError("unknown option '" + std::string(arg) + "'");
+        if (option == nullptr || (!option->takesValue && inlineValue)) {
+            if (option == nullptr) return usageError("unknown option '" + std::string(arg) + "'");
             return usageError("option '" + shown + "' takes no value");
         }
         std::string_view value;
-        if (spec->takesValue) {
+        if (option->takesValue) {
             if (inlineValue) {
                 value = *inlineValue;
             } else if (i + 1 < args.size()) {
@@ -145,7 +145,7 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
             }
         }
 
-        const std::string_view name = spec->longName;
+        const std::string_view name = option->longName;
         if (name == "help") {
             result.action = Action::Help;
             return result;
