@@ -5,13 +5,16 @@ RELEASE_DIR ?= build/release
 TEST_DIR ?= build/test
 SAMPLE ?= resources/Samples/lighthouse.png
 
-.PHONY: run test deps deps-test release test-build fuzz bench format clean
+.PHONY: run test deps deps-fuzz deps-bench release test-build fuzz bench format clean
 
 deps:
 	@scripts/install-deps.sh
 
-deps-test:
-	@scripts/install-deps.sh --test
+deps-fuzz:
+	@scripts/install-deps.sh --fuzz
+
+deps-bench:
+	@scripts/install-deps.sh --bench
 
 release: deps
 	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLYPHWERK_BUILD_TESTS=OFF
@@ -30,7 +33,7 @@ run: release
 		echo "To open the window, run 'make run' in a graphical session, or start $(RELEASE_DIR)/src/gui/glyphwerk there."; \
 	fi
 
-test-build: deps-test
+test-build: deps
 	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGLYPHWERK_SANITIZE=ON
 	cmake --build $(TEST_DIR) -j $(JOBS)
 
@@ -39,12 +42,12 @@ test: test-build
 
 # libFuzzer builds need clang; campaigns are run by hand, e.g. `make fuzz` then
 # build/fuzz/fuzz/fuzz_table -max_total_time=600 fuzz/corpus/table
-fuzz: deps-test
+fuzz: deps-fuzz
 	CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DGLYPHWERK_BUILD_FUZZERS=ON -DGLYPHWERK_BUILD_GUI=OFF -DGLYPHWERK_BUILD_TESTS=OFF
 	cmake --build build/fuzz -j $(JOBS)
 
-bench: deps
+bench: deps deps-bench
 	bench/run.sh
 
 format:

@@ -9,12 +9,15 @@ packages=(
     libfreetype-dev libfontconfig-dev fonts-dejavu-core
     libgtest-dev libgmock-dev
 )
-if [ "${1:-}" = "--test" ]; then
-    packages+=(clang libclang-rt-dev)
-fi
-if [ "${1:-}" = "--bench" ]; then
-    packages+=(jp2a chafa) # peers the converter benchmark compares against
-fi
+case "${1:-}" in
+--fuzz) packages+=(clang libclang-rt-dev) ;; # libFuzzer builds
+--bench)
+    # The peers the benchmarks compare against, the tools that time them, and the photographs
+    # they run on.
+    packages+=(jp2a chafa libjpeg-turbo-progs hyperfine imagemagick time python3
+        plasma-workspace-wallpapers)
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
