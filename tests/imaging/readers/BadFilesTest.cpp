@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 namespace gw::imaging::test {
@@ -75,38 +73,26 @@ const std::map<std::string, std::string> kExpected = {
     {"psd-zip.psd", "unsupported PSD compression 2 (ZIP)"},
 };
 
-using Prober = bool (*)(std::span<const std::uint8_t>, std::uint32_t&, std::uint32_t&,
-                        std::string&);
-
 TEST(BadFiles, EachIsRefusedWithItsReason) {
-    const std::filesystem::path dir = std::filesystem::path(GLYPHWERK_TEST_DATA) / "bad";
+    const std::map<std::string, std::pair<Decoder, Prober>> readers = {
+        {"bmp-", {&detail::decodeBmp, &detail::probeBmp}},
+        {"tga-", {&detail::decodeTga, &detail::probeTga}},
+        {"psd-", {&detail::decodePsd, &detail::probePsd}}};
     std::size_t seen = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(GLYPHWERK_TEST_DATA) / "bad")) {
         const std::string name = entry.path().filename().string();
-        Decoder decode = nullptr;
-        Prober probe = nullptr;
-        if (name.starts_with("bmp-")) {
-            decode = &detail::decodeBmp;
-            probe = &detail::probeBmp;
-        } else if (name.starts_with("tga-")) {
-            decode = &detail::decodeTga;
-            probe = &detail::probeTga;
-        } else if (name.starts_with("psd-")) {
-            decode = &detail::decodePsd;
-            probe = &detail::probePsd;
-        } else {
-            continue; // another format's file
-        }
+        const auto reader = readers.find(name.substr(0, 4));
+        if (reader == readers.end()) continue; // another format's file
         ++seen;
         const auto expected = kExpected.find(name);
         ASSERT_NE(expected, kExpected.end()) << name << " has no expected reason";
-        std::ifstream in(entry.path(), std::ios::binary);
-        const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(errorOf(decode, bytes), expected->second) << name;
+        const Bytes bytes = readFile(entry.path().string());
+        EXPECT_EQ(errorOf(reader->second.first, bytes), expected->second) << name;
         // A fault in the header is reported alike by the probe.
         std::uint32_t width = 0, height = 0;
         std::string reason;
-        if (!probe(bytes, width, height, reason)) {
+        if (!reader->second.second(bytes, width, height, reason)) {
             EXPECT_EQ(reason, expected->second) << name;
         }
     }
