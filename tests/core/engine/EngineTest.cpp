@@ -1,0 +1,400 @@
+// Engine steps (grid size, character list, cell arithmetic, matcher, system version) and
+// processImage end to end, on fake pictures and screens.
+
+#include "engine/Engine.h"
+#include "common/Log.h"
+#include "engine/SystemVersion.h"
+#include "palette/InitialSet.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace gw {
+namespace {
+
+using Rgba = std::array<std::uint8_t, 4>;
+
+// A picture of w x h points whose canvas pixel (px, py) is paint(px, py).
+struct FakePicture : PictureSource {
+    FakePicture(double width, double height, std::function<Rgba(int, int)> painter)
+        : w(width), h(height), paint(std::move(painter)) {}
+    FakePicture(double width, double height, Rgba color)
+        : FakePicture(width, height, [=](int, int) { return color; }) {}
+    std::optional<PointSize> size() const override { return PointSize{w, h}; }
+    bool renderCanvas(double cw, double ch, double scale, RgbaCanvas& out,
+                      std::string& error) const override {
+        calls.push_back({cw, ch, scale});
+        error = failWith;
+        out.width = static_cast<int>(std::ceil(cw * scale));
+        out.height = static_cast<int>(std::ceil(ch * scale));
+        for (int y = 0; y < out.height; ++y)
+            for (int x = 0; x < out.width; ++x)
+                for (const std::uint8_t c : paint(x, y))
+                    out.rgba.push_back(c);
+        return failWith.empty();
+    }
+    double w, h;
+    std::function<Rgba(int, int)> paint;
+    mutable std::vector<std::array<double, 3>> calls; // gw, gh, scale
+    std::string failWith;
+};
+
+struct FakeScreens : ScreenList {
+    explicit FakeScreens(std::vector<double> f) : factors(std::move(f)) {}
+    std::vector<double> backingScaleFactors() const override {
+        ++asked;
+        return factors;
+    }
+    std::vector<double> factors;
+    mutable int asked = 0;
+};
+
+// Entry 0 is the space at 1.0, then the given records.
+inline CharacterTable makeTable(std::initializer_list<CharacterRecord> records) {
+    CharacterTable table{};
+    table[0] = CharacterRecord{32, ' ', 1.0f};
+    std::copy(records.begin(), records.end(), table.begin() + 1);
+    return table;
+}
+
+struct LogCapture {
+    LogCapture() : previous(setLogSink([this](std::string_view m) { lines.emplace_back(m); })) {}
+    ~LogCapture() { setLogSink(std::move(previous)); }
+    int count(std::string_view text) const {
+        return static_cast<int>(std::count(lines.begin(), lines.end(), text));
+    }
+    std::vector<std::string> lines;
+    LogSink previous;
+};
+
+// Pins the version query for one scope, with a fresh cache on entry and exit.
+struct VersionScope {
+    explicit VersionScope(VersionQuery query) : previous(setVersionQuery(query)) {
+        resetVersionCache();
+    }
+    ~VersionScope() {
+        setVersionQuery(previous);
+        resetVersionCache();
+    }
+    VersionQuery previous;
+};
+
+TEST(GridSize, WorkedExamplesAndEmptyCases) {
+    constexpr int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
+    const struct {
+        double w, h;
+        int maxWidth, width, width2, height2;
+        float gw, gh;
+    } cases[] = {
+        {1024, 768, 80, 1024, 80, 30, 80, 30},
+        {1024, 768, 600, 1024, 513, 192, 513, 192},
+        {2000, 1000, 600, 2000, 513, 128, 513, 128}, // 256.5 truncates to 256 before halving
+        {300, 2000, 600, 300, 76, 256, 76, 256.5f},  // 76.95 truncates; the canvas keeps 256.5
+        {40, 30, 100, 40, 40, 15, 40, 15},           // never enlarged
+        {101, 101, 200, 101, 101, 50, 101, 50.5f},
+        {10, 3, 80, 10, 10, 1, 10, 1.5f},
+        {99.9, 50.9, 200, 99, 99, 25, 99, 25}, // points are truncated first
+        {100, 0, 80, 100, 80, 0, 80, 0},
+        {1e12, 1e12, kMax, kMax, 513, 256, 513, 256.5f},
+        {5000, 4'200'000, 1000, 5000, 0, 256, 0, 256.5f}, // W * 513 overflows 32 bits
+        // No grid for a maximum of 0 or below, though the picture's size is still reported.
+        {1024, 768, 0, 1024, 0, 0, 0, 0},
+        {1024, 768, kMin, 1024, 0, 0, 0, 0},
+        {0, 768, -5, 0, 0, 0, 0, 0}, // these would divide by the width
+        {-3, 768, -5, 0, 0, 0, 0, 0},
+        {std::nan(""), 768, -5, 0, 0, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " max " << c.maxWidth);
+        const GridSize g = computeGridSize(c.w, c.h, c.maxWidth);
+        EXPECT_EQ(c.width, g.width);
+        EXPECT_EQ(std::make_tuple(g.width2, g.height2), std::make_tuple(c.width2, c.height2));
+        EXPECT_EQ(std::make_tuple(g.gw, g.gh), std::make_tuple(c.gw, c.gh));
+    }
+}
+
+std::vector<int> listOf(std::u16string_view set) {
+    std::array<int, kCharacterListCapacity> list{};
+    const int n = buildCharacterList(set, list);
+    return {list.begin(), list.begin() + n};
+}
+
+TEST(CharacterList, KeepsOrderSkipsLineFeedsAndEndsWithTheSpace) {
+    EXPECT_EQ(listOf(u""), std::vector<int>({32}));
+    EXPECT_EQ(listOf(u"b a\nb\t"), std::vector<int>({'b', ' ', 'a', 'b', '\t', 32}));
+    EXPECT_EQ(listOf(u"\u00e9\u20ac"), std::vector<int>({-61, -30, 32})); // UTF-8 lead bytes
+    std::u16string longSet(300, u'x');
+    longSet[222] = u'y';
+    const std::vector<int> kept = listOf(longSet);
+    ASSERT_EQ(kept.size(), 224u);
+    EXPECT_EQ(std::make_pair(kept[222], kept[223]), std::make_pair(int{'y'}, 32));
+    EXPECT_EQ(utf8ToUtf16("a\xc3\xa9\xf0\x9f\x98\x80"), u"a\u00e9\U0001F600");
+    EXPECT_EQ(utf8ToUtf16("\xff\xc0\xaf\xc3"), u"\ufffd\ufffd\ufffd\ufffd");
+}
+
+TEST(CellArithmetic, DigitsAlphaAndBrightness) {
+    LogCapture log;
+    EXPECT_EQ(std::string({highHexDigit(255), lowHexDigit(255), highHexDigit(0x7a),
+                           lowHexDigit(0x7a), highHexDigit(-15)}),
+              "ff7a0");
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_EQ(std::string({highHexDigit(256), highHexDigit(-16), lowHexDigit(-15)}),
+              std::string(3, '\0'));
+    EXPECT_EQ(log.lines, std::vector<std::string>({"Shouldn't Be Hit B1", "Shouldn't Be Hit B1",
+                                                   "Shouldn't Be Hit B2"}));
+    EXPECT_EQ(correctForAlpha(255, 255), 254u);
+    EXPECT_EQ(correctForAlpha(128, 255), 127u);
+    EXPECT_EQ(correctForAlpha(11, 32), 84u);
+    for (std::uint64_t a = 0; a < 256; ++a) // premultiplied input never reaches 255
+        for (std::uint64_t v = 0; v <= a; ++v)
+            ASSERT_LE(correctForAlpha(v, a), 254u);
+    EXPECT_EQ(cellBrightness(254, 254, 254), 254.0f);
+    EXPECT_EQ(cellBrightness(1, 2, 3), static_cast<float>((0.3 + 2 * 0.59) + 3 * 0.11));
+}
+
+// The shortcut must answer exactly as the linear search, ties and rounding included.
+TEST(CharacterMatcher, AgreesWithTheLinearSearch) {
+    std::mt19937 random(20261206);
+    const float specials[] = {0.0f,  -0.0f,  1.0f,     0.5f, 0.25f,      1e-9f,     0.99609375f,
+                              10.5f, -10.5f, INFINITY, NAN,  0.3333333f, 0.0039062f};
+    for (int round = 0; round < 300; ++round) {
+        CharacterTable table = makeTable({});
+        std::vector<int> list;
+        for (int i = 1; i <= 1 + round % 40; ++i) {
+            const unsigned kind = random() % 10;
+            float black = std::uniform_real_distribution<float>(-0.2f, 1.2f)(random);
+            if (kind < 2) black = specials[random() % std::size(specials)];
+            if (kind == 2) black = table[1 + random() % i].black; // repeat an earlier value
+            table[static_cast<std::size_t>(i)] = CharacterRecord{33 + i, 'x', black};
+            list.push_back(33 + i);
+        }
+        std::shuffle(list.begin(), list.end(), random);
+        list.push_back(32);
+        const CharacterMatcher matcher(table, list.data(), static_cast<int>(list.size()));
+        for (int k = 0; k < 400; ++k) {
+            const float l = k < 256 ? static_cast<float>(k)
+                                    : std::uniform_real_distribution<float>(-10, 300)(random);
+            ASSERT_EQ(matcher.match(l), matcher.matchLinear(l)) << "round " << round << " L " << l;
+        }
+    }
+    const CharacterTable far = makeTable({{'a', 'a', 20.0f}, {'b', 'b', NAN}});
+    const int ab[] = {'a', 'b'};
+    EXPECT_EQ(CharacterMatcher(far, ab, 2).match(0.0f), 0); // nothing within 10
+}
+
+TEST(CharacterMatcher, TheRealTableHoldsTheInitialSet) {
+    CharacterTable table{};
+    const TableLoadResult loaded =
+        loadCharacterTableFile(std::string(GLYPHWERK_SOURCE_RESOURCES) + "/Table.txt", table);
+    ASSERT_TRUE(loaded.ok) << loaded.error;
+    LogCapture log;
+    std::array<int, kCharacterListCapacity> list{};
+    const CharacterMatcher matcher(table, list.data(),
+                                   buildCharacterList(utf8ToUtf16(kInitialCharacterSet), list));
+    EXPECT_TRUE(log.lines.empty()); // every character found
+    EXPECT_EQ(matcher.match(254.0f), ' ');
+    EXPECT_NE(matcher.match(0.0f), ' ');
+}
+
+int queries = 0;
+
+TEST(SystemVersion, IsAskedOnceAndLoggedOnce) {
+    queries = 0;
+    VersionScope scope(+[](std::uint32_t& code) {
+        ++queries;
+        code = 0x1070; // hexadecimal digits read as a decimal number
+        return true;
+    });
+    LogCapture log;
+    EXPECT_EQ(QVMacOSVersion(), 1070);
+    EXPECT_EQ(QVMacOSVersion(), 1070);
+    EXPECT_EQ(queries, 1);
+    EXPECT_EQ(log.lines, std::vector<std::string>({"Mac OS Version 1070"}));
+}
+
+TEST(SystemVersion, FailureIsLoggedOnceAndLaterConversionsUseScaleOne) {
+    queries = 0;
+    VersionScope scope(+[](std::uint32_t&) { return ++queries, false; });
+    LogCapture log;
+    const CharacterTable table = makeTable({});
+    FakeScreens screens({2.0});
+    FakePicture picture(8, 8, Rgba{0, 0, 0, 255});
+    CellGridPtr grid = makeCellGrid();
+    ConversionInfo info;
+    for (int i = 0; i < 2; ++i)
+        processImage({&picture, 80, u"", &table, &screens}, *grid, info);
+    EXPECT_EQ(QVMacOSVersion(), 0);
+    EXPECT_EQ(queries, 1);
+    EXPECT_EQ(log.lines, std::vector<std::string>({"Error getting QVMacOSVersion()"}));
+    EXPECT_EQ(std::make_pair(info.scale, screens.asked), std::make_pair(1.0f, 0));
+}
+
+TEST(SystemVersion, LinuxReleaseGivesOneDigitPerComponentAndStaysBelow1070) {
+    std::uint32_t code = 0;
+    const std::pair<const char*, std::uint32_t> cases[] = {
+        {"6.1.0-18-amd64", 0x610}, {"5.15.2", 0x592}, {"6.18.44-fc", 0x699}, {"6", 0x600},
+        {"12.0.1", 0x901},         {"v6.1", 0}};
+    for (const auto& [release, want] : cases) {
+        EXPECT_EQ(linuxVersionCode(release, code), want != 0) << release;
+        EXPECT_EQ(want == 0 ? 0 : code, want) << release;
+    }
+    VersionScope scope(nullptr); // the running kernel
+    LogCapture log;
+    EXPECT_GT(QVMacOSVersion(), 0);
+    EXPECT_LT(QVMacOSVersion(), 1070);
+}
+
+// '@' black, '+' mid grey, '.' light; the space is 1.0.
+const CharacterTable kTable = makeTable({{'@', '@', 0.0f}, {'+', '+', 0.5f}, {'.', '.', 0.9f}});
+constexpr Rgba kBlack = {0, 0, 0, 255};
+
+class ProcessImageTest : public ::testing::Test {
+protected:
+    ConversionStatus run(const PictureSource* picture, int maxWidth, std::u16string_view set,
+                         const CharacterTable& table = kTable,
+                         const ScreenList* screens = nullptr) {
+        return processImage({picture, maxWidth, set, &table, screens}, *grid, info);
+    }
+
+    VersionScope version{+[](std::uint32_t& code) { return code = 0x610, true; }};
+    CellGridPtr grid = makeCellGrid();
+    ConversionInfo info;
+};
+
+TEST_F(ProcessImageTest, FillsEveryColumnOfAllButTheLastRowAndNothingForEmptyGrids) {
+    grid->ascii[0][0] = 99;
+    EXPECT_TRUE(run(nullptr, 80, u"abc").ok); // no picture counts as 0 x 0
+    EXPECT_EQ(info.width + info.height + grid->width2 + grid->height2, 0);
+    EXPECT_EQ(info.numCharacters, 4);
+    FakePicture wide(1024, 768, kBlack), flat(10, 3, kBlack); // flat: one row, never filled
+    run(&wide, 0, u"@");
+    EXPECT_EQ(grid->width2, 0);
+    run(&flat, 80, u"@");
+    EXPECT_EQ(grid->height2, 1);
+    EXPECT_TRUE(wide.calls.empty() && flat.calls.empty());
+    EXPECT_EQ(grid->ascii[0][0], 99);
+
+    FakePicture picture(101, 101, kBlack);
+    for (int x = 0; x < 101; ++x)
+        grid->ascii[x][49] = 99;
+    run(&picture, 200, u"@");
+    ASSERT_EQ(picture.calls.size(), 1u);
+    EXPECT_EQ(picture.calls[0], (std::array<double, 3>{101.0, 50.5, 1.0}));
+    for (int x = 0; x < 101; ++x) {
+        for (int y = 0; y <= 48; ++y)
+            ASSERT_EQ(grid->ascii[x][y], '@') << x << "," << y;
+        ASSERT_EQ(grid->ascii[x][49], 99);
+    }
+}
+
+TEST_F(ProcessImageTest, CorrectsColoursForAlphaAndWritesTheirDigits) {
+    const std::tuple<Rgba, std::array<std::uint64_t, 4>, const char*> cases[] = {
+        {{255, 255, 255, 255}, {254, 254, 254, 255}, "fefefe"},
+        {kBlack, {0, 0, 0, 255}, "000000"},
+        {{128, 64, 0, 255}, {127, 63, 0, 255}, "7f3f00"},
+        {{0, 0, 0, 0}, {0, 0, 0, 0}, "000000"},         // transparent reads as black
+        {{11, 11, 11, 32}, {84, 84, 84, 32}, "545454"}, // the double quotient lies below 85
+    };
+    for (const auto& [rgba, data, hex] : cases) {
+        FakePicture picture(8, 8, rgba);
+        run(&picture, 80, u"");
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(grid->data[3][2][c], data[c]) << hex;
+        EXPECT_EQ(std::string(grid->hexColor[3][2], 6), hex);
+    }
+    // Colour above alpha (not premultiplied): 255 * 255 has no high digit.
+    LogCapture log;
+    FakePicture bad(4, 4, Rgba{255, 0, 0, 0});
+    run(&bad, 80, u"@");
+    EXPECT_EQ(grid->data[0][0][0], 65025u);
+    EXPECT_EQ(std::string(grid->hexColor[0][0], 6), std::string("\0"
+                                                                "10000",
+                                                                6));
+    EXPECT_EQ(log.count("Shouldn't Be Hit B1"), 4); // 4 columns x 1 filled row
+}
+
+TEST_F(ProcessImageTest, PicksTheNearestAndTheEarlierOfEqualOnes) {
+    // Columns: black, mid grey (127 / 256), white (254 / 256).
+    FakePicture picture(3, 6, [](int x, int) -> Rgba {
+        const std::uint8_t v = x == 0 ? 0 : x == 1 ? 128 : 255;
+        return {v, v, v, 255};
+    });
+    const CharacterTable twins =
+        makeTable({{'a', 'a', 0.25f}, {'b', 'b', 0.25f}, {'w', 'w', 1.0f}});
+    const std::tuple<std::u16string_view, const CharacterTable*, std::string> cases[] = {
+        {u"@+.", &kTable, "@+ "}, // the space is strictly nearer to white than '.'
+        {u"ab", &twins, "aa "},   {u"ba", &twins, "bb "},
+        {u"w", &twins, "www"}, // as light as the space, and the space comes last
+        {u"", &kTable, "   "},
+    };
+    for (const auto& [set, table, want] : cases) {
+        run(&picture, 80, set, *table);
+        EXPECT_EQ(
+            std::string({static_cast<char>(grid->ascii[0][0]), static_cast<char>(grid->ascii[1][0]),
+                         static_cast<char>(grid->ascii[2][0])}),
+            want);
+    }
+}
+
+TEST_F(ProcessImageTest, CodesTheTableLacksTakeNoPartAndAreLoggedOncePerConversion) {
+    LogCapture log;
+    FakePicture picture(4, 6, kBlack);
+    run(&picture, 80, u"\u00e9\t\U0001F600+"); // lead byte 0xC3, a tab, two surrogate halves
+    ASSERT_EQ(info.numCharacters, 6);
+    EXPECT_EQ(std::make_pair(info.charactersInSet[0], info.charactersInSet[1]),
+              std::make_pair(-61, 9));
+    EXPECT_LT(info.charactersInSet[2], 0);
+    EXPECT_LT(info.charactersInSet[3], 0);
+    EXPECT_EQ(grid->ascii[0][0], '+');
+    EXPECT_EQ(log.count("Shouldn't Be Hit A"), 4);
+}
+
+TEST_F(ProcessImageTest, ScreensAreAskedOnlyFromVersion1070) {
+    FakeScreens screens({1.0, 2.0, 1.5}), none({});
+    FakePicture picture(20, 20, [](int x, int y) -> Rgba {
+        return {static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 0, 254};
+    });
+    run(&picture, 80, u"@", kTable, &screens);
+    EXPECT_EQ(screens.asked, 0);
+    EXPECT_EQ(picture.calls.back()[2], 1.0);
+
+    VersionScope modern(+[](std::uint32_t& code) { return code = 0x1070, true; });
+    run(&picture, 80, u"@", kTable, &screens);
+    EXPECT_EQ(picture.calls.back()[2], 2.0);
+    // cell (3, 4) reads pixel (6, 8)
+    EXPECT_EQ(std::make_pair(grid->data[3][4][0], grid->data[3][4][1]), std::make_pair(6ul, 8ul));
+    run(&picture, 80, u"@", kTable, &none);
+    EXPECT_EQ(info.scale, 1.0f);
+}
+
+TEST_F(ProcessImageTest, ShortCanvasesAndDrawingFailures) {
+    // A canvas smaller than asked for reads as transparent beyond its edge.
+    struct Short : FakePicture {
+        Short() : FakePicture(10, 10, Rgba{255, 255, 255, 255}) {}
+        bool renderCanvas(double, double, double, RgbaCanvas& out, std::string&) const override {
+            out = {2, 1, 0, std::vector<std::uint8_t>(8, 255)};
+            return true;
+        }
+    } shortCanvas;
+    run(&shortCanvas, 80, u"@");
+    EXPECT_EQ(std::make_tuple(grid->data[1][0][3], grid->data[2][0][3], grid->data[0][3][3]),
+              std::make_tuple(255ul, 0ul, 0ul));
+
+    FakePicture picture(10, 10, Rgba{255, 255, 255, 255});
+    picture.failWith = "photo.png: truncated image data";
+    const ConversionStatus status = run(&picture, 80, u"@");
+    EXPECT_FALSE(status.ok);
+    EXPECT_EQ(status.error, "photo.png: truncated image data");
+    EXPECT_EQ(grid->width2 + grid->height2, 0);
+}
+
+} // namespace
+} // namespace gw
