@@ -7,12 +7,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace gw {
 namespace {
 
 using fakes::FakeApplication;
+using fakes::FakeImage;
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
+
+const std::string kSamples = std::string(GLYPHWERK_SOURCE_RESOURCES) + "/Samples/";
 
 class Intake : public ::testing::Test {
 protected:
@@ -21,16 +25,18 @@ protected:
         app.loader.pictures["/pics/cat.png"] = {640, 480};
         app.loader.pictures["/pics/dog.jpg"] = {300, 200};
     }
+    void open(const std::optional<std::string>& answer) {
+        app.panels.answers.push_back(answer);
+        app.openItem.click();
+    }
     bool actionsEnabled() const {
         return app.buttonPreview.isEnabled() && app.buttonExport.isEnabled();
     }
     FakeApplication app;
 };
 
-TEST_F(Intake, OpenPanelLoadsTheChosenFile) {
-    app.panels.answers.push_back("/pics/cat.png");
-    app.openItem.click();
-
+TEST_F(Intake, OpenPanelLoadsTheChosenFileAndTheNextPanelStartsThere) {
+    open("/pics/cat.png");
     ASSERT_EQ(app.panels.openCalls.size(), 1u);
     EXPECT_THAT(app.panels.openCalls[0].fileTypes,
                 ElementsAre("psd", "bmp", "gif", "jpg", "jpeg", "png", "tga", "tif", "tiff"));
@@ -40,26 +46,11 @@ TEST_F(Intake, OpenPanelLoadsTheChosenFile) {
     EXPECT_EQ(app.delegate->path, "/pics/cat.png");
     EXPECT_TRUE(actionsEnabled());
     EXPECT_EQ(app.defaults.strings.at("userDirectory"), "/pics/cat.png"); // the file, unchanged
-    // The next panel starts from the file just opened.
-    app.openItem.click();
+    open(std::nullopt);
     EXPECT_EQ(app.panels.openCalls[1].directory, "/pics/cat.png");
 }
 
-TEST_F(Intake, CancelledPanelChangesNothing) {
-    app.panels.answers.push_back("/pics/cat.png");
-    app.openItem.click();
-    const auto picture = app.delegate->image;
-
-    app.panels.answers.push_back(std::nullopt);
-    app.openItem.click();
-    EXPECT_EQ(app.delegate->image, picture);
-    EXPECT_EQ(app.delegate->path, "/pics/cat.png");
-    EXPECT_TRUE(actionsEnabled());
-    EXPECT_EQ(app.delegate->userDirectory(), "/pics/cat.png");
-    EXPECT_THAT(app.loader.loaded, ElementsAre("/pics/cat.png"));
-}
-
-TEST_F(Intake, FileFromTheFileManagerLogsAAndLoads) {
+TEST_F(Intake, FileFromTheFileManagerLogsAAndLoadsAndReopeningReloadsThePath) {
     EXPECT_TRUE(app.delegate->applicationOpenFile("/pics/dog.jpg"));
     EXPECT_THAT(app.log, ElementsAre("A"));
     EXPECT_TRUE(app.panels.openCalls.empty());
@@ -67,125 +58,61 @@ TEST_F(Intake, FileFromTheFileManagerLogsAAndLoads) {
     EXPECT_EQ(app.sourceImage.image(), app.delegate->image);
     EXPECT_EQ(app.delegate->userDirectory(), "/pics/dog.jpg");
     EXPECT_TRUE(actionsEnabled());
-}
 
-TEST_F(Intake, LoadImageOpenedReloadsThePath) {
-    app.delegate->path = "/pics/dog.jpg";
+    app.delegate->path = "/pics/cat.png";
     app.delegate->loadImageOpened(nullptr);
-    EXPECT_THAT(app.loader.loaded, ElementsAre("/pics/dog.jpg"));
-    EXPECT_EQ(app.delegate->image->name(), "/pics/dog.jpg");
-    EXPECT_TRUE(actionsEnabled());
+    EXPECT_THAT(app.loader.loaded, ElementsAre("/pics/dog.jpg", "/pics/cat.png"));
+    EXPECT_EQ(app.delegate->image->name(), "/pics/cat.png");
 }
 
 TEST_F(Intake, DropTakesTheWellsPictureAndLeavesThePaths) {
-    app.panels.answers.push_back("/pics/cat.png");
-    app.openItem.click();
-    auto dropped = std::make_shared<fakes::FakeImage>("dropped image", 10, 10);
-    app.sourceImage.drop(dropped);
+    app.sourceImage.drop(std::make_shared<FakeImage>("dropped image", 3, 4));
+    EXPECT_TRUE(actionsEnabled());
+    EXPECT_FALSE(app.delegate->path.has_value());
+    EXPECT_EQ(app.delegate->userDirectory(), kSamples);
 
+    open("/pics/cat.png");
+    auto dropped = std::make_shared<FakeImage>("dropped image", 10, 10);
+    app.sourceImage.drop(dropped);
     EXPECT_EQ(app.delegate->image, dropped);
     EXPECT_EQ(app.delegate->path, "/pics/cat.png");
     EXPECT_EQ(app.delegate->userDirectory(), "/pics/cat.png");
-    EXPECT_TRUE(actionsEnabled());
 }
 
-TEST_F(Intake, DropAloneEnablesTheActions) {
-    app.sourceImage.drop(std::make_shared<fakes::FakeImage>("dropped image", 3, 4));
-    EXPECT_TRUE(actionsEnabled());
-    EXPECT_FALSE(app.delegate->path.has_value());
-    EXPECT_EQ(app.delegate->userDirectory(), std::string(GLYPHWERK_SOURCE_RESOURCES) + "/Samples/");
-}
-
-TEST_F(Intake, RefusedFileKeepsEverythingAndSaysWhy) {
-    app.panels.answers.push_back("/pics/cat.png");
-    app.openItem.click();
-    const auto picture = app.delegate->image;
-    app.log.clear();
-
-    app.panels.answers.push_back("/pics/notes.txt");
-    app.openItem.click();
-    EXPECT_EQ(app.delegate->image, picture);
-    EXPECT_EQ(app.sourceImage.image(), picture);
-    EXPECT_EQ(app.delegate->path, "/pics/cat.png");
-    EXPECT_EQ(app.delegate->userDirectory(), "/pics/cat.png");
-    EXPECT_TRUE(actionsEnabled());
-    ASSERT_EQ(app.alerts.shown.size(), 1u);
-    EXPECT_EQ(app.alerts.shown[0].title, "The picture cannot be opened");
-    EXPECT_EQ(app.alerts.shown[0].message, "/pics/notes.txt: unsupported format");
-    EXPECT_THAT(app.log, ElementsAre("/pics/notes.txt: unsupported format"));
-}
-
-TEST_F(Intake, RefusedFirstFileLeavesTheActionsDisabled) {
-    app.loader.refusal = "damaged file";
-    EXPECT_FALSE(app.delegate->applicationOpenFile("/pics/broken.png"));
-    EXPECT_EQ(app.delegate->image, nullptr);
-    EXPECT_FALSE(app.buttonPreview.isEnabled());
-    EXPECT_FALSE(app.buttonExport.isEnabled());
-    EXPECT_FALSE(app.delegate->path.has_value());
-    EXPECT_EQ(app.delegate->userDirectory(), std::string(GLYPHWERK_SOURCE_RESOURCES) + "/Samples/");
-    EXPECT_THAT(app.log, ElementsAre("A", "/pics/broken.png: damaged file"));
-    ASSERT_EQ(app.alerts.shown.size(), 1u);
-    EXPECT_EQ(app.alerts.shown[0].message, "/pics/broken.png: damaged file");
-}
-
-TEST_F(Intake, RefusedDropIsReportedAndChangesNothing) {
-    app.sourceImage.refuseDrop("dropped image: too large");
-    EXPECT_EQ(app.delegate->image, nullptr);
-    EXPECT_FALSE(actionsEnabled());
-    ASSERT_EQ(app.alerts.shown.size(), 1u);
-    EXPECT_EQ(app.alerts.shown[0].message, "dropped image: too large");
-}
-
-TEST_F(Intake, EnabledStateOverAWholeSession) {
-    struct State {
-        bool preview, exportButton, closePreview, lower, upper, numbers, symbols;
-        bool operator==(const State&) const = default;
-    };
-    auto state = [&] {
-        return State{app.buttonPreview.isEnabled(),    app.buttonExport.isEnabled(),
-                     app.menuClosePreview.isEnabled(), app.setLower.isEnabled(),
-                     app.setUpper.isEnabled(),         app.setNumbers.isEnabled(),
-                     app.setSymbols.isEnabled()};
-    };
-    EXPECT_EQ(state(), (State{false, false, false, false, false, false, true}));
-
-    app.panels.answers.push_back(std::nullopt);
-    app.openItem.click();
-    EXPECT_EQ(state(), (State{false, false, false, false, false, false, true}));
-
-    app.delegate->applicationOpenFile("/pics/missing.png");
-    EXPECT_EQ(state(), (State{false, false, false, false, false, false, true}));
-
-    app.panels.answers.push_back("/pics/cat.png");
-    app.openItem.click();
-    EXPECT_EQ(state(), (State{true, true, false, false, false, false, true}));
-
-    app.characterSet.userEdit("abc");
-    EXPECT_EQ(state(), (State{true, true, false, true, true, true, true}));
-
-    app.setUpper.click();
-    EXPECT_EQ(state(), (State{true, true, false, true, false, true, true}));
-
-    app.delegate->applicationOpenFile("/pics/missing.png"); // refused: nothing moves
-    app.sourceImage.drop(std::make_shared<fakes::FakeImage>("dropped image", 2, 2));
-    app.delegate->applicationOpenFile("/pics/dog.jpg");
-    EXPECT_EQ(state(), (State{true, true, false, true, false, true, true}));
-
-    app.delegate->outlets.preview = &app.previewWindow;
-    app.menuClosePreview.setEnabled(true);
-    app.previewWindow.close();
-    EXPECT_EQ(state(), (State{true, true, false, true, false, true, true}));
-    EXPECT_EQ(app.alerts.shown.size(), 2u); // the two refusals
-}
-
-TEST_F(Intake, ActionsAreConnected) {
-    EXPECT_TRUE(app.openItem.hasAction());
-    EXPECT_TRUE(app.sourceImage.hasAction());
-    for (auto* button : {&app.setLower, &app.setUpper, &app.setNumbers, &app.setSymbols})
-        EXPECT_TRUE(button->hasAction());
-    // Preview, Export, Close Preview and the font menu get theirs with their commands.
-    EXPECT_FALSE(app.buttonPreview.hasAction());
-    EXPECT_FALSE(app.buttonExport.hasAction());
+// Before any picture and after one, every refusal leaves the picture, the paths and the buttons
+// as they were, and says why.
+TEST_F(Intake, RefusalsKeepEverythingAndSayWhy) {
+    const std::pair<std::function<void()>, std::vector<std::string>> rows[] = {
+        {[&] { open(std::nullopt); }, {}},
+        {[&] { open("/pics/notes.txt"); }, {"/pics/notes.txt: unsupported format"}},
+        {[&] { EXPECT_FALSE(app.delegate->applicationOpenFile("/pics/broken.png")); },
+         {"A", "/pics/broken.png: unsupported format"}},
+        {[&] { app.sourceImage.refuseDrop("dropped image: too large"); },
+         {"dropped image: too large"}}};
+    for (const bool withPicture : {false, true}) {
+        if (withPicture) open("/pics/cat.png");
+        const auto picture = app.delegate->image;
+        const auto path = app.delegate->path;
+        const auto userDirectory = app.delegate->userDirectory();
+        for (std::size_t row = 0; row < std::size(rows); ++row) {
+            SCOPED_TRACE(::testing::Message() << "row " << row << " with picture " << withPicture);
+            const auto& [act, log] = rows[row];
+            app.log.clear();
+            app.alerts.shown.clear();
+            act();
+            EXPECT_EQ(app.delegate->image, picture);
+            EXPECT_EQ(app.sourceImage.image(), picture);
+            EXPECT_EQ(app.delegate->path, path);
+            EXPECT_EQ(app.delegate->userDirectory(), userDirectory);
+            EXPECT_EQ(actionsEnabled(), withPicture);
+            EXPECT_EQ(app.log, log);
+            ASSERT_EQ(app.alerts.shown.size(), log.empty() ? 0u : 1u);
+            if (!log.empty()) {
+                EXPECT_EQ(app.alerts.shown[0].title, "The picture cannot be opened");
+                EXPECT_EQ(app.alerts.shown[0].message, log.back());
+            }
+        }
+    }
 }
 
 } // namespace

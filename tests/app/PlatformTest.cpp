@@ -14,7 +14,6 @@
 
 #include <climits>
 #include <cstdlib>
-#include <fstream>
 
 namespace gw::platform {
 namespace {
@@ -22,28 +21,32 @@ namespace {
 using ::testing::ElementsAre;
 
 TEST(LeadingInteger, ReadsLikeIntValue) {
-    EXPECT_EQ(leadingInteger("73"), 73);
-    EXPECT_EQ(leadingInteger("  42 characters"), 42);
-    EXPECT_EQ(leadingInteger("9.5"), 9);
-    EXPECT_EQ(leadingInteger("-5"), -5);
-    EXPECT_EQ(leadingInteger("+8"), 8);
-    EXPECT_EQ(leadingInteger("abc"), 0);
-    EXPECT_EQ(leadingInteger(""), 0);
-    EXPECT_EQ(leadingInteger("x12"), 0);
-    EXPECT_EQ(leadingInteger("99999999999999999999"), INT_MAX);
-    EXPECT_EQ(leadingInteger("-99999999999999999999"), INT_MIN);
+    const std::pair<const char*, int> rows[] = {{"73", 73},
+                                                {"  42 characters", 42},
+                                                {"9.5", 9},
+                                                {"-5", -5},
+                                                {"+8", 8},
+                                                {"abc", 0},
+                                                {"", 0},
+                                                {"x12", 0},
+                                                {"99999999999999999999", INT_MAX},
+                                                {"-99999999999999999999", INT_MIN}};
+    for (const auto& [text, value] : rows)
+        EXPECT_EQ(leadingInteger(text), value) << '"' << text << '"';
 }
 
 TEST(PanelStartFolder, FileGivesItsFolderAndFolderItself) {
     gw::testing::TestFolder folder;
-    const std::string file = folder.write("cat.png", "x");
-    EXPECT_EQ(panelStartFolder(file), folder.path());
-    EXPECT_EQ(panelStartFolder(folder.path()), folder.path());
-    EXPECT_EQ(panelStartFolder(std::string("/gone/Samples/")), "/gone/Samples/");
-    EXPECT_EQ(panelStartFolder(std::string("/gone/away.png")), "/gone");
-    EXPECT_EQ(panelStartFolder(std::nullopt), std::nullopt);
-    EXPECT_EQ(panelStartFolder(std::string()), std::nullopt);
-    EXPECT_EQ(panelStartFolder(std::string("relative.png")), std::nullopt);
+    const std::pair<std::optional<std::string>, std::optional<std::string>> rows[] = {
+        {folder.write("cat.png", "x"), folder.path()},
+        {folder.path(), folder.path()},
+        {"/gone/Samples/", "/gone/Samples/"},
+        {"/gone/away.png", "/gone"},
+        {std::nullopt, std::nullopt},
+        {"", std::nullopt},
+        {"relative.png", std::nullopt}};
+    for (const auto& [path, start] : rows)
+        EXPECT_EQ(panelStartFolder(path), start) << path.value_or("(none)");
 }
 
 // Sets environment variables for one test and puts them back afterwards.
@@ -51,35 +54,22 @@ class Environment {
 public:
     void set(const char* name, const char* value) {
         const char* old = std::getenv(name);
-        saved_.push_back({name, old != nullptr, old != nullptr ? old : ""});
-        if (value == nullptr) {
-            ::unsetenv(name);
-        } else {
-            ::setenv(name, value, 1);
-        }
+        saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+        value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
     }
     ~Environment() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->had) {
-                ::setenv(it->name.c_str(), it->value.c_str(), 1);
-            } else {
-                ::unsetenv(it->name.c_str());
-            }
-        }
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+            it->second ? ::setenv(it->first.c_str(), it->second->c_str(), 1)
+                       : ::unsetenv(it->first.c_str());
     }
 
 private:
-    struct Saved {
-        std::string name;
-        bool had;
-        std::string value;
-    };
-    std::vector<Saved> saved_;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 TEST(StandardFolders, DataHomeFollowsXdgThenHome) {
     Environment env;
-    StandardFolders folders("/opt/bundle");
+    StandardFolders folders("");
     env.set("HOME", "/home/ada");
     env.set("XDG_DATA_HOME", "/data/ada");
     EXPECT_THAT(folders.applicationSupportDirectories(), ElementsAre("/data/ada"));
@@ -89,7 +79,6 @@ TEST(StandardFolders, DataHomeFollowsXdgThenHome) {
     EXPECT_THAT(folders.applicationSupportDirectories(), ElementsAre("/home/ada/.local/share"));
     env.set("HOME", nullptr);
     EXPECT_TRUE(folders.applicationSupportDirectories().empty());
-    EXPECT_EQ(folders.bundleFolder(), "/opt/bundle");
 }
 
 TEST(StandardFolders, DocumentsFromUserDirsThenDocumentsThenHome) {
@@ -121,12 +110,10 @@ TEST(StandardFolders, CreateFolderMakesParentsAndToleratesExisting) {
 
 const std::string kSamples = std::string(GLYPHWERK_SOURCE_RESOURCES) + "/Samples/";
 
-TEST(PictureLoader, LoadsTheSamplePictures) {
+TEST(PictureLoader, LoadsTheSamplesAndDrawsThumbnailAndCanvasAtTheirSizes) {
     PictureLoader loader;
     const ImageLoad png = loader.load(kSamples + "lighthouse.png");
     ASSERT_NE(png.image, nullptr) << png.error;
-    EXPECT_EQ(png.image->size().width, 640);
-    EXPECT_EQ(png.image->size().height, 480);
     EXPECT_EQ(png.image->name(), kSamples + "lighthouse.png");
     Bitmap thumb;
     std::string error;
@@ -135,18 +122,10 @@ TEST(PictureLoader, LoadsTheSamplePictures) {
     EXPECT_EQ(thumb.height, 384);
     EXPECT_EQ(thumb.rgba.size(), 512u * 384u * 4u);
 
-    const ImageLoad jpeg = loader.load(kSamples + "clouds.jpg");
-    ASSERT_NE(jpeg.image, nullptr) << jpeg.error;
-    EXPECT_EQ(jpeg.image->size().width, 480);
-}
-
-TEST(PictureLoader, CanvasHasTheRequestedPixelSize) {
-    PictureLoader loader;
-    const ImageLoad png = loader.load(kSamples + "tonal-scale.png");
-    ASSERT_NE(png.image, nullptr) << png.error;
+    const ImageLoad ramp = loader.load(kSamples + "tonal-scale.png");
+    ASSERT_NE(ramp.image, nullptr) << ramp.error;
     Bitmap canvas;
-    std::string error;
-    ASSERT_TRUE(png.image->renderCanvas(80.0, 30.0, 2.0, canvas, error)) << error;
+    ASSERT_TRUE(ramp.image->renderCanvas(80.0, 30.0, 2.0, canvas, error)) << error;
     EXPECT_EQ(canvas.width, 160);
     EXPECT_EQ(canvas.height, 60);
     // The top-left corner of the ramp is black, opaque.
@@ -154,21 +133,18 @@ TEST(PictureLoader, CanvasHasTheRequestedPixelSize) {
     EXPECT_EQ(canvas.rgba[3], 255);
 }
 
-TEST(PictureLoader, RefusesWhatIsNotAPicture) {
+TEST(PictureLoader, RefusesWhatIsNotAPictureNamingIt) {
     gw::testing::TestFolder folder;
     PictureLoader loader;
     const std::string text = folder.write("notes.png", "just some text, not a picture\n");
-    const ImageLoad refused = loader.load(text);
-    EXPECT_EQ(refused.image, nullptr);
-    EXPECT_THAT(refused.error, ::testing::StartsWith(text + ": "));
-
-    const ImageLoad missing = loader.load(folder.file("absent.png"));
-    EXPECT_EQ(missing.image, nullptr);
-    EXPECT_THAT(missing.error, ::testing::StartsWith(folder.file("absent.png") + ": "));
-
-    const ImageLoad empty = loader.loadFromMemory({}, "dropped image");
-    EXPECT_EQ(empty.image, nullptr);
-    EXPECT_THAT(empty.error, ::testing::StartsWith("dropped image: "));
+    const std::pair<ImageLoad, std::string> rows[] = {
+        {loader.load(text), text},
+        {loader.load(folder.file("absent.png")), folder.file("absent.png")},
+        {loader.loadFromMemory({}, "dropped image"), "dropped image"}};
+    for (const auto& [refused, name] : rows) {
+        EXPECT_EQ(refused.image, nullptr);
+        EXPECT_THAT(refused.error, ::testing::StartsWith(name + ": "));
+    }
 }
 
 } // namespace

@@ -10,12 +10,7 @@ namespace gw::testing {
 
 class TestFolder {
 public:
-    TestFolder() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("glyphwerk-test-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
+    TestFolder() { std::filesystem::create_directories(path_); }
     ~TestFolder() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
@@ -31,7 +26,10 @@ public:
     }
 
 private:
-    std::filesystem::path path_;
+    const std::filesystem::path path_ =
+        std::filesystem::temp_directory_path() /
+        ("glyphwerk-test-" + std::to_string(std::random_device()()) +
+         std::to_string(std::random_device()()));
 };
 
 } // namespace gw::testing

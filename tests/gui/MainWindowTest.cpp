@@ -33,47 +33,40 @@ using ::testing::ElementsAre;
 
 const QString kSamples = QString(GLYPHWERK_SOURCE_RESOURCES) + "/Samples/";
 
-// The real form and picture loader, with fake services behind the controller.
+// The real form and picture loader, with the fake application's services and log behind a
+// controller of its own.
 class RealWindow : public ::testing::Test {
 protected:
     RealWindow() {
-        testing::testApplication();
-        previousSink_ = setLogSink([this](std::string_view line) { log.emplace_back(line); });
-        folders.support = {"/home/tester/.local/share"};
-        folders.bundle = GLYPHWERK_SOURCE_RESOURCES;
-        delegate = std::make_unique<GlyphwerkAppDelegate>(
-            GlyphwerkAppDelegate::Services{defaults, panels, alerts, folders, loader, workspace,
-                                           screens},
-            windows);
-        form = std::make_unique<gui::MainWindowForm>(loader, windows);
-        delegate->outlets = form->outlets();
-        delegate->connectActions({form->openCommand(), form->openButton()});
+        delegate.outlets = form.outlets();
+        delegate.connectActions({form.openCommand(), form.openButton()});
+        EXPECT_TRUE(delegate.applicationDidFinishLaunching());
     }
-    ~RealWindow() override {
-        form.reset();
-        delegate.reset();
-        setLogSink(std::move(previousSink_));
+    Ui::MainWindow& ui() { return form.ui(); }
+    // Drags `mime` onto the image well and drops it; whether the well took the drop.
+    bool dragAndDrop(const QMimeData& mime) {
+        // Qt delivers a drop only to the widget that accepted the drag's entry.
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(ui().sourceImage, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(ui().sourceImage, &drop);
+        return drop.isAccepted();
     }
-    Ui::MainWindow& ui() { return form->ui(); }
 
+    QApplication& application = testing::testApplication();
+    fakes::FakeApplication fake;
     platform::WindowCloseCenter windows;
-    fakes::FakeUserDefaults defaults;
-    fakes::FakePanels panels;
-    fakes::FakeAlerts alerts;
-    fakes::FakeFolders folders;
     platform::PictureLoader loader;
-    fakes::FakeWorkspace workspace;
-    fakes::FakeScreens screens;
-    std::unique_ptr<GlyphwerkAppDelegate> delegate;
-    std::unique_ptr<gui::MainWindowForm> form;
-    std::vector<std::string> log;
-
-private:
-    LogSink previousSink_;
+    GlyphwerkAppDelegate delegate{{fake.defaults, fake.panels, fake.alerts, fake.folders, loader,
+                                   fake.workspace, fake.screens},
+                                  windows};
+    gui::MainWindowForm form{loader, windows};
 };
 
-TEST_F(RealWindow, EveryMainWindowOutletIsConnected) {
-    const GlyphwerkAppDelegate::Outlets o = delegate->outlets;
+TEST_F(RealWindow, EveryMainWindowOutletIsConnectedAndTheFormStartsAsDesigned) {
+    const GlyphwerkAppDelegate::Outlets o = delegate.outlets;
     for (const void* outlet : std::initializer_list<const void*>{
              o.window, o.fontSize, o.sourceImage, o.characterSet, o.setLower, o.setUpper,
              o.setNumbers, o.setSymbols, o.exportMode, o.maxWidth, o.bwColor, o.buttonPreview,
@@ -82,25 +75,21 @@ TEST_F(RealWindow, EveryMainWindowOutletIsConnected) {
     // The preview window's outlets belong to the preview window.
     EXPECT_EQ(o.preview, nullptr);
     EXPECT_EQ(o.previewText2, nullptr);
-    EXPECT_EQ(static_cast<QWidget*>(ui().sourceImage),
-              o.sourceImage == nullptr ? nullptr : dynamic_cast<QWidget*>(o.sourceImage));
+    EXPECT_EQ(dynamic_cast<QWidget*>(o.sourceImage), static_cast<QWidget*>(ui().sourceImage));
     EXPECT_EQ(dynamic_cast<QWidget*>(o.bgColor), static_cast<QWidget*>(ui().bgColor));
-}
 
-TEST_F(RealWindow, FormStatesAndStartUp) {
     EXPECT_EQ(ui().characterSet->text().toStdString(), kInitialCharacterSet);
     EXPECT_FALSE(ui().buttonPreview->isEnabled());
     EXPECT_FALSE(ui().buttonExport->isEnabled());
     EXPECT_FALSE(ui().menuClosePreview->isEnabled());
-    EXPECT_EQ(delegate->outlets.exportMode->selectedTag(), 0);
-    EXPECT_EQ(delegate->outlets.bwColor->selectedTag(), 0);
-    EXPECT_EQ(delegate->outlets.maxWidth->intValue(), 100);
-    EXPECT_EQ(delegate->outlets.fontSize->intValue(), 10);
+    EXPECT_EQ(o.exportMode->selectedTag(), 0);
+    EXPECT_EQ(o.bwColor->selectedTag(), 0);
+    EXPECT_EQ(o.maxWidth->intValue(), 100);
+    EXPECT_EQ(o.fontSize->intValue(), 10);
     ASSERT_EQ(ui().font->count(), 4);
     EXPECT_EQ(ui().font->itemText(2), "Courier New");
-    EXPECT_EQ(delegate->outlets.font->selectedTag(), 0);
-
-    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+    EXPECT_EQ(o.font->selectedTag(), 0);
+    // After start-up.
     EXPECT_FALSE(ui().setLower->isEnabled());
     EXPECT_FALSE(ui().setUpper->isEnabled());
     EXPECT_FALSE(ui().setNumbers->isEnabled());
@@ -110,15 +99,14 @@ TEST_F(RealWindow, FormStatesAndStartUp) {
 TEST_F(RealWindow, RadioGroupsAreIndependent) {
     ui().exportModeTiff->click();
     ui().bwColorColour->click();
-    EXPECT_EQ(delegate->outlets.exportMode->selectedTag(), 2);
-    EXPECT_EQ(delegate->outlets.bwColor->selectedTag(), 1);
+    EXPECT_EQ(delegate.outlets.exportMode->selectedTag(), 2);
+    EXPECT_EQ(delegate.outlets.bwColor->selectedTag(), 1);
     ui().exportModeHtml->click();
-    EXPECT_EQ(delegate->outlets.exportMode->selectedTag(), 1);
-    EXPECT_EQ(delegate->outlets.bwColor->selectedTag(), 1);
+    EXPECT_EQ(delegate.outlets.exportMode->selectedTag(), 1);
+    EXPECT_EQ(delegate.outlets.bwColor->selectedTag(), 1);
 }
 
-TEST_F(RealWindow, ButtonsAndTypingReachTheController) {
-    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+TEST_F(RealWindow, ButtonsTypingAndOpenCommandsReachTheController) {
     ui().setSymbols->click();
     EXPECT_FALSE(ui().setSymbols->isEnabled());
     EXPECT_TRUE(ui().characterSet->text().endsWith("!$^&()_/[]<>?{}|\\"));
@@ -131,101 +119,72 @@ TEST_F(RealWindow, ButtonsAndTypingReachTheController) {
     ui().setLower->click();
     EXPECT_EQ(ui().characterSet->text(), "xyzabcdefghijklmnopqrstuvw");
     EXPECT_FALSE(ui().setLower->isEnabled());
-}
 
-TEST_F(RealWindow, OpenCommandsRunTheOpenPanel) {
-    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
     ui().actionOpen->trigger();
-    panels.answers.push_back((kSamples + "shapes.gif").toStdString());
     ui().openButton->click();
-    ASSERT_EQ(panels.openCalls.size(), 2u);
-    EXPECT_EQ(panels.openCalls[0].directory, (kSamples).toStdString());
+    ASSERT_EQ(fake.panels.openCalls.size(), 2u);
+    EXPECT_EQ(fake.panels.openCalls[0].directory, kSamples.toStdString());
 }
 
-TEST_F(RealWindow, DroppedFileLoadsAPicture) {
-    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(kSamples + "lighthouse.png")});
-    // Qt delivers a drop only to the widget that accepted the drag's entry.
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(ui().sourceImage, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(ui().sourceImage, &drop);
-
-    EXPECT_TRUE(drop.isAccepted());
-    ASSERT_NE(delegate->image, nullptr);
-    EXPECT_EQ(delegate->image->size().width, 640);
-    EXPECT_EQ(delegate->image, ui().sourceImage->image());
-    EXPECT_TRUE(ui().buttonPreview->isEnabled());
-    EXPECT_TRUE(ui().buttonExport->isEnabled());
-    EXPECT_FALSE(delegate->path.has_value()); // a drop leaves the paths alone
-    EXPECT_TRUE(alerts.shown.empty());
-}
-
-TEST_F(RealWindow, DroppedImageDataLoadsAPicture) {
-    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
-    QFile file(kSamples + "lighthouse.png");
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QMimeData mime;
-    mime.setData("image/png", file.readAll());
-    EXPECT_TRUE(ui().sourceImage->acceptMimeData(&mime));
-    ASSERT_NE(delegate->image, nullptr);
-    EXPECT_EQ(delegate->image->name(), "dropped image");
-    EXPECT_EQ(delegate->image->size().height, 480);
-}
-
-TEST_F(RealWindow, UnreadableDropIsRefusedWithItsReason) {
-    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
-    QMimeData mime;
-    mime.setData("image/png", QByteArray("not a picture at all"));
-    EXPECT_FALSE(ui().sourceImage->acceptMimeData(&mime));
-    EXPECT_EQ(delegate->image, nullptr);
-    EXPECT_FALSE(ui().buttonPreview->isEnabled());
-    ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_THAT(alerts.shown[0].message, ::testing::StartsWith("dropped image: "));
-
-    QMimeData text;
-    text.setText("hello");
-    EXPECT_FALSE(ui().sourceImage->acceptMimeData(&text));
-    ASSERT_EQ(alerts.shown.size(), 2u);
-    EXPECT_EQ(alerts.shown[1].message, "dropped item: holds no picture");
-}
-
-TEST_F(RealWindow, RefusedDroppedFileIsReportedOnceTheDropIsOver) {
-    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+TEST_F(RealWindow, DroppedFileIsRefusedOnceTheDropIsOverOrLoadsAPicture) {
     QMimeData mime;
     const QString notAPicture = QString(GLYPHWERK_SOURCE_RESOURCES) + "/Table.txt";
     mime.setUrls({QUrl::fromLocalFile(notAPicture)});
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(ui().sourceImage, &enter);
-    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(ui().sourceImage, &drop);
-    EXPECT_FALSE(drop.isAccepted());
-    EXPECT_TRUE(alerts.shown.empty());
-
+    EXPECT_FALSE(dragAndDrop(mime));
+    EXPECT_TRUE(fake.alerts.shown.empty());
     QCoreApplication::processEvents();
-    ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_THAT(alerts.shown[0].message, ::testing::StartsWith(notAPicture.toStdString() + ": "));
-    EXPECT_EQ(delegate->image, nullptr);
+    ASSERT_EQ(fake.alerts.shown.size(), 1u);
+    EXPECT_THAT(fake.alerts.shown[0].message,
+                ::testing::StartsWith(notAPicture.toStdString() + ": "));
+    EXPECT_EQ(delegate.image, nullptr);
     EXPECT_FALSE(ui().buttonExport->isEnabled());
+
+    mime.setUrls({QUrl::fromLocalFile(kSamples + "lighthouse.png")});
+    EXPECT_TRUE(dragAndDrop(mime));
+    ASSERT_NE(delegate.image, nullptr);
+    EXPECT_EQ(delegate.image->size().width, 640);
+    EXPECT_EQ(delegate.image, ui().sourceImage->image());
+    EXPECT_TRUE(ui().buttonPreview->isEnabled());
+    EXPECT_TRUE(ui().buttonExport->isEnabled());
+    EXPECT_FALSE(delegate.path.has_value()); // a drop leaves the paths alone
+    EXPECT_EQ(fake.alerts.shown.size(), 1u);
 }
 
-TEST_F(RealWindow, ClosingWindowsReachesTheController) {
-    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+TEST_F(RealWindow, DroppedImageDataLoadsAPictureOrIsRefusedWithItsReason) {
+    QMimeData garbage, text, png;
+    garbage.setData("image/png", QByteArray("not a picture at all"));
+    EXPECT_FALSE(ui().sourceImage->acceptMimeData(&garbage));
+    text.setText("hello");
+    EXPECT_FALSE(ui().sourceImage->acceptMimeData(&text));
+    EXPECT_EQ(delegate.image, nullptr);
+    EXPECT_FALSE(ui().buttonPreview->isEnabled());
+    ASSERT_EQ(fake.alerts.shown.size(), 2u);
+    EXPECT_THAT(fake.alerts.shown[0].message, ::testing::StartsWith("dropped image: "));
+    EXPECT_EQ(fake.alerts.shown[1].message, "dropped item: holds no picture");
+
+    QFile file(kSamples + "lighthouse.png");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    png.setData("image/png", file.readAll());
+    EXPECT_TRUE(ui().sourceImage->acceptMimeData(&png));
+    ASSERT_NE(delegate.image, nullptr);
+    EXPECT_EQ(delegate.image->name(), "dropped image");
+    EXPECT_EQ(delegate.image->size().height, 480);
+}
+
+TEST_F(RealWindow, OnlyClosingThePreviewWindowReachesTheController) {
     QWidget previewWidget;
     platform::qt::QtWindow preview(&previewWidget, windows);
     previewWidget.show();
-    delegate->outlets.preview = &preview;
+    delegate.outlets.preview = &preview;
     ui().menuClosePreview->setEnabled(true);
 
-    form->widget()->show();
-    form->widget()->close(); // the main window: nothing changes
-    EXPECT_EQ(delegate->outlets.preview, &preview);
+    form.widget()->show();
+    form.widget()->close();
+    EXPECT_EQ(delegate.outlets.preview, &preview);
     EXPECT_TRUE(ui().menuClosePreview->isEnabled());
 
     previewWidget.close();
-    EXPECT_EQ(delegate->outlets.preview, nullptr);
+    EXPECT_EQ(delegate.outlets.preview, nullptr);
     EXPECT_FALSE(ui().menuClosePreview->isEnabled());
 }
 

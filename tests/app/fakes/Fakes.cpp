@@ -67,7 +67,6 @@ FakeApplication::FakeApplication() {
 // The main window's states as the window form sets them.
 void FakeApplication::resetWindow() {
     characterSet.setStringValue(std::string(kInitialCharacterSet));
-    characterSet.programChanges = 0;
     maxWidth.setStringValue("100");
     fontSize.setStringValue("10");
     for (FakeButton* b : {&setLower, &setUpper, &setNumbers, &setSymbols})

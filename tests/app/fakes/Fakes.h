@@ -21,7 +21,6 @@ public:
     bool isEnabled() const override { return enabled_; }
     void setEnabled(bool enabled) override { enabled_ = enabled; }
     void setAction(platform::Action action) override { action_ = std::move(action); }
-    bool hasAction() const { return static_cast<bool>(action_); }
     // What the user's click does: the action with this control as sender.
     void click() {
         if (action_) action_(this);
@@ -38,10 +37,7 @@ using FakeMenuItem = FakeControl<platform::MenuItem>;
 class FakeTextField final : public FakeControl<platform::TextField> {
 public:
     std::string stringValue() const override { return text_; }
-    void setStringValue(const std::string& text) override {
-        text_ = text;
-        ++programChanges;
-    }
+    void setStringValue(const std::string& text) override { text_ = text; }
     void setDelegate(platform::TextFieldDelegate* delegate) override { delegate_ = delegate; }
     platform::TextFieldDelegate* delegate() const { return delegate_; }
     // An edit by the user: the text changes and the delegate hears of it.
@@ -49,7 +45,6 @@ public:
         text_ = text;
         if (delegate_ != nullptr) delegate_->controlTextDidChange(platform::Notification{this});
     }
-    int programChanges = 0;
 
 private:
     std::string text_;
@@ -148,19 +143,13 @@ public:
             text_ += run.text;
     }
     std::string plainText() const override { return text_; }
-    void setFont(const std::string& family, double size) override {
-        family_ = family;
-        size_ = size;
-    }
-    void setBackgroundColor(const platform::Color& color) override { background_ = color; }
+    void setFont(const std::string&, double) override {}
+    void setBackgroundColor(const platform::Color&) override {}
     platform::Rect frame() const override { return frame_; }
     void setFrame(const platform::Rect& frame) override { frame_ = frame; }
 
 private:
     std::string text_;
-    std::string family_;
-    double size_ = 0;
-    platform::Color background_;
     platform::Rect frame_;
 };
 
