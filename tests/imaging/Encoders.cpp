@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <stdexcept>
 
@@ -38,7 +37,7 @@ void pngFlush(png_structp) {}
 
 Bytes encodePngRaw(std::uint32_t width, std::uint32_t height, int colourType, int bitDepth,
                    const std::vector<Bytes>& rows, const Bytes& palette, const Bytes& trns,
-                   bool interlaced, int filters = 0) {
+                   bool interlaced, int filters) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -55,19 +54,12 @@ Bytes encodePngRaw(std::uint32_t width, std::uint32_t height, int colourType, in
     for (std::size_t i = 0; i + 2 < palette.size(); i += 3)
         plte.push_back({palette[i], palette[i + 1], palette[i + 2]});
     if (!plte.empty()) png_set_PLTE(png, info, plte.data(), static_cast<int>(plte.size()));
-    if (!trns.empty()) {
-        if (colourType == PNG_COLOR_TYPE_PALETTE) {
-            png_set_tRNS(png, info, trns.data(), static_cast<int>(trns.size()), nullptr);
-        } else {
-            png_color_16 value{};
-            value.gray = static_cast<png_uint_16>(trns[0] << 8 | trns[1]);
-            if (trns.size() >= 6) {
-                value.red = static_cast<png_uint_16>(trns[0] << 8 | trns[1]);
-                value.green = static_cast<png_uint_16>(trns[2] << 8 | trns[3]);
-                value.blue = static_cast<png_uint_16>(trns[4] << 8 | trns[5]);
-            }
-            png_set_tRNS(png, info, nullptr, 0, &value);
-        }
+    if (!trns.empty() && colourType == PNG_COLOR_TYPE_PALETTE) {
+        png_set_tRNS(png, info, trns.data(), static_cast<int>(trns.size()), nullptr);
+    } else if (!trns.empty()) {
+        png_color_16 key{};
+        key.gray = static_cast<png_uint_16>(trns[0] << 8 | trns[1]);
+        png_set_tRNS(png, info, nullptr, 0, &key);
     }
     png_write_info(png, info);
     std::vector<png_bytep> pointers;
@@ -79,63 +71,34 @@ Bytes encodePngRaw(std::uint32_t width, std::uint32_t height, int colourType, in
     return out;
 }
 
-Bytes encodePngRaw(std::uint32_t width, std::uint32_t height, int colourType, int bitDepth,
-                   const std::vector<Bytes>& rows, const Bytes& palette, const Bytes& trns) {
-    return encodePngRaw(width, height, colourType, bitDepth, rows, palette, trns, false);
-}
-
 Bytes encodePng(const Rgba& image, const PngOptions& options) {
     std::vector<Bytes> rows(image.height);
     Bytes palette, trns;
-    const int depthBytes = options.bitDepth == 16 ? 2 : 1;
     std::map<std::uint32_t, std::uint8_t> indices;
+    const std::map<int, std::vector<int>> samples{{PNG_COLOR_TYPE_RGBA, {0, 1, 2, 3}},
+                                                  {PNG_COLOR_TYPE_RGB, {0, 1, 2}},
+                                                  {PNG_COLOR_TYPE_GRAY, {0}},
+                                                  {PNG_COLOR_TYPE_GRAY_ALPHA, {0, 3}}};
     for (std::uint32_t y = 0; y < image.height; ++y) {
         for (std::uint32_t x = 0; x < image.width; ++x) {
             const std::uint8_t* p = image.pixels.data() + (std::size_t{y} * image.width + x) * 4;
-            Bytes& row = rows[y];
-            auto put = [&](std::uint8_t v) {
-                for (int i = 0; i < depthBytes; ++i)
-                    row.push_back(v);
-            };
-            switch (options.colourType) {
-            case PNG_COLOR_TYPE_RGBA:
-                put(p[0]);
-                put(p[1]);
-                put(p[2]);
-                put(p[3]);
-                break;
-            case PNG_COLOR_TYPE_RGB:
-                put(p[0]);
-                put(p[1]);
-                put(p[2]);
-                break;
-            case PNG_COLOR_TYPE_GRAY:
-                put(p[0]);
-                break;
-            case PNG_COLOR_TYPE_GRAY_ALPHA:
-                put(p[0]);
-                put(p[3]);
-                break;
-            case PNG_COLOR_TYPE_PALETTE: {
-                const std::uint32_t key = p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24;
-                auto it = indices.find(key);
-                if (it == indices.end()) {
-                    it = indices.emplace(key, static_cast<std::uint8_t>(indices.size())).first;
-                    palette.insert(palette.end(), {p[0], p[1], p[2]});
-                    trns.push_back(p[3]);
-                }
-                row.push_back(it->second);
-                break;
+            if (options.colourType != PNG_COLOR_TYPE_PALETTE) {
+                for (int k : samples.at(options.colourType))
+                    rows[y].insert(rows[y].end(), options.bitDepth / 8, p[k]);
+                continue;
             }
-            default:
-                throw std::runtime_error("colour type");
+            const std::uint32_t key = p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24;
+            auto it = indices.find(key);
+            if (it == indices.end()) {
+                it = indices.emplace(key, static_cast<std::uint8_t>(indices.size())).first;
+                palette.insert(palette.end(), {p[0], p[1], p[2]});
+                trns.push_back(p[3]);
             }
+            rows[y].push_back(it->second);
         }
     }
-    bool anyTransparent = false;
-    for (std::uint8_t a : trns)
-        anyTransparent |= a != 255;
-    if (!anyTransparent) trns.clear();
+    if (std::all_of(trns.begin(), trns.end(), [](std::uint8_t a) { return a == 255; }))
+        trns.clear();
     return encodePngRaw(image.width, image.height, options.colourType, options.bitDepth, rows,
                         palette, trns, options.interlaced, options.filters);
 }
@@ -354,11 +317,6 @@ std::filesystem::path writeTemp(const std::string& name, const Bytes& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     return path;
-}
-
-Bytes readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 } // namespace gw::imaging::testing

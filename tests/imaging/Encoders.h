@@ -33,10 +33,11 @@ struct PngOptions {
 // Writes `image` as PNG. For colour type 3 (palette) the picture's distinct colours form the
 // palette, with a tRNS chunk when any is not opaque. 16-bit depths repeat each byte.
 Bytes encodePng(const Rgba& image, const PngOptions& options = {});
-// A PNG of one raw sample layout: `rows` are already in the file's sample format.
+// A PNG of one raw sample layout: `rows` are already in the file's sample format; a grey
+// transparency key is two bytes, big-endian.
 Bytes encodePngRaw(std::uint32_t width, std::uint32_t height, int colourType, int bitDepth,
                    const std::vector<Bytes>& rows, const Bytes& palette = {},
-                   const Bytes& trns = {});
+                   const Bytes& trns = {}, bool interlaced = false, int filters = 0);
 
 struct JpegOptions {
     int quality = 100;
@@ -59,6 +60,5 @@ Bytes encodeTiff(const Rgba& image, const TiffOptions& options = {});
 
 // Writes bytes to a fresh file under the test temporary folder and returns its path.
 std::filesystem::path writeTemp(const std::string& name, const Bytes& bytes);
-Bytes readFile(const std::filesystem::path& path);
 
 } // namespace gw::imaging::testing
