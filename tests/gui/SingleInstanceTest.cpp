@@ -12,19 +12,9 @@
 namespace gw::gui {
 namespace {
 
-QString uniqueName() {
-    return "glyphwerk-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
-}
-
-// Runs the event loop until `done` or a generous number of rounds has passed.
-template <typename Done> void processUntil(Done done) {
-    for (int round = 0; round < 500 && !done(); ++round)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 TEST(SingleInstance, LaterLaunchHandsItsFilesOverOrStartsNormallyWhenNobodyListens) {
     testing::testApplication();
-    const QString name = uniqueName();
+    const QString name = "glyphwerk-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
     EXPECT_FALSE(SingleInstance(name).handOver({"/pics/cat.png"}));
     SingleInstance running(name);
     std::vector<QStringList> received;
@@ -36,7 +26,9 @@ TEST(SingleInstance, LaterLaunchHandsItsFilesOverOrStartsNormallyWhenNobodyListe
     const QStringList expected[] = {{"/pics/cat.png", "/pics/Möwe 2.jpg"}, {"/pics/ok.png"}, {}};
     for (std::size_t i = 0; i < std::size(sent); ++i) {
         EXPECT_TRUE(SingleInstance(name).handOver(sent[i]));
-        processUntil([&] { return received.size() > i; });
+        // A generous number of rounds for the message to arrive.
+        for (int round = 0; round < 500 && received.size() <= i; ++round)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         ASSERT_EQ(received.size(), i + 1);
         EXPECT_EQ(received[i], expected[i]);
     }
