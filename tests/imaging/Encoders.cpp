@@ -166,19 +166,13 @@ Bytes encodeGif(const Rgba& image, bool interlaced) {
     std::vector<GifPixelType> pixels(std::size_t{image.width} * image.height);
     for (std::size_t i = 0; i < pixels.size(); ++i) {
         const std::uint8_t* p = image.pixels.data() + i * 4;
-        if (p[3] == 0) {
-            if (transparent < 0) {
-                transparent = static_cast<int>(colours.size());
-                colours.push_back({0, 0, 0});
-            }
-            pixels[i] = static_cast<GifPixelType>(transparent);
-            continue;
-        }
-        const std::uint32_t key = p[0] | p[1] << 8 | p[2] << 16;
+        // Every transparent pixel shares one black entry.
+        const std::uint32_t key = p[3] == 0 ? 1u << 24 : p[0] | p[1] << 8 | p[2] << 16;
         auto it = indices.find(key);
         if (it == indices.end()) {
             it = indices.emplace(key, static_cast<int>(colours.size())).first;
-            colours.push_back({p[0], p[1], p[2]});
+            colours.push_back(p[3] == 0 ? GifColorType{0, 0, 0} : GifColorType{p[0], p[1], p[2]});
+            if (p[3] == 0) transparent = it->second;
         }
         pixels[i] = static_cast<GifPixelType>(it->second);
     }
@@ -191,8 +185,8 @@ Bytes encodeGif(const Rgba& image, bool interlaced) {
     int error = 0;
     GifFileType* gif = EGifOpen(&out, &gifWrite, &error);
     EGifSetGifVersion(gif, true);
-    EGifPutScreenDesc(gif, static_cast<int>(image.width), static_cast<int>(image.height), bits, 0,
-                      map);
+    const auto w = static_cast<int>(image.width), h = static_cast<int>(image.height);
+    EGifPutScreenDesc(gif, w, h, bits, 0, map);
     if (transparent >= 0) {
         GraphicsControlBlock control{};
         control.TransparentColor = transparent;
@@ -200,22 +194,13 @@ Bytes encodeGif(const Rgba& image, bool interlaced) {
         const auto length = EGifGCBToExtension(&control, ext);
         EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), ext);
     }
-    EGifPutImageDesc(gif, 0, 0, static_cast<int>(image.width), static_cast<int>(image.height),
-                     interlaced, nullptr);
-    if (interlaced) {
-        static constexpr std::uint32_t kStart[] = {0, 4, 2, 1};
-        static constexpr std::uint32_t kStep[] = {8, 8, 4, 2};
-        for (int pass = 0; pass < 4; ++pass) {
-            for (std::uint32_t y = kStart[pass]; y < image.height; y += kStep[pass]) {
-                EGifPutLine(gif, pixels.data() + std::size_t{y} * image.width,
-                            static_cast<int>(image.width));
-            }
-        }
-    } else {
-        for (std::uint32_t y = 0; y < image.height; ++y) {
-            EGifPutLine(gif, pixels.data() + std::size_t{y} * image.width,
-                        static_cast<int>(image.width));
-        }
+    EGifPutImageDesc(gif, 0, 0, w, h, interlaced, nullptr);
+    // The four interlace passes, or the last "pass" alone: every row in order.
+    static constexpr int kStart[] = {0, 4, 2, 1, 0};
+    static constexpr int kStep[] = {8, 8, 4, 2, 1};
+    for (int pass = interlaced ? 0 : 4; pass < (interlaced ? 4 : 5); ++pass) {
+        for (int y = kStart[pass]; y < h; y += kStep[pass])
+            EGifPutLine(gif, pixels.data() + static_cast<std::size_t>(y) * image.width, w);
     }
     EGifCloseFile(gif, &error);
     GifFreeMapObject(map);
@@ -230,16 +215,9 @@ Bytes encodeTiff(const Rgba& image, const TiffOptions& options) {
     const std::uint32_t unitH =
         options.tiled ? 16 : std::max<std::uint32_t>(1, options.rowsPerStrip);
     Bytes out{'I', 'I', 42, 0, 0, 0, 0, 0};
-    auto put16 = [&](std::uint32_t v) {
-        out.insert(out.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
-    };
-    auto put32 = [&](std::uint32_t v) {
-        put16(v & 0xFFFF);
-        put16(v >> 16);
-    };
-    auto set32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    auto put = [&](std::uint32_t v, int size) {
+        for (int i = 0; i < size; ++i)
+            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
     };
     std::vector<std::uint32_t> offsets, counts;
     for (std::uint32_t ty = 0; ty < image.height; ty += unitH) {
@@ -249,62 +227,64 @@ Bytes encodeTiff(const Rgba& image, const TiffOptions& options) {
             for (std::uint32_t y = ty; y < ty + rows; ++y) {
                 for (std::uint32_t x = tx; x < tx + unitW; ++x) {
                     const bool inside = x < image.width && y < image.height;
-                    for (std::uint32_t c = 0; c < samples; ++c) {
+                    for (std::uint32_t c = 0; c < samples; ++c)
                         out.push_back(
                             inside ? image.pixels[(std::size_t{y} * image.width + x) * 4 + c] : 0);
-                    }
                 }
             }
             counts.push_back(static_cast<std::uint32_t>(out.size()) - offsets.back());
         }
     }
-    auto array = [&](const std::vector<std::uint32_t>& values, bool shorts) {
+    // Arrays of one LONG are stored in the entry itself.
+    auto array = [&](const std::vector<std::uint32_t>& values, int size) {
         const auto at = static_cast<std::uint32_t>(out.size());
         for (const std::uint32_t v : values)
-            shorts ? put16(v) : put32(v);
-        return at;
+            put(v, size);
+        return values.size() == 1 && size == 4 ? values[0] : at;
     };
-    const std::uint32_t bitsAt = array(std::vector<std::uint32_t>(samples, 8), true);
-    const std::uint32_t offsetsAt = array(offsets, false);
-    const std::uint32_t countsAt = array(counts, false);
+    const std::uint32_t bitsAt = array(std::vector<std::uint32_t>(samples, 8), 2);
+    const std::uint32_t offsetsAt = array(offsets, 4);
+    const std::uint32_t countsAt = array(counts, 4);
     if (out.size() % 2) out.push_back(0);
-    set32(4, static_cast<std::uint32_t>(out.size()));
+    const auto ifd = static_cast<std::uint32_t>(out.size());
+    for (std::size_t i = 0; i < 4; ++i)
+        out[4 + i] = static_cast<std::uint8_t>(ifd >> (8 * i));
+    enum Only { kAny, kStrips, kTiles, kAlpha };
     struct Entry {
         std::uint16_t tag, type;
         std::uint32_t count, value;
+        Only only = kAny;
     };
     const auto many = static_cast<std::uint32_t>(offsets.size());
-    // Arrays of one LONG are stored in the entry itself.
-    const std::uint32_t offsetsValue = many == 1 ? offsets[0] : offsetsAt;
-    const std::uint32_t countsValue = many == 1 ? counts[0] : countsAt;
     std::vector<Entry> entries{{256, 4, 1, image.width},
                                {257, 4, 1, image.height},
                                {258, 3, samples, bitsAt},
                                {259, 3, 1, 1},
-                               {262, 3, 1, 2}};
-    if (!options.tiled) entries.push_back({273, 4, many, offsetsValue});
-    entries.push_back({274, 3, 1, static_cast<std::uint32_t>(options.orientation)});
-    entries.push_back({277, 3, 1, samples});
-    if (!options.tiled) {
-        entries.push_back({278, 4, 1, unitH});
-        entries.push_back({279, 4, many, countsValue});
-    }
-    entries.push_back({284, 3, 1, 1});
-    if (options.tiled) {
-        entries.push_back({322, 4, 1, unitW});
-        entries.push_back({323, 4, 1, unitH});
-        entries.push_back({324, 4, many, offsetsValue});
-        entries.push_back({325, 4, many, countsValue});
-    }
-    if (options.alpha) entries.push_back({338, 3, 1, 2}); // unassociated alpha
-    put16(static_cast<std::uint32_t>(entries.size()));
+                               {262, 3, 1, 2},
+                               {273, 4, many, offsetsAt, kStrips},
+                               {274, 3, 1, static_cast<std::uint32_t>(options.orientation)},
+                               {277, 3, 1, samples},
+                               {278, 4, 1, unitH, kStrips},
+                               {279, 4, many, countsAt, kStrips},
+                               {284, 3, 1, 1},
+                               {322, 4, 1, unitW, kTiles},
+                               {323, 4, 1, unitH, kTiles},
+                               {324, 4, many, offsetsAt, kTiles},
+                               {325, 4, many, countsAt, kTiles},
+                               {338, 3, 1, 2, kAlpha}}; // unassociated alpha
+    std::erase_if(entries, [&](const Entry& e) {
+        return e.only == (options.tiled ? kStrips : kTiles) || (e.only == kAlpha && !options.alpha);
+    });
+    put(static_cast<std::uint32_t>(entries.size()), 2);
     for (const Entry& e : entries) {
-        put16(e.tag);
-        put16(e.type);
-        put32(e.count);
-        put32(e.value); // a single SHORT sits in the low half, as little-endian order puts it first
+        put(e.tag, 2);
+        put(e.type, 2);
+        put(e.count, 4);
+        put(e.value,
+            4); // a single SHORT sits in the low half, as little-endian order puts it
+                // first
     }
-    put32(0);
+    put(0, 4);
     return out;
 }
 
