@@ -6,16 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <set>
 
 namespace gw::imaging {
 namespace {
 
 const std::string kBad = std::string(GLYPHWERK_TEST_DATA) + "/bad/";
+const char* const kPrefixes[] = {"jpeg-", "png-", "gif-", "tiff-", "picture-"};
 
 const std::map<std::string, std::string>& expectedErrors() {
     static const std::map<std::string, std::string> errors{
@@ -87,30 +88,25 @@ std::string failure(const std::optional<Picture>& picture, const PictureError& o
 }
 
 TEST(BadFiles, EachGivesItsErrorFromAPathAndFromMemory) {
-    for (const auto& [name, reason] : expectedErrors()) {
+    std::size_t seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kBad)) {
+        const std::string name = entry.path().filename().string();
+        if (std::none_of(std::begin(kPrefixes), std::end(kPrefixes),
+                         [&](const char* prefix) { return name.starts_with(prefix); }))
+            continue; // another reader's file
+        ++seen;
+        const auto expected = expectedErrors().find(name);
+        ASSERT_NE(expected, expectedErrors().end()) << name << " has no expected error";
         PictureError error;
         const auto opened = Picture::open(kBad + name, &error);
-        EXPECT_EQ(failure(opened, error), kBad + name + ": " + reason);
+        EXPECT_EQ(failure(opened, error), kBad + name + ": " + expected->second);
         std::ifstream in(kBad + name, std::ios::binary);
         std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                         std::istreambuf_iterator<char>());
         const auto dropped = Picture::fromMemory(std::move(bytes), "dropped " + name, &error);
-        EXPECT_EQ(failure(dropped, error), "dropped " + name + ": " + reason);
+        EXPECT_EQ(failure(dropped, error), "dropped " + name + ": " + expected->second);
     }
-}
-
-TEST(BadFiles, EveryCorpusFileHasAnExpectedError) {
-    std::set<std::string> present;
-    for (const auto& entry : std::filesystem::directory_iterator(kBad)) {
-        const std::string name = entry.path().filename().string();
-        for (const char* prefix : {"jpeg-", "png-", "gif-", "tiff-", "picture-"}) {
-            if (name.starts_with(prefix)) present.insert(name);
-        }
-    }
-    for (const auto& name : present)
-        EXPECT_TRUE(expectedErrors().contains(name)) << name;
-    for (const auto& [name, reason] : expectedErrors())
-        EXPECT_TRUE(present.contains(name)) << name;
+    EXPECT_EQ(seen, expectedErrors().size()) << "a listed file is missing";
 }
 
 } // namespace
