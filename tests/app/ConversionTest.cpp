@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 namespace gw {
 namespace {
@@ -60,6 +61,16 @@ protected:
         setVersionQuery(nullptr);
         resetVersionCache();
     }
+    // Converts a width x height picture with the field set to `maxWidth`.
+    std::shared_ptr<HalfBlackImage> convert(double width, double height, const char* maxWidth,
+                                            bool fail = false) {
+        auto picture = std::make_shared<HalfBlackImage>(width, height);
+        picture->fail = fail;
+        app.delegate->image = picture;
+        app.maxWidth.setStringValue(maxWidth);
+        app.delegate->processImage();
+        return picture;
+    }
     FakeApplication app;
 };
 
@@ -76,11 +87,8 @@ TEST_F(Conversion, NoPictureGivesAnEmptyGridAndTheList) {
 }
 
 TEST_F(Conversion, ConvertsThePictureWithTheFieldsSettings) {
-    auto picture = std::make_shared<HalfBlackImage>(1024, 768);
-    app.delegate->image = picture;
-    app.maxWidth.setStringValue("80 columns");
     app.characterSet.setStringValue("@.");
-    app.delegate->processImage();
+    const auto picture = convert(1024, 768, "80 columns");
 
     const CellGrid& grid = *app.delegate->grid;
     EXPECT_EQ(app.delegate->width, 1024);
@@ -95,31 +103,19 @@ TEST_F(Conversion, ConvertsThePictureWithTheFieldsSettings) {
 
 TEST_F(Conversion, TheKernelVersionKeepsTheScaleAtOneWhateverTheScreens) {
     app.screens.factors = {2.0};
-    auto picture = std::make_shared<HalfBlackImage>(100, 100);
-    app.delegate->image = picture;
-    app.maxWidth.setStringValue("50");
-    app.delegate->processImage();
-    EXPECT_EQ(picture->lastScale, 1.0);
+    EXPECT_EQ(convert(100, 100, "50")->lastScale, 1.0);
 }
 
 TEST_F(Conversion, ScreensDecideTheScaleFromVersion1070) {
     setVersionQuery(&reportsVersion1070);
     app.screens.factors = {1.0, 2.0};
-    auto picture = std::make_shared<HalfBlackImage>(100, 100);
-    app.delegate->image = picture;
-    app.maxWidth.setStringValue("50");
-    app.delegate->processImage();
-    EXPECT_EQ(picture->lastScale, 2.0);
+    EXPECT_EQ(convert(100, 100, "50")->lastScale, 2.0);
     EXPECT_EQ(app.delegate->grid->width2, 50);
 }
 
 TEST_F(Conversion, APictureThatCannotBeDrawnIsLoggedAndLeavesNoCells) {
-    auto picture = std::make_shared<HalfBlackImage>(100, 100);
-    picture->fail = true;
-    app.delegate->image = picture;
-    app.maxWidth.setStringValue("50");
     app.log.clear();
-    app.delegate->processImage();
+    convert(100, 100, "50", true);
     EXPECT_EQ(app.delegate->grid->width2, 0);
     ASSERT_FALSE(app.log.empty());
     EXPECT_EQ(app.log.back(), "half.png: damaged PNG data");

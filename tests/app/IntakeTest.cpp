@@ -32,37 +32,34 @@ protected:
     bool actionsEnabled() const {
         return app.buttonPreview.isEnabled() && app.buttonExport.isEnabled();
     }
+    void expectLoaded(const std::string& file) {
+        ASSERT_NE(app.delegate->image, nullptr);
+        EXPECT_EQ(app.delegate->image->name(), file);
+        EXPECT_EQ(app.sourceImage.image(), app.delegate->image);
+        EXPECT_EQ(app.delegate->path, file);
+        EXPECT_EQ(app.defaults.strings.at("userDirectory"), file); // the file, unchanged
+        EXPECT_TRUE(actionsEnabled());
+    }
     FakeApplication app;
 };
 
-TEST_F(Intake, OpenPanelLoadsTheChosenFileAndTheNextPanelStartsThere) {
+TEST_F(Intake, PanelAndFileManagerLoadTheFileAndTheNextPanelStartsThere) {
     open("/pics/cat.png");
-    ASSERT_EQ(app.panels.openCalls.size(), 1u);
-    EXPECT_THAT(app.panels.openCalls[0].fileTypes,
+    expectLoaded("/pics/cat.png");
+    EXPECT_THAT(app.panels.openCalls.at(0).fileTypes,
                 ElementsAre("psd", "bmp", "gif", "jpg", "jpeg", "png", "tga", "tif", "tiff"));
-    ASSERT_NE(app.delegate->image, nullptr);
-    EXPECT_EQ(app.delegate->image->size().width, 640);
-    EXPECT_EQ(app.sourceImage.image(), app.delegate->image);
-    EXPECT_EQ(app.delegate->path, "/pics/cat.png");
-    EXPECT_TRUE(actionsEnabled());
-    EXPECT_EQ(app.defaults.strings.at("userDirectory"), "/pics/cat.png"); // the file, unchanged
-    open(std::nullopt);
-    EXPECT_EQ(app.panels.openCalls[1].directory, "/pics/cat.png");
-}
+    EXPECT_TRUE(app.log.empty());
 
-TEST_F(Intake, FileFromTheFileManagerLogsAAndLoadsAndReopeningReloadsThePath) {
     EXPECT_TRUE(app.delegate->applicationOpenFile("/pics/dog.jpg"));
+    expectLoaded("/pics/dog.jpg");
     EXPECT_THAT(app.log, ElementsAre("A"));
-    EXPECT_TRUE(app.panels.openCalls.empty());
-    EXPECT_EQ(app.delegate->path, "/pics/dog.jpg");
-    EXPECT_EQ(app.sourceImage.image(), app.delegate->image);
-    EXPECT_EQ(app.delegate->userDirectory(), "/pics/dog.jpg");
-    EXPECT_TRUE(actionsEnabled());
+    open(std::nullopt);
+    ASSERT_EQ(app.panels.openCalls.size(), 2u);
+    EXPECT_EQ(app.panels.openCalls[1].directory, "/pics/dog.jpg");
 
     app.delegate->path = "/pics/cat.png";
     app.delegate->loadImageOpened(nullptr);
-    EXPECT_THAT(app.loader.loaded, ElementsAre("/pics/dog.jpg", "/pics/cat.png"));
-    EXPECT_EQ(app.delegate->image->name(), "/pics/cat.png");
+    expectLoaded("/pics/cat.png");
 }
 
 TEST_F(Intake, DropTakesTheWellsPictureAndLeavesThePaths) {

@@ -14,6 +14,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <map>
 
 namespace gw::platform {
 namespace {
@@ -49,43 +50,41 @@ TEST(PanelStartFolder, FileGivesItsFolderAndFolderItself) {
         EXPECT_EQ(panelStartFolder(path), start) << path.value_or("(none)");
 }
 
-// Sets environment variables for one test and puts them back afterwards.
-class Environment {
-public:
-    void set(const char* name, const char* value) {
-        const char* old = std::getenv(name);
-        saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+// Puts back the environment variables the folder tests change.
+class StandardFoldersEnv : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : kNames)
+            if (const char* value = std::getenv(name)) saved_[name] = value;
+    }
+    void TearDown() override {
+        for (const char* name : kNames)
+            set(name, saved_.contains(name) ? saved_[name].c_str() : nullptr);
+    }
+    static void set(const char* name, const char* value) {
         value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
     }
-    ~Environment() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
-            it->second ? ::setenv(it->first.c_str(), it->second->c_str(), 1)
-                       : ::unsetenv(it->first.c_str());
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    static constexpr const char* kNames[] = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"};
+    std::map<std::string, std::string> saved_;
 };
 
-TEST(StandardFolders, DataHomeFollowsXdgThenHome) {
-    Environment env;
+TEST_F(StandardFoldersEnv, DataHomeFollowsXdgThenHome) {
     StandardFolders folders("");
-    env.set("HOME", "/home/ada");
-    env.set("XDG_DATA_HOME", "/data/ada");
+    set("HOME", "/home/ada");
+    set("XDG_DATA_HOME", "/data/ada");
     EXPECT_THAT(folders.applicationSupportDirectories(), ElementsAre("/data/ada"));
-    env.set("XDG_DATA_HOME", "relative/ignored");
+    set("XDG_DATA_HOME", "relative/ignored");
     EXPECT_THAT(folders.applicationSupportDirectories(), ElementsAre("/home/ada/.local/share"));
-    env.set("XDG_DATA_HOME", nullptr);
+    set("XDG_DATA_HOME", nullptr);
     EXPECT_THAT(folders.applicationSupportDirectories(), ElementsAre("/home/ada/.local/share"));
-    env.set("HOME", nullptr);
+    set("HOME", nullptr);
     EXPECT_TRUE(folders.applicationSupportDirectories().empty());
 }
 
-TEST(StandardFolders, DocumentsFromUserDirsThenDocumentsThenHome) {
+TEST_F(StandardFoldersEnv, DocumentsFromUserDirsThenDocumentsThenHome) {
     gw::testing::TestFolder home;
-    Environment env;
-    env.set("HOME", home.path().c_str());
-    env.set("XDG_CONFIG_HOME", nullptr);
+    set("HOME", home.path().c_str());
+    set("XDG_CONFIG_HOME", nullptr);
     StandardFolders folders("");
     EXPECT_EQ(folders.documentsFolder(), home.path());
     std::filesystem::create_directory(home.file("Documents"));
