@@ -25,21 +25,17 @@ TEST(ReferenceFiles, DecodeToTheirSourcePixels) {
     palette[12] = 0xFFFFFFFF;
     for (std::uint32_t g : {0, 40, 80, 120, 160, 200, 255, 1, 2, 3, 10, 20, 30, 40, 50})
         grey.push_back(g << 24 | g << 16 | g << 8 | 0xFF);
+    // clang-format off
     const std::pair<const char*, const Pixels*> files[] = {
-        {"bmp-24bit-5x3.bmp", &opaque},
-        {"tga-24bit-5x3.tga", &opaque},
-        {"psd-rgb-raw-5x3.psd", &opaque},
-        {"bmp-4bit-palette-5x3.bmp", &palette},
-        {"bmp-rle8-5x3.bmp", &palette},
-        {"tga-palette-5x3.tga", &palette},
-        {"bmp-32bit-alpha-5x3.bmp", &kColour},
-        {"tga-32bit-alpha-5x3.tga", &kColour},
-        {"tga-32bit-alpha-rle-5x3.tga", &kColour},
-        {"psd-rgba-rle-5x3.psd", &kColour},
-        {"psd-rgba-16bit-5x3.psd", &kColour},
-        {"tga-grey-5x3.tga", &grey},
+        {"bmp-24bit-5x3.bmp", &opaque}, {"tga-24bit-5x3.tga", &opaque},
+        {"psd-rgb-raw-5x3.psd", &opaque}, {"bmp-4bit-palette-5x3.bmp", &palette},
+        {"bmp-rle8-5x3.bmp", &palette}, {"tga-palette-5x3.tga", &palette},
+        {"bmp-32bit-alpha-5x3.bmp", &kColour}, {"tga-32bit-alpha-5x3.tga", &kColour},
+        {"tga-32bit-alpha-rle-5x3.tga", &kColour}, {"psd-rgba-rle-5x3.psd", &kColour},
+        {"psd-rgba-16bit-5x3.psd", &kColour}, {"tga-grey-5x3.tga", &grey},
         {"psd-grey-5x3.psd", &grey},
     };
+    // clang-format on
     for (const auto& [name, want] : files) {
         const Bytes bytes = readFile(std::string(GLYPHWERK_TEST_DATA) + "/good/" + name);
         const std::string kind(name, 4);
