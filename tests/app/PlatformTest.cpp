@@ -114,6 +114,8 @@ TEST(PictureLoader, LoadsTheSamplesAndDrawsThumbnailAndCanvasAtTheirSizes) {
     const ImageLoad png = loader.load(kSamples + "lighthouse.png");
     ASSERT_NE(png.image, nullptr) << png.error;
     EXPECT_EQ(png.image->name(), kSamples + "lighthouse.png");
+    EXPECT_EQ(png.image->size().width, 640);
+    EXPECT_EQ(png.image->size().height, 480);
     Bitmap thumb;
     std::string error;
     ASSERT_TRUE(png.image->renderThumbnail(kWellThumbnailSide, thumb, error)) << error;
