@@ -20,13 +20,10 @@ TEST(Startup, FirstLaunchSetsUpAndASecondKeepsTheUsersPath) {
     FakeApplication app;
     ASSERT_TRUE(app.delegate->applicationDidFinishLaunching());
     GlyphwerkAppDelegate& d = *app.delegate;
-    EXPECT_EQ(d.characters[0].ascii, 32);
-    EXPECT_EQ(d.characters[0].black, 1.0f);
     EXPECT_EQ(d.characters[1].ascii, 33); // the table file's first record
     EXPECT_EQ(d.getChar('@'), 32);
     EXPECT_EQ(d.characters[32].black, 0.0f); // the scale is stretched to its full range
     EXPECT_EQ(d.fontName, "Monaco");
-    EXPECT_EQ(app.characterSet.delegate(), app.delegate.get());
     EXPECT_THAT(app.folders.created, ElementsAre("/home/tester/.local/share/Glyphwerk/"));
     EXPECT_EQ(app.defaults.integerForKey("firstLaunch"), 1);
     EXPECT_EQ(app.defaults.strings.at("userDirectory"), kSamples);
