@@ -10,6 +10,12 @@ namespace gw::platform {
 
 namespace {
 
+void takeCanvas(imaging::Canvas& canvas, Bitmap& out) {
+    out.width = canvas.width;
+    out.height = canvas.height;
+    out.rgba = std::move(canvas.rgba);
+}
+
 // A decoded picture measures one point per pixel: the imaging library knows no resolution
 // that would make a point differ from a pixel.
 class PictureImage final : public Image {
@@ -37,9 +43,7 @@ public:
             error = failure.message;
             return false;
         }
-        out.width = canvas.width;
-        out.height = canvas.height;
-        out.rgba = std::move(canvas.rgba);
+        takeCanvas(canvas, out);
         return true;
     }
 
@@ -54,9 +58,7 @@ public:
             error = failure.message;
             return false;
         }
-        out.width = canvas.width;
-        out.height = canvas.height;
-        out.rgba = std::move(canvas.rgba);
+        takeCanvas(canvas, out);
         return true;
     }
 
