@@ -1,0 +1,45 @@
+#pragma once
+// The display texts and document forms of a converted grid, shared by the window and the
+// command-line converter so that both give the same bytes. Like every output they cover the
+// visible cells only: columns 1 to width2 - 2 and rows 1 to height2 - 2.
+
+#include "engine/CellGrid.h"
+
+#include <string>
+#include <vector>
+
+namespace gw {
+
+// A colour with components from 0 to 1.
+struct RgbColor {
+    double red = 0.0;
+    double green = 0.0;
+    double blue = 0.0;
+    friend bool operator==(const RgbColor&, const RgbColor&) = default;
+};
+
+// A run of the colour display text: characters (UTF-8) sharing one colour, or a line feed,
+// which carries none.
+struct ColorRun {
+    std::string text;
+    bool hasColor = false;
+    RgbColor color; // data / 256 per component
+};
+
+// What the preview shows in black and white: per visible row its characters, then a line feed.
+// UTF-8: codes 128 to 255 of the table stand for their Latin-1 characters.
+std::string plainDisplayText(const CellGrid& grid);
+
+// What the preview shows in colour: every character in its cell's colour, red = data[x][y][0] /
+// 256 and so on; adjacent characters of one colour share a run; line feeds are runs of their own
+// without colour.
+std::vector<ColorRun> colorDisplayRuns(const CellGrid& grid);
+
+// The HTML page, byte for byte: header with `background` as "#rrggbb", one span per visible
+// row, "&nbsp;" for spaces, "&", "<" and ">" escaped, footer.
+std::string htmlPage(const CellGrid& grid, bool color, const RgbColor& background);
+
+// The RTF document of the colour display text in `fontName` at `pointSize` points.
+std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int pointSize);
+
+} // namespace gw
