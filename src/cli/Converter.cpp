@@ -18,6 +18,7 @@
 #include <set>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace gw::cli {
 namespace {
@@ -248,9 +249,12 @@ OutputPlan planOutputs(const Options& options) {
         if (::stat(path.c_str(), &out) != 0) continue;
         for (const std::string& picture : options.pictures) {
             struct stat in {};
-            if (picture != "-" && ::stat(picture.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+            const int found =
+                picture == "-" ? ::fstat(STDIN_FILENO, &in) : ::stat(picture.c_str(), &in);
+            if (found == 0 && S_ISREG(in.st_mode) && in.st_dev == out.st_dev &&
                 in.st_ino == out.st_ino) {
-                return usage(path + ": is the picture '" + picture +
+                return usage(path + ": is the picture '" +
+                             (picture == "-" ? std::string("standard input") : picture) +
                              "' itself; choose another output");
             }
         }
