@@ -86,16 +86,18 @@ ResolvedFont resolve(FcConfig* config, const std::string& name) {
 ResolvedFont resolveMonospaceFont(const std::string& name) {
     static std::mutex mutex;
     static std::map<std::string, ResolvedFont> cache;
-    // Kept for the life of the process: the preview asks again at every run.
-    static FcConfig* config = nullptr;
-    static bool initialised = false;
     const std::lock_guard lock(mutex);
     if (const auto found = cache.find(name); found != cache.end()) return found->second;
-    if (!initialised) {
-        initialised = true;
-        config = FcInitLoadConfigAndFonts();
-    }
-    return cache.emplace(name, resolve(config, name)).first->second;
+    // A configuration of our own, kept for the life of the process (the preview asks again at
+    // every run) and destroyed at exit, which also frees what fontconfig sets up once.
+    struct Configuration {
+        FcConfig* config = FcInitLoadConfigAndFonts();
+        ~Configuration() {
+            if (config != nullptr) FcConfigDestroy(config);
+        }
+    };
+    static const Configuration fontconfig;
+    return cache.emplace(name, resolve(fontconfig.config, name)).first->second;
 }
 
 } // namespace gw::render
