@@ -48,7 +48,9 @@ TEST(TextLayoutTest, EveryCellLiesInsideTheFrameAtEverySize) {
                 EXPECT_LE(layout.baseline(lastRow) + m.inkBottom, layout.height);
                 // The font's own pitch wherever it fits; squeezed only in long lines.
                 // (At 3 points the hinted line of 4 pixels exceeds the frame's 1.25 em.)
-                if (size > 3) EXPECT_EQ(layout.rowPitch, m.lineHeight);
+                if (size > 3) {
+                    EXPECT_EQ(layout.rowPitch, m.lineHeight);
+                }
                 if (width2 <= 80) {
                     EXPECT_EQ(layout.columnPitch, m.advance);
                 }
