@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <unordered_map>
 
@@ -225,6 +226,13 @@ std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int p
     appendRtfFontName(out, fontName);
     out += ";}}\n";
     out += table;
+    // A page wide enough for the rows, so that readers do not wrap them: half-inch margins and
+    // 0.61 em per character (monospace faces take 0.6), from a Letter page's width up to the
+    // widest page word processors accept (22 inches). Wider art still wraps there.
+    const long rowTwips = std::lround(v.columns * std::clamp(pointSize, 1, 1638) * 0.61 * 20.0);
+    out += "\\paperw";
+    appendRtfNumber(out, static_cast<unsigned>(std::clamp(rowTwips + 1440 + 20, 12240L, 31680L)));
+    out += "\\paperh15840\\margl720\\margr720\\margt720\\margb720\n";
     out += "\\pard\\plain\\f0\\fs";
     appendRtfNumber(out, static_cast<unsigned>(std::clamp(pointSize, 1, 1638)) * 2);
     out += '\n';
