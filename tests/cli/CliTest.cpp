@@ -251,9 +251,10 @@ TEST_F(CliTest, NeverWritesOverAPictureItConverts) {
 TEST_F(CliTest, WritesPagesDocumentsAndImagesToFilesFoldersAndStandardOutput) {
     const std::string row = "<span style=\"color: #000000\">@@@@@@@" + std::string() +
                             "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;</span><br>\n";
-    const CliRun html =
-        run({"-w", "16", "-f", "html", "--background", "#ff7f3f", "-o", "-", kData + "half.png"});
+    const CliRun html = run({"-w", "16", "-f", "html", "--background", "#ff7f3f", "--font",
+                             "Courier", "-o", "-", kData + "half.png"});
     EXPECT_EQ(html.status, 0) << html.err;
+    EXPECT_NE(html.out.find("font-family: \"Monaco\", monospace;"), std::string::npos);
     EXPECT_TRUE(html.out.ends_with("<div style=\"background-color: #ff7f3f\">" + row + row +
                                    "</div>\n</body>\n</html>\n"))
         << html.out;
