@@ -210,6 +210,7 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
             }
         } else if (name == "font") {
             o.fontName = std::string(value);
+            o.fontChosen = true;
         } else if (name == "font-size") {
             o.fontSize = gw::effectiveFontSize(value);
         } else if (name == "output") {

@@ -19,6 +19,7 @@ struct Options {
     OutputFormat format = OutputFormat::Text;
     std::string background = "#ffffff"; // "#rrggbb", lower case
     std::string fontName = "Monaco";
+    bool fontChosen = false; // --font was given
     int fontSize = 12;
     std::string output; // empty or "-": standard output; ending in '/': a folder, created
     std::string table;  // empty: the installed Table.txt

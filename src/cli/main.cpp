@@ -23,10 +23,15 @@ namespace {
 
 constexpr int kExitUsage = 2;
 
+// The default font stands in silently: only a font the user named is worth a word when it is
+// replaced.
+bool quietDefaultFont = true;
+
 // The engine's system log lines, as a command-line tool shows them. The version line is
 // routine, and a character the table lacks has been reported once, in words, already.
 void showLogLine(std::string_view message) {
     if (message.starts_with("Mac OS Version ") || message == "Shouldn't Be Hit A") return;
+    if (quietDefaultFont && message.starts_with("Font \"Monaco\" ")) return;
     std::fprintf(stderr, "glyphwerk-cli: %.*s\n", static_cast<int>(message.size()), message.data());
 }
 
@@ -74,6 +79,7 @@ int main(int argc, char** argv) {
         break;
     }
     const Options& options = command.options;
+    quietDefaultFont = !options.fontChosen;
     if (options.format == OutputFormat::Tiff && (options.output.empty() || options.output == "-") &&
         ::isatty(STDOUT_FILENO) == 1) {
         std::fputs("glyphwerk-cli: a TIFF image is not written to a terminal; use -o FILE or "
