@@ -74,12 +74,11 @@ int main(int argc, char** argv) {
         break;
     }
     const Options& options = command.options;
-    if (options.format != OutputFormat::Text && options.format != OutputFormat::Ansi) {
-        std::fprintf(stderr,
-                     "glyphwerk-cli: the %.*s format is not available yet in this version; "
-                     "use text or ansi\n",
-                     static_cast<int>(formatName(options.format).size()),
-                     formatName(options.format).data());
+    if (options.format == OutputFormat::Tiff && (options.output.empty() || options.output == "-") &&
+        ::isatty(STDOUT_FILENO) == 1) {
+        std::fputs("glyphwerk-cli: a TIFF image is not written to a terminal; use -o FILE or "
+                   "redirect standard output\n",
+                   stderr);
         return kExitUsage;
     }
 
@@ -108,5 +107,6 @@ int main(int argc, char** argv) {
 
     const RunReport report = convertAll(options, table, env);
     if (report.failed == 0) return 0;
-    return report.converted > 0 ? 1 : kExitUsage;
+    // 2 when nothing could be read at all; an output that could not be written is 1.
+    return report.converted > 0 || report.unwritten > 0 ? 1 : kExitUsage;
 }
