@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -56,6 +58,18 @@ bool loadTable(const gw::cli::Options& options, gw::CharacterTable& table) {
     return true;
 }
 
+// Whether `output` (empty or "-" for standard output) is a terminal. Only character devices are
+// opened to ask, without blocking and without becoming the controlling terminal.
+bool writesToTerminal(const std::string& output) {
+    if (output.empty() || output == "-") return ::isatty(STDOUT_FILENO) == 1;
+    struct stat st {};
+    if (::stat(output.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+    const int fd = ::open(output.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const bool terminal = fd >= 0 && ::isatty(fd) == 1;
+    if (fd >= 0) ::close(fd);
+    return terminal;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -80,8 +94,7 @@ int main(int argc, char** argv) {
     }
     const Options& options = command.options;
     quietDefaultFont = !options.fontChosen;
-    if (options.format == OutputFormat::Tiff && (options.output.empty() || options.output == "-") &&
-        ::isatty(STDOUT_FILENO) == 1) {
+    if (options.format == OutputFormat::Tiff && writesToTerminal(options.output)) {
         std::fputs("glyphwerk-cli: a TIFF image is not written to a terminal; use -o FILE or "
                    "redirect standard output\n",
                    stderr);
