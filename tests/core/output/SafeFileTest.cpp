@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -90,15 +91,22 @@ TEST_F(SafeFileTest, FailuresNameThePathAndLeaveTheEarlierFileAlone) {
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
-TEST_F(SafeFileTest, AWriteKilledHalfwayLeavesTheOldFileAndNothingElse) {
+TEST_F(SafeFileTest, AWriteThatFailsOrIsKilledHalfwayLeavesTheOldFileAndNothingElse) {
     put("art.txt", "the old art");
+    // In a child: a file size limit makes the write fail as a full disk would; then the process
+    // is killed in the middle of a second write.
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        SafeFile file;
         std::string error;
-        if (file.open(path("art.txt"), LinkPolicy::writeThrough, error) &&
-            file.write(std::string(1 << 20, 'x'), error)) {
+        const rlimit limit{4096, 4096};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool failed = !writeFileSafely(path("art.txt"), std::string(8192, 'x'), error) &&
+                            error == path("art.txt") + ": File too large";
+        SafeFile file;
+        if (failed && file.open(path("art.txt"), LinkPolicy::writeThrough, error) &&
+            file.write(std::string(1024, 'x'), error)) {
             ::raise(SIGKILL);
         }
         ::_exit(1);
