@@ -45,6 +45,7 @@ void GlyphwerkAppDelegate::startNotificationThread() {
 }
 
 void GlyphwerkAppDelegate::QVNotificationCenter(const void* /*object*/) {
+    if (!notification_) return;
     const std::unique_ptr<platform::UserDefaults> defaults = notification_->makeDefaults();
     if (defaults) QVNotificationLaunch(*defaults);
 }

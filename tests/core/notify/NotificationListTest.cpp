@@ -61,17 +61,6 @@ TEST(NotificationList, ScanFindsTheFirstDueEntry) {
     }
 }
 
-TEST(NotificationList, AWordFillsALineBufferWhole) {
-    const std::string head = "1 0 12/25/12 a b ";
-    const std::string link = "http://e/" + std::string(511 - head.size() - 9, 'a');
-    const std::string line = head + link; // as long as a line read into the buffer can be
-    ASSERT_EQ(line.size(), 511u);
-    EXPECT_EQ(scan(line + "\nm\n"), "1:m\n");
-    NotificationEntry entry;
-    ASSERT_TRUE(parseEntryLine(line.c_str(), entry));
-    EXPECT_EQ(entry.link, link);
-}
-
 TEST(NotificationList, DatesParseAsMinuteDayAndTwoDigitYear) {
     for (const char* good : {"12/25/12", "0/1/00", "59/31/99", "07/09/30"})
         EXPECT_TRUE(parseNotificationDate(good)) << good;
