@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
     libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
+    libcurl4-openssl-dev ca-certificates
     libgtest-dev libgmock-dev
     unrtf libreoffice-writer-nogui # read the RTF document back in the tests
 )

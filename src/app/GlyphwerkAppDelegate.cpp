@@ -67,6 +67,8 @@ bool GlyphwerkAppDelegate::applicationDidFinishLaunching() {
     outlets.preview = nullptr;
     path.reset();
     savePath.reset();
+
+    startNotificationThread();
     return true;
 }
 

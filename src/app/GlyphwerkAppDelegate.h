@@ -4,19 +4,24 @@
 // the whole of it runs with fake controls and no display.
 
 #include "engine/CellGrid.h"
+#include "notify/NotificationList.h"
 #include "palette/CharacterTable.h"
 #include "platform/Controls.h"
+#include "platform/Http.h"
 #include "platform/Image.h"
+#include "platform/MainThread.h"
 #include "platform/Notification.h"
 #include "platform/Services.h"
 #include "platform/Window.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace gw {
 
@@ -56,8 +61,21 @@ public:
         platform::Screens& screens;
     };
 
+    // What the message feed needs; the references outlive the controller.
+    struct NotificationServices {
+        platform::HttpClient& http;
+        platform::MainThread& mainThread;
+        // The feed thread's own defaults object: defaults objects are not shared by threads.
+        std::function<std::unique_ptr<platform::UserDefaults>()> makeDefaults;
+        std::string feedURL;
+        bool feedOff = false; // fetching turned off from outside; launches still count
+        platform::HttpLimits limits{};
+    };
+
     // Observes every window's closing through `windows` from now on.
     GlyphwerkAppDelegate(const Services& services, platform::WindowCloseCenter& windows);
+    // Ends a running feed thread first: a download is cancelled at once.
+    ~GlyphwerkAppDelegate() override;
     GlyphwerkAppDelegate(const GlyphwerkAppDelegate&) = delete;
     GlyphwerkAppDelegate& operator=(const GlyphwerkAppDelegate&) = delete;
 
@@ -93,6 +111,18 @@ public:
     // "<first application support folder>/Glyphwerk/", or nothing when there is none.
     std::optional<std::string> workFolder() const;
 
+    // The message feed (Notifications.cpp). Without these services start-up starts no feed.
+    void setNotificationServices(NotificationServices services);
+    // The feed thread's body: counts the launch and, from the fifth on, fetches, scans and
+    // hands a due message to the main thread. The argument is ignored.
+    void QVNotificationCenter(const void* object);
+    void QVNotificationLaunch(platform::UserDefaults& defaults);
+    void QVNotificationFetch(platform::UserDefaults& defaults);
+    // Main thread: shows the message; when accepted, opens the link stored for its id.
+    GlyphwerkAppDelegate& showAlert(const MyWindow& w);
+    // Opens http and https links with a host; anything else is logged and not opened.
+    bool QVOpenURL(const std::string& text);
+
     Outlets outlets;
 
     std::shared_ptr<const platform::Image> image;
@@ -114,8 +144,14 @@ private:
     bool loadTable();
     bool loadPicture(const std::string& file);
     void takePicture(std::shared_ptr<const platform::Image> picture);
+    void startNotificationThread();
 
     Services services_;
+    std::optional<NotificationServices> notification_;
+    platform::CancelSignal feedCancel_;
+    std::thread feedThread_;
+    // Queued hand-overs run only while this lives: they may arrive after the controller went.
+    std::shared_ptr<int> handOverToken_ = std::make_shared<int>(0);
 };
 
 } // namespace gw

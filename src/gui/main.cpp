@@ -6,8 +6,11 @@
 #include "common/Resources.h"
 #include "gui/MainWindowForm.h"
 #include "gui/SingleInstance.h"
+#include "platform/CurlHttpClient.h"
+#include "platform/FeedAddress.h"
 #include "platform/PictureLoader.h"
 #include "platform/StandardFolders.h"
+#include "platform/qt/QtMainThread.h"
 #include "platform/qt/QtServices.h"
 
 #include <QApplication>
@@ -43,11 +46,17 @@ int main(int argc, char** argv) {
     gw::platform::qt::QtWorkspace workspace;
     gw::platform::qt::QtScreens screens;
     gw::platform::WindowCloseCenter windows;
+    gw::platform::CurlHttpClient http;
+    gw::platform::qt::QtMainThread mainThread;
 
     auto delegate = std::make_unique<gw::GlyphwerkAppDelegate>(
         gw::GlyphwerkAppDelegate::Services{defaults, panels, alerts, folders, loader, workspace,
                                            screens},
         windows);
+    delegate->setNotificationServices(
+        {http, mainThread, [] { return std::make_unique<gw::platform::qt::QtUserDefaults>(); },
+         gw::platform::notificationFeedURL(), gw::platform::notificationFeedOffByEnvironment(),
+         gw::platform::HttpLimits{}});
     gw::gui::MainWindowForm form(loader, windows);
     delegate->outlets = form.outlets();
     delegate->connectActions({form.openCommand(), form.openButton()});

@@ -53,9 +53,7 @@ std::string StandardFolders::documentsFolder() const {
     const std::string home = environment("HOME");
     if (home.empty()) return {};
     if (std::string fromFile = documentsFromUserDirs(home); !fromFile.empty()) return fromFile;
-    std::error_code ec;
-    if (fs::is_directory(home + "/Documents", ec)) return home + "/Documents";
-    return home;
+    return home + "/Documents";
 }
 
 bool StandardFolders::createFolder(const std::string& path) {

@@ -16,7 +16,8 @@ public:
     // $XDG_DATA_HOME when it is an absolute path, else $HOME/.local/share; none without $HOME.
     std::vector<std::string> applicationSupportDirectories() const override;
     std::string bundleFolder() const override { return bundle_; }
-    // XDG_DOCUMENTS_DIR from user-dirs.dirs, else $HOME/Documents when it exists, else $HOME.
+    // XDG_DOCUMENTS_DIR from user-dirs.dirs, else $HOME/Documents (which may not exist yet);
+    // none without $HOME.
     std::string documentsFolder() const override;
     bool createFolder(const std::string& path) override;
 

@@ -215,12 +215,14 @@ public:
     void showWarning(const std::string& title, const std::string& message) override {
         shown.push_back({title, message});
     }
-    bool runAlert(const std::string& title, const std::string& message, const std::string&,
-                  const std::string&) override {
+    bool runAlert(const std::string& title, const std::string& message,
+                  const std::string& acceptTitle, const std::string& declineTitle) override {
         shown.push_back({title, message});
+        buttons.emplace_back(acceptTitle, declineTitle);
         return acceptAlerts;
     }
     std::vector<Shown> shown;
+    std::vector<std::pair<std::string, std::string>> buttons; // of runAlert: accept, decline
     bool acceptAlerts = false;
 };
 

@@ -1,0 +1,290 @@
+// The message feed against a server on the loopback address: the launches, the list, the
+// download's bounds, the alert and its answers, and quitting while a download runs.
+
+#include "LocalServer.h"
+#include "TestFolder.h"
+#include "fakes/Fakes.h"
+#include "platform/CurlHttpClient.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace gw {
+namespace {
+
+using fakes::FakeApplication;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using testing::LocalServer;
+using namespace std::chrono_literals;
+
+// Queued calls wait here until the test runs them, as the main thread's loop would.
+class FakeMainThread final : public platform::MainThread {
+public:
+    void post(std::function<void()> call) override {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(std::move(call));
+        posted_.notify_all();
+    }
+    bool waitForCall() {
+        std::unique_lock lock(mutex_);
+        return posted_.wait_for(lock, 20s, [this] { return !calls_.empty(); });
+    }
+    void runAll() {
+        std::vector<std::function<void()>> calls;
+        {
+            std::lock_guard lock(mutex_);
+            calls.swap(calls_);
+        }
+        for (const auto& call : calls)
+            call();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable posted_;
+    std::vector<std::function<void()>> calls_;
+};
+
+// The feed thread's own defaults object over the application's store. Unlocked: the tests
+// look at the store only while no feed thread writes it.
+class DefaultsView final : public platform::UserDefaults {
+public:
+    explicit DefaultsView(fakes::FakeUserDefaults& store) : store_(store) {}
+    long integerForKey(const std::string& key) const override { return store_.integerForKey(key); }
+    void setInteger(long value, const std::string& key) override { store_.setInteger(value, key); }
+    std::optional<std::string> stringForKey(const std::string& key) const override {
+        return store_.stringForKey(key);
+    }
+    void setString(const std::string& value, const std::string& key) override {
+        store_.setString(value, key);
+    }
+    void synchronize() override {}
+
+private:
+    fakes::FakeUserDefaults& store_;
+};
+
+const std::string kFeedPath = "/notification/notification.txt";
+const std::string kList = "# the makers' list\n"
+                          "1\t1\t12/25/12\tYes\tNo\thttps://example.org/1\n"
+                          "skipped, as its second field says\n"
+                          "\n"
+                          "2 \t 0\t\t12/25/12   Read  Later\thttps://example.org/2\n"
+                          "50% off: 100%s\n"
+                          "3\t0\t12/25/12\tOpen\tClose\thttps://example.org/3\n"
+                          "the third\n"
+                          "x\n"
+                          "4\t0\t12/25/12\tOpen\tClose\thttps://example.org/4\n"
+                          "after the end: never read\n";
+
+class Feed : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app.folders.documents = home.file("Documents");
+        std::filesystem::create_directories(app.folders.documents);
+        server.route(kFeedPath, LocalServer::ok(kList));
+        useFeed(server.url(kFeedPath));
+        app.mainWindow.show();
+    }
+    void useFeed(const std::string& url, platform::HttpLimits limits = {}, bool off = false) {
+        app.delegate->setNotificationServices(
+            {http, mainThread, [this] { return std::make_unique<DefaultsView>(app.defaults); }, url,
+             off, limits});
+    }
+    // One launch's pass of the feed thread, run here, then the main thread's queue. Returns
+    // what went to standard output.
+    std::string launch() {
+        ::testing::internal::CaptureStdout();
+        app.delegate->QVNotificationCenter(nullptr);
+        mainThread.runAll();
+        return ::testing::internal::GetCapturedStdout();
+    }
+    long count() const { return app.defaults.integerForKey("QVNotification-launchCount"); }
+    std::string cache() const {
+        std::ifstream in(home.file("Documents/notification.txt"), std::ios::binary);
+        if (!in) return "(none)";
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // Declared so that the controller, and with it any feed thread, ends first.
+    LocalServer server;
+    gw::testing::TestFolder home;
+    platform::CurlHttpClient http;
+    FakeMainThread mainThread;
+    FakeApplication app;
+};
+
+TEST_F(Feed, LaunchesOneToFourOnlyCountThenEachLaunchShowsTheNextDueMessage) {
+    for (long i = 1; i <= 4; ++i) {
+        EXPECT_EQ(launch(), "");
+        EXPECT_EQ(count(), i);
+    }
+    EXPECT_EQ(server.requests(), 0);
+    EXPECT_EQ(cache(), "(none)");
+
+    EXPECT_EQ(launch(), "QVNotification Processing 2\t0\t12/25/12\t50% off: 100%s\n\tRead\tLater\t"
+                        "https://example.org/2\nQVNotification Canceled\n");
+    EXPECT_EQ(server.requests(), 1);
+    EXPECT_EQ(cache(), kList);
+    ASSERT_EQ(app.alerts.shown.size(), 1u);
+    EXPECT_EQ(app.alerts.shown[0].title, "Quorvell Software Alert");
+    EXPECT_EQ(app.alerts.shown[0].message, "50% off: 100%s\n");
+    EXPECT_EQ(app.alerts.buttons[0], std::make_pair(std::string("Read"), std::string("Later")));
+    EXPECT_EQ(app.defaults.integerForKey("QVNotification-Completed-2"), 1);
+    EXPECT_EQ(app.defaults.stringForKey("QVNotification-Link-2"), "https://example.org/2");
+    EXPECT_TRUE(app.workspace.opened.empty());
+
+    // Shown once, declined: the next launch passes over it to the next due entry.
+    app.alerts.acceptAlerts = true;
+    EXPECT_EQ(launch(), "QVNotification Processing 3\t0\t12/25/12\tthe third\n\tOpen\tClose\t"
+                        "https://example.org/3\nQVNotification Accepted\t- 3\t\t"
+                        "QVNotification-Link-3\n");
+    EXPECT_THAT(app.workspace.opened, ElementsAre("https://example.org/3"));
+
+    // Nothing is due before the terminator any more.
+    EXPECT_EQ(launch(), "");
+    EXPECT_EQ(server.requests(), 3);
+    EXPECT_EQ(app.alerts.shown.size(), 2u);
+    EXPECT_EQ(count(), 7);
+    EXPECT_EQ(app.defaults.integerForKey("QVNotification-Completed-4"), 0);
+}
+
+TEST_F(Feed, SwitchedOffItOnlyCounts) {
+    app.defaults.setInteger(9, "QVNotification-launchCount");
+    useFeed(server.url(kFeedPath), {}, true);
+    EXPECT_EQ(launch(), "");
+    useFeed(server.url(kFeedPath));
+    app.defaults.setInteger(1, "QVNotification-Disabled");
+    EXPECT_EQ(launch(), "");
+    EXPECT_EQ(count(), 11);
+    EXPECT_EQ(server.requests(), 0);
+}
+
+TEST_F(Feed, AFailedDownloadChangesNothingButTheCount) {
+    const std::string tooLong(64 * 1024 + 1, '#');
+    server.route("/long", LocalServer::ok(tooLong));
+    server.route("/endless", LocalServer::ok(tooLong, false));
+    server.route("/loop", LocalServer::redirect("/loop"));
+    server.route("/to-file", LocalServer::redirect("file:///etc/passwd"));
+    server.route("/stall", LocalServer::stalled());
+    LocalServer down;
+    const std::string downURL = down.url(kFeedPath);
+    down.stop();
+    const platform::HttpLimits shortWait{100ms, 300ms, 64 * 1024, 3};
+    const struct {
+        std::string url;
+        ::testing::Matcher<std::string> error;
+    } rows[] = {
+        {server.url("/missing"), server.url("/missing") + ": the server answered 404"},
+        {server.url("/long"), server.url("/long") + ": the answer is longer than 65536 bytes"},
+        {server.url("/endless"),
+         server.url("/endless") + ": the answer is longer than 65536 bytes"},
+        {server.url("/loop"), server.url("/loop") + ": more than 3 redirects"},
+        {server.url("/to-file"), HasSubstr("Protocol \"file\" not supported")},
+        {server.url("/stall"), HasSubstr("Operation timed out after")},
+        {downURL, HasSubstr("Couldn't connect to server")},
+    };
+    home.write("Documents/notification.txt", "an earlier copy\n");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.url);
+        platform::CancelSignal cancel;
+        const platform::HttpResult result = http.get(row.url, shortWait, cancel);
+        EXPECT_FALSE(result.ok);
+        EXPECT_THAT(result.error, row.error);
+
+        app.defaults.setInteger(4, "QVNotification-launchCount");
+        useFeed(row.url, shortWait);
+        EXPECT_EQ(launch(), "");
+        EXPECT_EQ(count(), 5);
+        EXPECT_EQ(cache(), "an earlier copy\n");
+    }
+    EXPECT_TRUE(app.alerts.shown.empty());
+    EXPECT_TRUE(app.defaults.strings.empty());
+    EXPECT_EQ(server.requests(), 2 * (1 + 1 + 1 + 4 + 1 + 1 + 0)); // a loop: 1 + 3 redirects
+
+    // The limit itself is allowed.
+    server.route("/full", LocalServer::ok(std::string(64 * 1024, '#')));
+    platform::CancelSignal cancel;
+    EXPECT_EQ(http.get(server.url("/full"), {}, cancel).body.size(), 64u * 1024u);
+}
+
+TEST_F(Feed, AnAcceptedMessageOpensOnlyAWebLinkStoredUnderItsId) {
+    const std::optional<std::string> rows[] = {"https://example.org/7", "file:///etc/passwd",
+                                               "glyphwerk-update:run",  "/relative/page",
+                                               "http:///no-host",       std::nullopt};
+    app.alerts.acceptAlerts = true;
+    for (const auto& link : rows) {
+        SCOPED_TRACE(link.value_or("(none)"));
+        app.workspace.opened.clear();
+        app.log.clear();
+        app.defaults.strings.erase("QVNotification-Link-7");
+        if (link) app.defaults.setString(*link, "QVNotification-Link-7");
+        ::testing::internal::CaptureStdout();
+        app.delegate->showAlert(MyWindow{"m\n", "Open", "Close", "https://carrier.example/", 1007});
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+                  "QVNotification Accepted\t- 7\t\tQVNotification-Link-7\n");
+        if (link == rows[0]) {
+            EXPECT_THAT(app.workspace.opened, ElementsAre(*link));
+        } else {
+            EXPECT_TRUE(app.workspace.opened.empty());
+            if (link) {
+                EXPECT_THAT(app.log, ElementsAre("Notification link not opened (only http and "
+                                                 "https links with a host are): " +
+                                                 *link));
+            }
+        }
+    }
+}
+
+TEST_F(Feed, AHandOverAfterTheMainWindowClosedIsDropped) {
+    app.defaults.setInteger(4, "QVNotification-launchCount");
+    app.mainWindow.close();
+    EXPECT_THAT(launch(), ::testing::StartsWith("QVNotification Processing 2\t"));
+    EXPECT_TRUE(app.alerts.shown.empty());
+    EXPECT_EQ(app.defaults.integerForKey("QVNotification-Completed-2"), 1);
+}
+
+TEST_F(Feed, StartUpRunsItOnItsOwnThreadAndTheMainThreadShowsTheMessage) {
+    app.defaults.setInteger(4, "QVNotification-launchCount");
+    ::testing::internal::CaptureStdout();
+    ASSERT_TRUE(app.delegate->applicationDidFinishLaunching());
+    ASSERT_TRUE(mainThread.waitForCall());
+    EXPECT_TRUE(app.alerts.shown.empty()); // not until the main thread runs the call
+    mainThread.runAll();
+    ::testing::internal::GetCapturedStdout();
+    ASSERT_EQ(app.alerts.shown.size(), 1u);
+    EXPECT_EQ(app.alerts.shown[0].message, "50% off: 100%s\n");
+}
+
+TEST_F(Feed, QuittingDuringAStalledDownloadEndsAtOnce) {
+    server.route(kFeedPath, LocalServer::stalled());
+    app.defaults.setInteger(4, "QVNotification-launchCount");
+    ASSERT_TRUE(app.delegate->applicationDidFinishLaunching());
+    for (int i = 0; i < 2000 && server.requests() == 0; ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(server.requests(), 1);
+    const auto start = std::chrono::steady_clock::now();
+    app.delegate.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(count(), 5);
+    EXPECT_EQ(cache(), "(none)");
+    mainThread.runAll();
+    EXPECT_TRUE(app.alerts.shown.empty());
+}
+
+} // namespace
+} // namespace gw
