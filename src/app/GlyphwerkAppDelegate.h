@@ -56,7 +56,8 @@ public:
         platform::Screens& screens;
     };
 
-    // Observes every window's closing through `windows` from now on.
+    // Observes every window's closing through `windows` for as long as it lives; `windows`
+    // must outlive it.
     GlyphwerkAppDelegate(const Services& services, platform::WindowCloseCenter& windows);
     GlyphwerkAppDelegate(const GlyphwerkAppDelegate&) = delete;
     GlyphwerkAppDelegate& operator=(const GlyphwerkAppDelegate&) = delete;
@@ -73,8 +74,10 @@ public:
     platform::Window* window() const { return outlets.window; }
     void setWindow(platform::Window* window) { outlets.window = window; }
 
-    // Image intake. A file that does not decode is refused with an alert; the previous picture,
-    // the buttons and "userDirectory" stay as they were.
+    // Image intake. Files are read off the window's thread while the image well shows that it
+    // is busy; a newer open replaces an older one still being read. A file that does not decode
+    // is refused with an alert; the previous picture, the buttons and "userDirectory" stay as
+    // they were. applicationOpenFile returns true: the load has begun.
     bool applicationOpenFile(const std::string& filename);
     void loadImage(platform::Control* sender);
     void loadImageOpened(platform::Control* sender);
@@ -113,9 +116,14 @@ public:
 private:
     bool loadTable();
     bool loadPicture(const std::string& file);
+    void finishLoad(const std::string& file, platform::ImageLoad loaded);
     void takePicture(std::shared_ptr<const platform::Image> picture);
 
     Services services_;
+    std::uint64_t loadsStarted_ = 0; // a load's result counts only while it is the latest
+    // Loads that end after the controller are dropped: they hold only a weak reference.
+    std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
+    platform::WindowCloseCenter::Registration closeObserver_;
 };
 
 } // namespace gw

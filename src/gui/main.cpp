@@ -6,8 +6,8 @@
 #include "common/Resources.h"
 #include "gui/MainWindowForm.h"
 #include "gui/SingleInstance.h"
-#include "platform/PictureLoader.h"
 #include "platform/StandardFolders.h"
+#include "platform/qt/QtImageLoader.h"
 #include "platform/qt/QtServices.h"
 
 #include <QApplication>
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     gw::platform::qt::QtPanels panels;
     gw::platform::qt::QtAlerts alerts;
     gw::platform::StandardFolders folders(bundle);
-    gw::platform::PictureLoader loader;
+    gw::platform::qt::QtImageLoader loader;
     gw::platform::qt::QtWorkspace workspace;
     gw::platform::qt::QtScreens screens;
     gw::platform::WindowCloseCenter windows;

@@ -92,6 +92,8 @@ public:
     virtual std::shared_ptr<const Image> image() const = 0;
     virtual void setImage(std::shared_ptr<const Image> image) = 0;
     virtual void setDropRefusedHandler(std::function<void(const std::string& reason)> handler) = 0;
+    // Shows, or stops showing, that a picture is being opened.
+    virtual void setBusy(bool busy) = 0;
 };
 
 // The leading integer of `text` as C's strtol reads it: optional white space and sign, then

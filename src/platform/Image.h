@@ -4,6 +4,7 @@
 // and the command-line converter share it.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +53,13 @@ public:
     virtual ImageLoad load(const std::string& path) const = 0;
     virtual ImageLoad loadFromMemory(std::vector<std::uint8_t> bytes,
                                      const std::string& name) const = 0;
+    // Loads `path` away from the window's thread and calls `done` with the result on the
+    // window's thread later. A loader may drop a load that a newer one has overtaken before it
+    // began; `done` is then never called. This form, for loaders without threads, loads at once.
+    virtual void loadInBackground(const std::string& path,
+                                  std::function<void(ImageLoad)> done) const {
+        done(load(path));
+    }
 
 protected:
     ImageLoader() = default;

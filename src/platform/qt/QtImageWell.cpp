@@ -50,6 +50,18 @@ void QtImageWell::setImage(std::shared_ptr<const Image> image) {
     update();
 }
 
+void QtImageWell::setBusy(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    if (busy) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
+    setAccessibleDescription(busy ? "Opening a picture" : QString());
+    update();
+}
+
 void QtImageWell::dragEnterEvent(QDragEnterEvent* event) {
     const QMimeData* mime = event->mimeData();
     bool usable = mime->hasImage();
@@ -130,6 +142,11 @@ void QtImageWell::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter painter(this);
     const QRect area = contentsRect().adjusted(8, 8, -8, -8);
+    if (busy_) {
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(area, Qt::AlignCenter, QString::fromUtf8("Opening\u2026"));
+        return;
+    }
     if (thumbnail_.isNull()) {
         painter.setPen(palette().color(QPalette::PlaceholderText));
         painter.drawText(

@@ -25,6 +25,8 @@ public:
     void setDropRefusedHandler(std::function<void(const std::string&)> handler) override {
         refused_ = std::move(handler);
     }
+    void setBusy(bool busy) override;
+    bool isBusy() const { return busy_; }
 
     // Takes a drop's data as a drop would; true when a picture was taken. Public so that the
     // clipboard and tests can feed it.
@@ -46,6 +48,7 @@ private:
     Action action_;
     std::function<void(const std::string&)> refused_;
     bool inDrop_ = false;
+    bool busy_ = false;
 };
 
 } // namespace gw::platform::qt
