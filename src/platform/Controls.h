@@ -96,8 +96,9 @@ public:
     virtual void setBusy(bool busy) = 0;
 };
 
-// The leading integer of `text` as C's strtol reads it: optional white space and sign, then
-// digits; 0 when there are none; clamped to the int range.
+// The leading integer of `text` as C's strtol reads it in the C locale, whatever the
+// process's locale: optional white space and sign, then digits; 0 when there are none;
+// clamped to the int range.
 int leadingInteger(const std::string& text);
 
 } // namespace gw::platform
