@@ -142,6 +142,7 @@ bool GlyphwerkAppDelegate::loadPicture(const std::string& file) {
 // it was.
 void GlyphwerkAppDelegate::finishLoad(const std::string& file, platform::ImageLoad loaded) {
     outlets.sourceImage->setBusy(false);
+    if (loaded.overtaken) return; // by a drop begun after it, which brings its own picture
     if (!loaded.image) {
         const std::string reason = loaded.error.empty() ? file + ": not a picture" : loaded.error;
         systemLog(reason);

@@ -45,6 +45,8 @@ protected:
 struct ImageLoad {
     std::shared_ptr<const Image> image; // null when refused
     std::string error;                  // "<file>: <reason>" when refused
+    // A background load that a newer one (from any caller) began after: no image, no error.
+    bool overtaken = false;
 };
 
 class ImageLoader {
@@ -53,12 +55,17 @@ public:
     virtual ImageLoad load(const std::string& path) const = 0;
     virtual ImageLoad loadFromMemory(std::vector<std::uint8_t> bytes,
                                      const std::string& name) const = 0;
-    // Loads `path` away from the window's thread and calls `done` with the result on the
-    // window's thread later. A loader may drop a load that a newer one has overtaken before it
-    // began; `done` is then never called. This form, for loaders without threads, loads at once.
+    // Load away from the window's thread and call `done` with the result on the window's
+    // thread later, exactly once. The newest load wins: one that another began after ends as
+    // overtaken. These forms, for loaders without threads, load at once.
     virtual void loadInBackground(const std::string& path,
                                   std::function<void(ImageLoad)> done) const {
         done(load(path));
+    }
+    virtual void loadFromMemoryInBackground(std::vector<std::uint8_t> bytes,
+                                            const std::string& name,
+                                            std::function<void(ImageLoad)> done) const {
+        done(loadFromMemory(std::move(bytes), name));
     }
 
 protected:

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace gw::platform::qt {
@@ -26,14 +27,18 @@ public:
                              const std::string& name) const override {
         return loader_.loadFromMemory(std::move(bytes), name);
     }
-    // A load still waiting for a thread when a newer one is asked for is dropped unstarted.
+    // A load still waiting for a thread when a newer one is asked for ends unstarted.
     void loadInBackground(const std::string& path,
                           std::function<void(ImageLoad)> done) const override;
+    void loadFromMemoryInBackground(std::vector<std::uint8_t> bytes, const std::string& name,
+                                    std::function<void(ImageLoad)> done) const override;
 
     // Waits until every load started has ended and its result has been delivered (for tests).
     void waitForDone() const;
 
 private:
+    void run(std::function<ImageLoad()> work, std::function<void(ImageLoad)> done) const;
+
     PictureLoader loader_;
     // Two threads: a newer load need not wait for an overtaken one that is still decoding.
     mutable QThreadPool pool_;
