@@ -26,17 +26,16 @@ constexpr int kSmallestMaxWidth = kFrameColumns + 1;
 // -w N (columns) or --max-width M (the window's field); an error message, or the maximum width.
 std::optional<int> parseWidth(std::string_view name, std::string_view value, std::string& error) {
     const bool columns = name == "width";
-    const std::string what = columns ? "the width" : "the maximum width";
+    std::string what = columns ? "the width" : "the maximum width";
     bool tooLarge = false;
     const std::optional<int> n = wholeNumber(value, &tooLarge);
-    if (!n) {
-        error = what + (tooLarge ? " " + std::string(value) + " is too large"
-                                 : " must be a whole number, not '" + std::string(value) + "'");
+    const int offset = columns ? kFrameColumns : 0;
+    if (tooLarge || (n && *n > INT_MAX - offset)) {
+        error = what.append(" ").append(value).append(" is too large");
         return std::nullopt;
     }
-    const int offset = columns ? kFrameColumns : 0;
-    if (*n > INT_MAX - offset) {
-        error = what + " " + std::string(value) + " is too large";
+    if (!n) {
+        error = what.append(" must be a whole number, not '").append(value).append("'");
         return std::nullopt;
     }
     if (*n + offset < kSmallestMaxWidth) {
