@@ -19,10 +19,9 @@ constexpr const char* kRefusedPictureTitle = "The picture cannot be opened";
 
 GlyphwerkAppDelegate::GlyphwerkAppDelegate(const Services& services,
                                            platform::WindowCloseCenter& windows)
-    : services_(services) {
-    windows.addWillCloseObserver(
-        [this](const platform::Notification& notification) { windowWillClose(notification); });
-}
+    : services_(services),
+      closeObserver_(windows.addWillCloseObserver(
+          [this](const platform::Notification& notification) { windowWillClose(notification); })) {}
 
 void GlyphwerkAppDelegate::connectActions(std::initializer_list<platform::Control*> openCommands) {
     for (platform::Control* command : openCommands) {
@@ -46,6 +45,14 @@ void GlyphwerkAppDelegate::connectActions(std::initializer_list<platform::Contro
 
 bool GlyphwerkAppDelegate::applicationDidFinishLaunching() {
     if (!loadTable()) return false;
+    // Without the grids every conversion would silently come out empty.
+    if (!grid) {
+        const std::string error = "not enough memory for the character grid (" +
+                                  std::to_string(sizeof(CellGrid) >> 20) + " MB)";
+        systemLog(error);
+        services_.alerts.showWarning(kStartFailureTitle, error);
+        return false;
+    }
 
     fontName = "Monaco";
 
@@ -122,26 +129,40 @@ void GlyphwerkAppDelegate::loadImageOpened(platform::Control* /*sender*/) {
     if (path) loadPicture(*path);
 }
 
+bool GlyphwerkAppDelegate::loadPicture(const std::string& file) {
+    const std::uint64_t number = ++loadsStarted_;
+    outlets.sourceImage->setBusy(true);
+    services_.imageLoader.loadInBackground(file, [this, alive = std::weak_ptr<const bool>(alive_),
+                                                  number, file](platform::ImageLoad loaded) {
+        if (alive.expired() || number != loadsStarted_) return;
+        finishLoad(file, std::move(loaded));
+    });
+    return true;
+}
+
 // `path` names the last file that loaded; a refused file leaves it, like everything else, as
 // it was.
-bool GlyphwerkAppDelegate::loadPicture(const std::string& file) {
-    platform::ImageLoad loaded = services_.imageLoader.load(file);
+void GlyphwerkAppDelegate::finishLoad(const std::string& file, platform::ImageLoad loaded) {
+    outlets.sourceImage->setBusy(false);
+    if (loaded.overtaken) return; // by a drop begun after it, which brings its own picture
     if (!loaded.image) {
         const std::string reason = loaded.error.empty() ? file + ": not a picture" : loaded.error;
         systemLog(reason);
         services_.alerts.showWarning(kRefusedPictureTitle, reason);
-        return false;
+        return;
     }
     path = file;
     takePicture(std::move(loaded.image));
     outlets.sourceImage->setImage(image);
     setUserDirectoryFromFilename(file);
-    return true;
 }
 
 void GlyphwerkAppDelegate::loadImageDragged(platform::Control* /*sender*/) {
     std::shared_ptr<const platform::Image> shown = outlets.sourceImage->image();
     if (!shown) return;
+    // The drop is newer than any file still being opened: that one is dropped when it ends.
+    ++loadsStarted_;
+    outlets.sourceImage->setBusy(false);
     takePicture(std::move(shown));
 }
 

@@ -72,7 +72,8 @@ public:
         platform::HttpLimits limits{};
     };
 
-    // Observes every window's closing through `windows` from now on.
+    // Observes every window's closing through `windows` for as long as it lives; `windows`
+    // must outlive it.
     GlyphwerkAppDelegate(const Services& services, platform::WindowCloseCenter& windows);
     // Ends a running feed thread first: a download is cancelled at once.
     ~GlyphwerkAppDelegate() override;
@@ -91,8 +92,10 @@ public:
     platform::Window* window() const { return outlets.window; }
     void setWindow(platform::Window* window) { outlets.window = window; }
 
-    // Image intake. A file that does not decode is refused with an alert; the previous picture,
-    // the buttons and "userDirectory" stay as they were.
+    // Image intake. Files are read off the window's thread while the image well shows that it
+    // is busy; a newer open replaces an older one still being read. A file that does not decode
+    // is refused with an alert; the previous picture, the buttons and "userDirectory" stay as
+    // they were. applicationOpenFile returns true: the load has begun.
     bool applicationOpenFile(const std::string& filename);
     void loadImage(platform::Control* sender);
     void loadImageOpened(platform::Control* sender);
@@ -143,6 +146,7 @@ public:
 private:
     bool loadTable();
     bool loadPicture(const std::string& file);
+    void finishLoad(const std::string& file, platform::ImageLoad loaded);
     void takePicture(std::shared_ptr<const platform::Image> picture);
     void startNotificationThread();
 
@@ -152,6 +156,10 @@ private:
     std::thread feedThread_;
     // Queued hand-overs run only while this lives: they may arrive after the controller went.
     std::shared_ptr<int> handOverToken_ = std::make_shared<int>(0);
+    std::uint64_t loadsStarted_ = 0; // a load's result counts only while it is the latest
+    // Loads that end after the controller are dropped: they hold only a weak reference.
+    std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
+    platform::WindowCloseCenter::Registration closeObserver_;
 };
 
 } // namespace gw

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+
+#include <fcntl.h>
 #include <optional>
 #include <set>
 #include <sys/stat.h>
@@ -73,30 +75,102 @@ struct Job {
     std::FILE* out = nullptr;
 };
 
-std::string readStandardInput(std::vector<std::uint8_t>& bytes) {
-    std::uint8_t buffer[1 << 16];
-    for (;;) {
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, stdin);
-        bytes.insert(bytes.end(), buffer, buffer + n);
-        if (n < sizeof buffer) break;
+constexpr const char* kStandardInput = "standard input";
+
+// Reads until `buffer` is full or the input ends; false on a read error.
+bool readFully(int fd, std::vector<std::uint8_t>& buffer, std::size_t& got) {
+    got = 0;
+    while (got < buffer.size()) {
+        const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
     }
-    if (std::ferror(stdin)) return std::string("standard input: ") + std::strerror(errno);
+    return true;
+}
+
+bool writeFully(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// An unnamed file in the temporary folder, gone when closed.
+int unnamedTemporaryFile() {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string folder = tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+    std::string name = folder + "/glyphwerk-stdin-XXXXXX";
+    const int named = ::mkostemp(name.data(), O_CLOEXEC);
+    if (named >= 0) ::unlink(name.c_str());
+    return named;
+}
+
+} // namespace
+
+StandardInput::~StandardInput() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::string StandardInput::path() const {
+    return "/proc/self/fd/" + std::to_string(fd_);
+}
+
+// Kept in a temporary file, standard input is read as a file is: in pieces, never whole in
+// memory. Its first bytes decide whether reading goes on, so an endless or huge stream that is
+// not a picture is refused at once.
+std::string StandardInput::read(int in, std::uint64_t limit) {
+    const auto failure = [](const std::string& reason) {
+        return std::string(kStandardInput) + ": " + reason;
+    };
+    std::vector<std::uint8_t> buffer(64 * 1024);
+    std::size_t got = 0;
+    if (!readFully(in, buffer, got)) return failure(std::strerror(errno));
+    if (got > 0 && !imaging::detectFormat({buffer.data(), got}))
+        return failure("not a picture in a supported format");
+    fd_ = unnamedTemporaryFile();
+    if (fd_ < 0)
+        return failure(std::string("cannot keep a temporary copy: ") + std::strerror(errno));
+    std::uint64_t total = 0;
+    while (got > 0) {
+        total += got;
+        if (total > limit) {
+            return failure("too large (more than " + std::to_string(limit) + " bytes)");
+        }
+        if (!writeFully(fd_, buffer.data(), got)) {
+            return failure(std::string("cannot keep a temporary copy: ") + std::strerror(errno));
+        }
+        if (!readFully(in, buffer, got)) return failure(std::strerror(errno));
+    }
     return {};
 }
 
-Result convertOne(std::size_t index, std::vector<std::uint8_t>* stdinBytes, const Job& job,
+namespace {
+
+// Errors about the temporary copy of standard input name standard input instead.
+std::string renamed(std::string message, const std::string& path) {
+    if (!path.empty() && message.starts_with(path + ":"))
+        message.replace(0, path.size(), kStandardInput);
+    return message;
+}
+
+Result convertOne(std::size_t index, const StandardInput& standardInput, const Job& job,
                   CellGrid& grid) {
     Result result;
     const std::string& argument = job.options.pictures[index];
     imaging::PictureError failure;
-    std::optional<imaging::Picture> picture;
-    if (argument == "-") {
-        picture = imaging::Picture::fromMemory(std::move(*stdinBytes), "standard input", &failure);
-    } else {
-        picture = imaging::Picture::open(argument, &failure);
-    }
+    const bool piped = argument == "-";
+    const std::string path = piped ? standardInput.path() : argument;
+    const std::optional<imaging::Picture> picture = imaging::Picture::open(path, &failure);
     if (!picture) {
-        result.error = failure.message;
+        result.error = piped ? renamed(failure.message, path) : failure.message;
         return result;
     }
     const ImagingPicture source(*picture);
@@ -108,7 +182,16 @@ Result convertOne(std::size_t index, std::vector<std::uint8_t>* stdinBytes, cons
     ConversionInfo info;
     const ConversionStatus status = processImage(input, grid, info);
     if (!status.ok) {
-        result.error = status.error;
+        result.error = piped ? renamed(status.error, path) : status.error;
+        return result;
+    }
+    // Only the cells inside the outer frame are output.
+    if (grid.width2 <= kFrameColumns || grid.height2 <= kFrameColumns) {
+        const imaging::PictureSize size = picture->size();
+        result.error = (piped ? std::string(kStandardInput) : argument) +
+                       ": the art would be empty: a picture of " + std::to_string(size.width) +
+                       " x " + std::to_string(size.height) +
+                       " pixels gives no whole character at this width";
         return result;
     }
     const Options& o = job.options;
@@ -132,12 +215,12 @@ Result convertOne(std::size_t index, std::vector<std::uint8_t>* stdinBytes, cons
         image.pointSize = o.fontSize;
         image.color = o.color;
         image.background = job.background;
-        const std::string& path = job.plan.paths[index];
+        const std::string& target = job.plan.paths[index];
         const LinkPolicy policy =
             job.plan.inFolder ? LinkPolicy::replaceLink : LinkPolicy::writeThrough;
         result.written = true;
-        if (!(path.empty() ? render::writeTiffImage(job.out, grid, image, result.error)
-                           : render::writeTiffImage(path, grid, image, policy, result.error))) {
+        if (!(target.empty() ? render::writeTiffImage(job.out, grid, image, result.error)
+                             : render::writeTiffImage(target, grid, image, policy, result.error))) {
             result.unwritten = true;
             return result;
         }
@@ -187,7 +270,7 @@ std::vector<std::string> charactersWithoutDarkness(const std::string& set,
         if (cp == '\n' || !seen.insert(cp).second) continue;
         std::array<int, kCharacterListCapacity> list{};
         const int n = buildCharacterList(units, list);
-        bool found = true;
+        bool found = cp < 0x10000; // the list leaves characters beyond U+FFFF out
         for (int k = 0; k + 1 < n; ++k) {
             const char code = static_cast<char>(list[static_cast<std::size_t>(k)]);
             bool inTable = false;
@@ -277,11 +360,11 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
     }
     const std::vector<std::string>& paths = plan.paths;
 
-    std::vector<std::uint8_t> stdinBytes;
+    StandardInput standardInput;
     std::string stdinError;
     if (std::find(options.pictures.begin(), options.pictures.end(), "-") !=
         options.pictures.end()) {
-        stdinError = readStandardInput(stdinBytes);
+        stdinError = standardInput.read(env.in, env.standardInputLimit);
     }
 
     const Job job{options,
@@ -308,7 +391,7 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
             } else if (argument == "-" && !stdinError.empty()) {
                 r.error = stdinError;
             } else {
-                r = convertOne(i, &stdinBytes, job, *grid);
+                r = convertOne(i, standardInput, job, *grid);
             }
             std::lock_guard lock(mutex);
             results[i] = std::move(r);
@@ -327,7 +410,7 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
     }
 
     const bool progress = env.progressTerminal && count > 1;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count && !report.outputClosed; ++i) {
         Result r;
         {
             std::unique_lock lock(mutex);
@@ -340,8 +423,12 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
             if (paths[i].empty()) {
                 if (std::fwrite(r.bytes.data(), 1, r.bytes.size(), env.out) != r.bytes.size() ||
                     std::fflush(env.out) != 0) {
+                    // Whoever reads the output has gone (or the disk is full): what is left
+                    // would go nowhere, so stop converting.
                     r.ok = false;
                     r.error = std::string("standard output: ") + std::strerror(errno);
+                    report.outputClosed = true;
+                    next.store(count);
                 }
             } else {
                 r.ok = writeFileSafely(paths[i], r.bytes, r.error,
@@ -359,7 +446,7 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
         }
         if (progress) {
             std::fprintf(env.err, "glyphwerk-cli: %zu of %zu pictures", i + 1, count);
-            if (i + 1 == count) std::fputs("\r\x1b[K", env.err);
+            if (i + 1 == count || report.outputClosed) std::fputs("\r\x1b[K", env.err);
             std::fflush(env.err);
         }
     }

@@ -5,6 +5,7 @@
 #include "Options.h"
 #include "palette/CharacterTable.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,12 +16,35 @@ struct RunReport {
     int converted = 0;
     int failed = 0;    // pictures not read, not converted or not written
     int unwritten = 0; // of those, pictures whose output could not be written
+    bool outputClosed = false; // writing to standard output failed; the run stopped there
 };
+
+// Standard input kept in an unnamed temporary file for the length of a run.
+class StandardInput {
+public:
+    StandardInput() = default;
+    StandardInput(const StandardInput&) = delete;
+    StandardInput& operator=(const StandardInput&) = delete;
+    ~StandardInput();
+    // Reads `in` to its end, refusing it after the first 64 KiB when they show no picture and
+    // after `limit` bytes. Returns "standard input: <reason>" on failure, else nothing.
+    std::string read(int in, std::uint64_t limit);
+    // A path that opens the copy while this object lives.
+    std::string path() const;
+
+private:
+    int fd_ = -1;
+};
+
+// As much as standard input may hold: as large as the largest file read whole.
+inline constexpr std::uint64_t kMaxStandardInputBytes = std::uint64_t{1} << 30;
 
 struct Environment {
     bool noColor = false;          // NO_COLOR is set and not empty
     bool progressTerminal = false; // standard error is a terminal
     int threads = 1;
+    int in = 0; // standard input's descriptor
+    std::uint64_t standardInputLimit = kMaxStandardInputBytes;
     std::FILE* out = stdout;
     std::FILE* err = stderr;
 };

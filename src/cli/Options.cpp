@@ -4,20 +4,49 @@
 #include "palette/InitialSet.h"
 
 #include <charconv>
+#include <climits>
 #include <optional>
 #include <utility>
 
 namespace gw::cli {
 namespace {
 
-std::optional<int> wholeNumber(std::string_view text) {
+std::optional<int> wholeNumber(std::string_view text, bool* tooLarge = nullptr) {
     int value = 0;
     const char* first = text.data();
     const char* last = text.data() + text.size();
     if (first != last && *first == '+') ++first;
     const auto [end, ec] = std::from_chars(first, last, value);
+    if (tooLarge != nullptr) *tooLarge = ec == std::errc::result_out_of_range && end == last;
     if (ec != std::errc() || end != last || first == last) return std::nullopt;
     return value;
+}
+
+// A maximum width below 3 leaves no column between the two frame columns, for any picture.
+constexpr int kSmallestMaxWidth = kFrameColumns + 1;
+
+// -w N (columns) or --max-width M (the window's field); an error message, or the maximum width.
+std::optional<int> parseWidth(std::string_view name, std::string_view value, std::string& error) {
+    const bool columns = name == "width";
+    std::string what = columns ? "the width" : "the maximum width";
+    bool tooLarge = false;
+    const std::optional<int> n = wholeNumber(value, &tooLarge);
+    const int offset = columns ? kFrameColumns : 0;
+    if (tooLarge || (n && *n > INT_MAX - offset)) {
+        error = what.append(" ").append(value).append(" is too large");
+        return std::nullopt;
+    }
+    if (!n) {
+        error = what.append(" must be a whole number, not '").append(value).append("'");
+        return std::nullopt;
+    }
+    if (*n + offset < kSmallestMaxWidth) {
+        error = what + " must be at least " + std::to_string(kSmallestMaxWidth - offset) +
+                (columns ? "" : " (the outer cells are never shown)") + ", not " +
+                std::string(value);
+        return std::nullopt;
+    }
+    return *n + offset;
 }
 
 int hexDigit(char c) {
@@ -66,9 +95,9 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {'w', "width", true},    {'c', "chars", true}, {0, "color", false},    {'f', "format", true},
-    {0, "background", true}, {0, "font", true},    {0, "font-size", true}, {'o', "output", true},
-    {0, "table", true},      {'h', "help", false}, {0, "version", false},
+    {'w', "width", true},  {0, "max-width", true},  {'c', "chars", true}, {0, "color", false},
+    {'f', "format", true}, {0, "background", true}, {0, "font", true},    {0, "font-size", true},
+    {'o', "output", true}, {0, "table", true},      {'h', "help", false}, {0, "version", false},
 };
 
 CommandLine usageError(std::string message) {
@@ -132,7 +161,8 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
         const std::string_view arg = args[i];
         if (arg.empty()) return usageError("an empty picture name was given");
         if (onlyPictures || arg == "-" || arg[0] != '-') {
-            o.pictures.emplace_back(arg);
+            // /dev/stdin is standard input by another name: read it once, as '-'.
+            o.pictures.emplace_back(arg == "/dev/stdin" ? "-" : arg);
             continue;
         }
         if (arg == "--") {
@@ -183,14 +213,16 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
         if (name == "version") {
             result.action = Action::Version;
             return result;
-        } else if (name == "width") {
-            const std::optional<int> n = wholeNumber(value);
-            if (!n) {
-                return usageError("the width must be a whole number, not '" + std::string(value) +
-                                  "'");
-            }
-            o.maxWidth = *n;
+        } else if (name == "width" || name == "max-width") {
+            std::string error;
+            const std::optional<int> maxWidth = parseWidth(name, value, error);
+            if (!maxWidth) return usageError(error);
+            o.maxWidth = *maxWidth;
         } else if (name == "chars") {
+            if (const std::size_t bad = firstInvalidUtf8Byte(value); bad != 0) {
+                return usageError("the characters given with " + shown +
+                                  " are not valid UTF-8 (byte " + std::to_string(bad) + ")");
+            }
             o.characters = std::string(value);
         } else if (name == "color") {
             o.color = true;
@@ -227,12 +259,43 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
     return result;
 }
 
+std::size_t firstInvalidUtf8Byte(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+        const unsigned char b = byte(i);
+        std::size_t length = 1;
+        char32_t cp = b;
+        char32_t smallest = 0;
+        if (b >= 0xC2 && b < 0xE0) {
+            length = 2, cp = b & 0x1F, smallest = 0x80;
+        } else if (b >= 0xE0 && b < 0xF0) {
+            length = 3, cp = b & 0x0F, smallest = 0x800;
+        } else if (b >= 0xF0 && b < 0xF5) {
+            length = 4, cp = b & 0x07, smallest = 0x10000;
+        } else if (b >= 0x80) {
+            return i + 1;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80) return i + 1;
+            cp = (cp << 6) | (byte(i + k) & 0x3F);
+        }
+        if (cp < smallest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return i + 1;
+        i += length;
+    }
+    return 0;
+}
+
 std::string helpText() {
     return "Usage: glyphwerk-cli [options] PICTURE...\n"
-           "Turns pictures into character art. PICTURE may be - for standard input.\n"
+           "Turns pictures into character art. PICTURE may be - or /dev/stdin for standard\n"
+           "input.\n"
            "Pictures: psd, bmp, gif, jpeg, png, tga, tiff.\n"
            "\n"
-           "  -w, --width N        maximum width in characters (default 80)\n"
+           "  -w, --width N        at most N characters per line (default 80)\n"
+           "      --max-width M    the window's maximum width: M counts the outer frame of\n"
+           "                       cells, which is never shown, so M gives at most M - 2\n"
+           "                       characters per line, exactly as the window does\n"
            "  -c, --chars TEXT     allowed characters, in tie-breaking order\n"
            "                       (default: letters, digits and .,:;'-+=*#%@)\n"
            "      --color          colour output (default black and white)\n"

@@ -12,8 +12,13 @@ namespace gw::cli {
 
 enum class OutputFormat { Text, Ansi, Html, Rtf, Tiff };
 
+// The engine's maximum width counts the outer frame of cells, which is never output: a width
+// of N characters is a maximum width of N + 2, as the window's field gives it.
+inline constexpr int kFrameColumns = 2;
+inline constexpr int kDefaultColumns = 80;
+
 struct Options {
-    int maxWidth = 80;
+    int maxWidth = kDefaultColumns + kFrameColumns; // as the window's maximum width field
     std::string characters; // UTF-8; the main window's initial set unless given
     bool color = false;
     OutputFormat format = OutputFormat::Text;
@@ -43,6 +48,10 @@ std::string_view formatExtension(OutputFormat format);
 
 // A colour as "#rrggbb" (either case) or one of the names in the help text; nullopt otherwise.
 std::optional<RgbColor> parseColor(std::string_view text);
+
+// The 1-based position of the first byte of `text` that is not part of valid UTF-8 (overlong
+// forms, surrogates and code points beyond U+10FFFF count as invalid), or 0 when all is valid.
+std::size_t firstInvalidUtf8Byte(std::string_view text);
 
 std::string helpText();
 

@@ -106,9 +106,13 @@ int main(int argc, char** argv) {
 
     const std::vector<std::string> missing = charactersWithoutDarkness(options.characters, table);
     if (!missing.empty()) {
+        // A long list would bury everything else: the first few stand for the rest.
+        constexpr std::size_t kShown = 8;
         std::string list;
-        for (const std::string& m : missing)
-            list += (list.empty() ? "" : " ") + m;
+        for (std::size_t i = 0; i < std::min(kShown, missing.size()); ++i)
+            list += (list.empty() ? "" : " ") + missing[i];
+        if (missing.size() > kShown)
+            list = std::to_string(missing.size()) + " characters, among them " + list;
         std::fprintf(stderr,
                      "glyphwerk-cli: warning: left out, the character table has no darkness "
                      "for: %s\n",
@@ -125,6 +129,7 @@ int main(int argc, char** argv) {
     env.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     const RunReport report = convertAll(options, table, env);
+    if (report.outputClosed) return 1;
     if (report.failed == 0) return 0;
     // 2 when nothing could be read at all; an output that could not be written is 1.
     return report.converted > 0 || report.unwritten > 0 ? 1 : kExitUsage;

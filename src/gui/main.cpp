@@ -10,6 +10,7 @@
 #include "platform/FeedAddress.h"
 #include "platform/PictureLoader.h"
 #include "platform/StandardFolders.h"
+#include "platform/qt/QtImageLoader.h"
 #include "platform/qt/QtMainThread.h"
 #include "platform/qt/QtServices.h"
 
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
     gw::platform::qt::QtPanels panels;
     gw::platform::qt::QtAlerts alerts;
     gw::platform::StandardFolders folders(bundle);
-    gw::platform::PictureLoader loader;
+    gw::platform::qt::QtImageLoader loader;
     gw::platform::qt::QtWorkspace workspace;
     gw::platform::qt::QtScreens screens;
     gw::platform::WindowCloseCenter windows;

@@ -12,7 +12,9 @@
 namespace gw::imaging::detail {
 
 std::unique_ptr<ByteSource> ByteSource::openFile(const std::string& path, std::string& reason) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO without a writer must not wait for one; it is refused below.
+    // On a regular file the flag changes nothing.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         reason = std::string("cannot open (") + std::strerror(errno) + ")";
         return nullptr;

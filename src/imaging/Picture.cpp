@@ -60,21 +60,6 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::string_view magic) {
                       [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; });
 }
 
-std::optional<Format> detectFormat(std::span<const std::uint8_t> head) {
-    using namespace std::string_view_literals;
-    if (startsWith(head, "\xFF\xD8\xFF"sv)) return Format::Jpeg;
-    if (startsWith(head, "\x89PNG\r\n\x1A\n"sv)) return Format::Png;
-    if (startsWith(head, "GIF87a"sv) || startsWith(head, "GIF89a"sv)) return Format::Gif;
-    if (startsWith(head, "II*\0"sv) || startsWith(head, "MM\0*"sv) || startsWith(head, "II+\0"sv) ||
-        startsWith(head, "MM\0+"sv)) {
-        return Format::Tiff;
-    }
-    if (detail::looksLikePsd(head)) return Format::Psd;
-    if (detail::looksLikeBmp(head)) return Format::Bmp;
-    if (detail::looksLikeTga(head)) return Format::Tga;
-    return std::nullopt;
-}
-
 // The first bytes of a source, enough for sniffing and for the headers of the formats that
 // are probed from memory.
 std::vector<std::uint8_t> readHead(ByteSource& source) {
@@ -191,6 +176,21 @@ std::optional<Picture> probeSource(ByteSource& source, PictureData& data, Pictur
 }
 
 } // namespace
+
+std::optional<Format> detectFormat(std::span<const std::uint8_t> head) {
+    using namespace std::string_view_literals;
+    if (startsWith(head, "\xFF\xD8\xFF"sv)) return Format::Jpeg;
+    if (startsWith(head, "\x89PNG\r\n\x1A\n"sv)) return Format::Png;
+    if (startsWith(head, "GIF87a"sv) || startsWith(head, "GIF89a"sv)) return Format::Gif;
+    if (startsWith(head, "II*\0"sv) || startsWith(head, "MM\0*"sv) || startsWith(head, "II+\0"sv) ||
+        startsWith(head, "MM\0+"sv)) {
+        return Format::Tiff;
+    }
+    if (detail::looksLikePsd(head)) return Format::Psd;
+    if (detail::looksLikeBmp(head)) return Format::Bmp;
+    if (detail::looksLikeTga(head)) return Format::Tga;
+    return std::nullopt;
+}
 
 std::string detail::tooLargeReason(std::uint64_t width, std::uint64_t height) {
     return "the picture is too large to decode (" + std::to_string(width) + " x " +

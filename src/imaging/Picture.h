@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,11 +19,15 @@ enum class Format { Psd, Bmp, Gif, Jpeg, Png, Tga, Tiff };
 // Lower-case short name ("jpeg", "png", ...).
 std::string_view formatName(Format format);
 
+// The format that a file's first bytes show (64 KiB are enough for every format), or nothing
+// when they show none that is read. Decides from the content alone, as opening does.
+std::optional<Format> detectFormat(std::span<const std::uint8_t> head);
+
 // The file types the open panel offers, in order: psd bmp gif jpg jpeg png tga tif tiff.
 const std::vector<std::string>& pictureFileTypes();
 
 struct PictureSize {
-    std::uint32_t width = 0;  // pixels, after orientation is applied
+    std::uint32_t width = 0; // pixels, after orientation is applied
     std::uint32_t height = 0;
 };
 

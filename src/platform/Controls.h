@@ -92,10 +92,13 @@ public:
     virtual std::shared_ptr<const Image> image() const = 0;
     virtual void setImage(std::shared_ptr<const Image> image) = 0;
     virtual void setDropRefusedHandler(std::function<void(const std::string& reason)> handler) = 0;
+    // Shows, or stops showing, that a picture is being opened.
+    virtual void setBusy(bool busy) = 0;
 };
 
-// The leading integer of `text` as C's strtol reads it: optional white space and sign, then
-// digits; 0 when there are none; clamped to the int range.
+// The leading integer of `text` as C's strtol reads it in the C locale, whatever the
+// process's locale: optional white space and sign, then digits; 0 when there are none;
+// clamped to the int range.
 int leadingInteger(const std::string& text);
 
 } // namespace gw::platform

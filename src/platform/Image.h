@@ -4,6 +4,7 @@
 // and the command-line converter share it.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,8 @@ protected:
 struct ImageLoad {
     std::shared_ptr<const Image> image; // null when refused
     std::string error;                  // "<file>: <reason>" when refused
+    // A background load that a newer one (from any caller) began after: no image, no error.
+    bool overtaken = false;
 };
 
 class ImageLoader {
@@ -52,6 +55,18 @@ public:
     virtual ImageLoad load(const std::string& path) const = 0;
     virtual ImageLoad loadFromMemory(std::vector<std::uint8_t> bytes,
                                      const std::string& name) const = 0;
+    // Load away from the window's thread and call `done` with the result on the window's
+    // thread later, exactly once. The newest load wins: one that another began after ends as
+    // overtaken. These forms, for loaders without threads, load at once.
+    virtual void loadInBackground(const std::string& path,
+                                  std::function<void(ImageLoad)> done) const {
+        done(load(path));
+    }
+    virtual void loadFromMemoryInBackground(std::vector<std::uint8_t> bytes,
+                                            const std::string& name,
+                                            std::function<void(ImageLoad)> done) const {
+        done(loadFromMemory(std::move(bytes), name));
+    }
 
 protected:
     ImageLoader() = default;

@@ -4,8 +4,10 @@
 #include "platform/Controls.h"
 #include "platform/Notification.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace gw::platform {
@@ -59,19 +61,62 @@ protected:
 };
 
 // Every window posts here just before it closes; observers are called in the order they were
-// added, on the main thread, and are never removed.
+// added, on the main thread, for as long as the registration that adding them returned lives.
+// The centre must outlive every registration.
 class WindowCloseCenter {
 public:
     using Observer = std::function<void(const Notification& notification)>;
-    void addWillCloseObserver(Observer observer) { observers_.push_back(std::move(observer)); }
+
+    // Ends its observer's calls when destroyed (or assigned over).
+    class Registration {
+    public:
+        Registration() = default;
+        Registration(Registration&& other) noexcept
+            : center_(std::exchange(other.center_, nullptr)), id_(other.id_) {}
+        Registration& operator=(Registration&& other) noexcept {
+            if (this != &other) {
+                reset();
+                center_ = std::exchange(other.center_, nullptr);
+                id_ = other.id_;
+            }
+            return *this;
+        }
+        Registration(const Registration&) = delete;
+        Registration& operator=(const Registration&) = delete;
+        ~Registration() { reset(); }
+        void reset() {
+            if (center_ != nullptr) std::exchange(center_, nullptr)->remove(id_);
+        }
+
+    private:
+        friend class WindowCloseCenter;
+        Registration(WindowCloseCenter* center, std::uint64_t id) : center_(center), id_(id) {}
+        WindowCloseCenter* center_ = nullptr;
+        std::uint64_t id_ = 0;
+    };
+
+    [[nodiscard]] Registration addWillCloseObserver(Observer observer) {
+        observers_.push_back({++lastId_, std::move(observer)});
+        return Registration(this, lastId_);
+    }
     void postWillClose(const Window& window) const {
         const Notification notification{&window};
-        for (const Observer& observer : observers_)
-            observer(notification);
+        // A copy: an observer may end its own or another registration while being called.
+        const std::vector<Entry> observers = observers_;
+        for (const Entry& entry : observers)
+            entry.observer(notification);
     }
 
 private:
-    std::vector<Observer> observers_;
+    struct Entry {
+        std::uint64_t id;
+        Observer observer;
+    };
+    void remove(std::uint64_t id) {
+        std::erase_if(observers_, [id](const Entry& e) { return e.id == id; });
+    }
+    std::vector<Entry> observers_;
+    std::uint64_t lastId_ = 0;
 };
 
 } // namespace gw::platform

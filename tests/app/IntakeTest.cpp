@@ -76,13 +76,44 @@ TEST_F(Intake, DropTakesTheWellsPictureAndLeavesThePaths) {
     EXPECT_EQ(app.delegate->userDirectory(), "/pics/cat.png");
 }
 
+// Loads end later, in any order: the well is busy until the newest one ends, and only the
+// newest counts, whether an older one ends before or after it. A drop is newer than any load.
+TEST_F(Intake, OpensInTheBackgroundAndTheNewestOpenWins) {
+    app.loader.holdLoads = true;
+    open("/pics/cat.png");
+    app.delegate->applicationOpenFile("/pics/missing.png");
+    open("/pics/dog.jpg");
+    EXPECT_TRUE(app.sourceImage.busy);
+    EXPECT_FALSE(app.delegate->image || actionsEnabled());
+    app.loader.finishHeld(1); // overtaken: no alert for it
+    EXPECT_TRUE(app.sourceImage.busy);
+    app.loader.finishHeld(2);
+    EXPECT_FALSE(app.sourceImage.busy);
+    app.loader.finishHeld(0);
+    expectLoaded("/pics/dog.jpg");
+    EXPECT_TRUE(app.alerts.shown.empty());
+
+    open("/pics/cat.png");
+    auto dropped = std::make_shared<FakeImage>("dropped image", 10, 10);
+    app.sourceImage.drop(dropped);
+    EXPECT_FALSE(app.sourceImage.busy);
+    app.loader.finishHeld(3);
+    EXPECT_EQ(app.delegate->image, dropped);
+
+    // A load that ends after its controller is gone changes nothing.
+    open("/pics/cat.png");
+    app.delegate.reset();
+    app.loader.finishHeld(4);
+    EXPECT_EQ(app.sourceImage.image(), dropped);
+}
+
 // Before any picture and after one, every refusal leaves the picture, the paths and the buttons
 // as they were, and says why.
 TEST_F(Intake, RefusalsKeepEverythingAndSayWhy) {
     const std::pair<std::function<void()>, std::vector<std::string>> rows[] = {
         {[&] { open(std::nullopt); }, {}},
         {[&] { open("/pics/notes.txt"); }, {"/pics/notes.txt: unsupported format"}},
-        {[&] { EXPECT_FALSE(app.delegate->applicationOpenFile("/pics/broken.png")); },
+        {[&] { EXPECT_TRUE(app.delegate->applicationOpenFile("/pics/broken.png")); },
          {"A", "/pics/broken.png: unsupported format"}},
         {[&] { app.sourceImage.refuseDrop("dropped image: too large"); },
          {"dropped image: too large"}}};

@@ -55,23 +55,29 @@ TEST(Startup, WorkFolderFailureOrAbsenceIsSilent) {
     EXPECT_FALSE(none.delegate->workFolder().has_value());
 }
 
-TEST(Startup, AShortOrUnplacedTableStopsWithAnAlertNamingIt) {
-    testing::TestFolder shortTable;
+TEST(Startup, AShortBadOrUnplacedTableOrNoGridStopsWithAnAlertNamingIt) {
+    testing::TestFolder shortTable, badTable;
     std::string records;
     for (int i = 0; i < 222; ++i)
         records += "65 A 100\n";
     shortTable.write("Table.txt", records);
+    badTable.write("Table.txt", records + "66 B nan\n");
     const struct {
         std::string bundle, message;
+        bool noGrid = false;
     } rows[] = {
         {shortTable.path(), shortTable.file("Table.txt") +
                                 ": the character table holds only 222 data lines; 223 are needed"},
+        {badTable.path(),
+         badTable.file("Table.txt") + ":223: the darkness nan is not a number from 0 to 65535"},
         {"", "Table.txt: not found (the resource folder is missing; set GLYPHWERK_RESOURCES to "
-             "the folder that holds it)"}};
+             "the folder that holds it)"},
+        {GLYPHWERK_SOURCE_RESOURCES, "not enough memory for the character grid (5 MB)", true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.message);
         FakeApplication app;
         app.folders.bundle = row.bundle;
+        if (row.noGrid) app.delegate->grid.reset();
         EXPECT_FALSE(app.delegate->applicationDidFinishLaunching());
         ASSERT_EQ(app.alerts.shown.size(), 1u);
         EXPECT_EQ(app.alerts.shown[0].title, "Glyphwerk cannot start");
@@ -102,6 +108,10 @@ TEST(WindowLifecycle, OnlyClosingThePreviewWindowForgetsIt) {
     EXPECT_FALSE(app.menuClosePreview.isEnabled());
     EXPECT_EQ(app.delegate->window(), &app.mainWindow);
     EXPECT_TRUE(app.delegate->applicationShouldTerminateAfterLastWindowClosed());
+
+    // A controller that is gone observes nothing: closing a window must not reach it.
+    app.delegate.reset();
+    app.previewWindow.close();
 }
 
 } // namespace

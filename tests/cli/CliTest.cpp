@@ -9,9 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,14 +25,18 @@ namespace fs = std::filesystem;
 
 TEST(CommandLine, DefaultsAndValueSpellings) {
     const CommandLine c = parseCommandLine({"photo.jpg"});
-    EXPECT_EQ(c.options.maxWidth, 80);
+    EXPECT_EQ(c.options.maxWidth, 82); // 80 characters inside the frame
+    EXPECT_EQ(parseCommandLine({"/dev/stdin"}).options.pictures, std::vector<std::string>{"-"});
     EXPECT_EQ(c.options.characters, kInitialCharacterSet);
     EXPECT_EQ(c.options.fontName, "Monaco");
-    for (const auto& args : std::vector<std::vector<std::string_view>>{
-             {"-w", "120", "a"}, {"-w120", "a"}, {"--width=120", "a"}, {"--width", "+120", "a"}}) {
-        EXPECT_EQ(parseCommandLine(args).options.maxWidth, 120);
+    for (const auto& args :
+         std::vector<std::vector<std::string_view>>{{"-w", "120", "a"},
+                                                    {"-w120", "a"},
+                                                    {"--width=120", "a"},
+                                                    {"--width", "+120", "a"},
+                                                    {"--max-width", "122", "a"}}) {
+        EXPECT_EQ(parseCommandLine(args).options.maxWidth, 122);
     }
-    EXPECT_EQ(parseCommandLine({"-w", "-5", "a"}).options.maxWidth, -5);
     EXPECT_EQ(parseCommandLine({"--", "-w", "--color"}).options.pictures,
               std::vector<std::string>({"-w", "--color"}));
     // The font size is the leading whole number when it lies in 1 to 73, else 12.
@@ -76,9 +83,12 @@ const std::string kData = GLYPHWERK_TEST_DATA "/cli/";
 const std::string kHalf = "@@@@@@@       \n@@@@@@@       \n";
 const std::string kDark = "@@@@@@@@@@@@@@\n@@@@@@@@@@@@@@\n";
 
+// Through a string stream: GCC 12 at -O3 warns about istreambuf_iterator's null checks.
 std::string readBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return std::move(bytes).str();
 }
 
 void writeBytes(const fs::path& path, const std::string& bytes) {
@@ -118,14 +128,14 @@ protected:
     // Runs the converter with the test table and the characters "@+." unless `own` is set;
     // `env` holds NAME=VALUE words added to an environment without NO_COLOR.
     CliRun run(std::vector<std::string> args, const std::string& input = "",
-               const std::string& env = "", bool own = false) {
+               const std::string& env = "", bool own = false, const std::string& out = "") {
         if (!own) args.insert(args.begin(), {"--table", path("table.txt"), "-c", "@+."});
         writeBytes(dir / "stdin", input);
         std::string command = "env -u NO_COLOR " + env + " " + quoted(GLYPHWERK_CLI);
         for (const std::string& a : args)
             command += " " + quoted(a);
-        command += " <" + quoted(path("stdin")) + " >" + quoted(path("stdout")) + " 2>" +
-                   quoted(path("stderr"));
+        command += " <" + quoted(path("stdin")) + " >" +
+                   quoted(out.empty() ? path("stdout") : out) + " 2>" + quoted(path("stderr"));
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
                 readBytes(dir / "stdout"), readBytes(dir / "stderr")};
@@ -145,10 +155,27 @@ TEST_F(CliTest, ReadsEveryPictureTypeByContentInArgumentOrder) {
     }
     const CliRun r = run(args);
     EXPECT_EQ(std::make_tuple(r.status, r.out, r.err), std::make_tuple(0, want, ""));
-    for (const std::string w : {"0", "-3"}) { // no lines for a width of 0 or below
-        const CliRun empty = run({"--width=" + w, kData + "half.png"});
-        EXPECT_EQ(std::make_pair(empty.status, empty.out), std::make_pair(0, std::string()));
-    }
+}
+
+// -w N gives N characters per line, the same bytes as the window's field (and --max-width) at
+// N + 2.
+TEST_F(CliTest, WidthCountsTheCharactersShown) {
+    const CliRun columns = run({"-w", "10", kData + "half.png"});
+    EXPECT_EQ(std::make_pair(columns.status, columns.out),
+              std::make_pair(0, std::string("@@@@@     \n")));
+    EXPECT_EQ(run({"--max-width", "12", kData + "half.png"}).out, columns.out);
+}
+
+// Art without a single character is a failure, and no file is written for it.
+TEST_F(CliTest, EmptyArtFailsAndWritesNothing) {
+    const std::string empty = kData + "half.png: the art would be empty: a picture of 16 x 8 "
+                                      "pixels gives no whole character at this width\n";
+    writeBytes(path("old.txt"), "kept");
+    const CliRun one = run({"-w", "1", "-o", path("old.txt"), kData + "half.png"});
+    EXPECT_EQ(std::make_tuple(one.status, one.err, readBytes(path("old.txt"))),
+              std::make_tuple(2, "glyphwerk-cli: " + empty, std::string("kept")));
+    const CliRun two = run({"--max-width=4", kData + "dark.png", kData + "half.png"});
+    EXPECT_EQ(two.status, 2);
 }
 
 TEST_F(CliTest, StandardInputAndOutputFilesGiveTheSameBytes) {
@@ -200,6 +227,18 @@ TEST_F(CliTest, UsageErrorsExitTwoWithAHint) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--bogus", "x.png"}, "unknown option '--bogus'"},
         {{"-w", "wide", "x.png"}, "the width must be a whole number, not 'wide'"},
+        {{"-w", "0", "x.png"}, "the width must be at least 1, not 0"},
+        {{"-w-1", "x.png"}, "the width must be at least 1, not -1"},
+        {{"-w", "99999999999", "x.png"}, "the width 99999999999 is too large"},
+        {{"--max-width", "2", "x.png"},
+         "the maximum width must be at least 3 (the outer cells are never shown), not 2"},
+        {{"-c",
+          "\xf0"
+          "ab",
+          "x.png"},
+         "the characters given with -c are not valid UTF-8 (byte 1)"},
+        {{"--chars=a\xed\xa0\x80", "x.png"},
+         "the characters given with --chars are not valid UTF-8 (byte 2)"},
         {{"-w"}, "option '-w' needs a value"},
         {{"--color=yes", "x.png"}, "option '--color' takes no value"},
         {{}, "no picture given"},
@@ -295,13 +334,56 @@ TEST_F(CliTest, TableComesFromTheResourcesUnlessGiven) {
     EXPECT_EQ(std::make_pair(installed.status, installed.err), std::make_pair(0, std::string()));
     EXPECT_EQ(installed.out.size(), kHalf.size());
 
-    const CliRun missing = run({"--table", path("none.txt"), kData + "half.png"}, "", "", true);
-    EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.err, "glyphwerk-cli: " + path("none.txt") +
-                               ": cannot open the character table: No such file or directory\n");
+    // Refused tables, each at once: nothing waits on a FIFO.
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    const std::string nan = GLYPHWERK_TEST_DATA "/tables/darkness-nan.txt";
+    const std::pair<std::string, std::string> refused[] = {
+        {path("none.txt"), ": cannot open the character table: No such file or directory"},
+        {dir.string(), ": cannot open the character table: it is a folder"},
+        {path("fifo"), ": cannot open the character table: not a regular file"},
+        {nan, ":1: the darkness nan is not a number from 0 to 65535"}};
+    for (const auto& [table, message] : refused) {
+        const CliRun r = run({"--table", table, kData + "half.png"}, "", "", true);
+        EXPECT_EQ(std::make_tuple(r.status, r.out, r.err),
+                  std::make_tuple(2, "", "glyphwerk-cli: " + table + message + "\n"));
+    }
+}
+
+// Standard input is looked at before it is read on, and held no longer than allowed; special
+// files given as pictures are refused without waiting on them.
+TEST_F(CliTest, StandardInputAndSpecialFiles) {
+    const std::string notAPicture = "glyphwerk-cli: standard input: not a picture in a supported "
+                                    "format\n";
+    EXPECT_EQ(run({"-"}, std::string(1 << 20, '\0')).err, notAPicture);
+    EXPECT_EQ(run({"-w", "16", "/dev/stdin"}, readBytes(kData + "half.png")).out, kHalf);
+    EXPECT_EQ(run({"-"}, "").err, "glyphwerk-cli: standard input: the file is empty\n");
+    ASSERT_EQ(::mkfifo(path("fifo.png").c_str(), 0600), 0);
+    const CliRun fifo = run({path("fifo.png"), "/dev/zero"});
+    EXPECT_EQ(std::make_pair(fifo.status, fifo.err),
+              std::make_pair(2, "glyphwerk-cli: " + path("fifo.png") +
+                                    ": not a regular file\nglyphwerk-cli: /dev/zero: not a "
+                                    "regular file\n"));
+
+    const int fd = ::open((kData + "half.png").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    StandardInput input;
+    EXPECT_EQ(input.read(fd, 16), "standard input: too large (more than 16 bytes)");
+    ::close(fd);
+}
+
+// A failed write to standard output ends the run with one message, whatever is left.
+TEST_F(CliTest, StopsAtTheFirstFailedWrite) {
+    const CliRun r = run({"-w", "16", kData + "half.png", kData + "half.gif", kData + "half.bmp"},
+                         "", "", false, "/dev/full");
+    EXPECT_EQ(std::make_pair(r.status, r.err),
+              std::make_pair(1, std::string("glyphwerk-cli: standard output: No space left on "
+                                            "device\n")));
 }
 
 TEST_F(CliTest, WarnsOnceAboutCharactersAndColourItCannotUse) {
+    const CliRun many = run({"-w", "16", "-c", "@abcdefghijk\xf0\x9f\x98\x80", kData + "half.png"});
+    EXPECT_EQ(many.err, "glyphwerk-cli: warning: left out, the character table has no darkness "
+                        "for: 12 characters, among them a b c d e f g h\n");
     const CliRun r = run({"-w", "16", "--color", "-c", "\xc3\xa9@\t\xc3\xa9", kData + "half.png",
                           kData + "half.bmp"});
     EXPECT_EQ(std::make_pair(r.status, r.out), std::make_pair(0, kHalf + kHalf));

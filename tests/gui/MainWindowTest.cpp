@@ -5,6 +5,7 @@
 #include "gui/MainWindowForm.h"
 #include "palette/InitialSet.h"
 #include "platform/PictureLoader.h"
+#include "platform/qt/QtImageLoader.h"
 #include "platform/qt/QtImageWell.h"
 #include "ui_MainWindow.h"
 
@@ -150,6 +151,37 @@ TEST_F(RealWindow, DroppedFilesAndDataLoadAPictureOrAreRefusedWithTheReason) {
     EXPECT_TRUE(ui().sourceImage->acceptMimeData(&png));
     EXPECT_EQ(delegate.image->name(), "dropped image");
     EXPECT_EQ(delegate.image->size().height, 480);
+}
+
+// The program's loader decodes on a thread pool and hands results back through the event loop:
+// the well is busy until then, and the newest load wins, be it a drop or an open.
+TEST(ThreadedLoader, DropsLoadInTheBackgroundAndTheNewestLoadWins) {
+    testing::testApplication();
+    platform::qt::QtImageLoader loader;
+    platform::qt::QtImageWell well;
+    well.setImageLoader(&loader);
+    int actions = 0;
+    well.setAction([&actions](platform::Control*) { ++actions; });
+    QMimeData first, second;
+    first.setUrls({QUrl::fromLocalFile(kSamples + "lighthouse.png")});
+    second.setUrls({QUrl::fromLocalFile(kSamples + "shapes.gif")});
+    EXPECT_TRUE(well.acceptMimeData(&first) && well.acceptMimeData(&second));
+    EXPECT_TRUE(well.isBusy());
+    EXPECT_EQ(well.image(), nullptr);
+    loader.waitForDone();
+    EXPECT_FALSE(well.isBusy());
+    ASSERT_NE(well.image(), nullptr);
+    EXPECT_EQ(well.image()->name(), (kSamples + "shapes.gif").toStdString());
+    EXPECT_EQ(actions, 1);
+
+    platform::ImageLoad opened;
+    well.acceptMimeData(&first);
+    loader.loadInBackground((kSamples + "clouds.jpg").toStdString(),
+                            [&opened](platform::ImageLoad l) { opened = std::move(l); });
+    loader.waitForDone();
+    EXPECT_EQ(std::make_pair(actions, well.isBusy()), std::make_pair(1, false));
+    ASSERT_NE(opened.image, nullptr);
+    EXPECT_EQ(opened.image->name(), (kSamples + "clouds.jpg").toStdString());
 }
 
 TEST_F(RealWindow, ClosingThePreviewWindowReachesTheController) {

@@ -2,7 +2,10 @@
 
 #include "platform/qt/QtServices.h"
 
+#include "TestApplication.h"
+
 #include <QCoreApplication>
+#include <QLabel>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -28,6 +31,20 @@ TEST(QtUserDefaults, StoresStringsUnchangedAndIntegersWithZeroForAbsent) {
     EXPECT_EQ(again.integerForKey("firstLaunch"), 1);
     EXPECT_EQ(again.stringForKey("userDirectory"), "/home/ada/Bilder/Möwe 1.png");
     EXPECT_TRUE(QFile::exists(folder.path() + "/Glyphwerk/Glyphwerk.conf"));
+}
+
+TEST(Alerts, ShowFileNamesAsTheyAreNotAsMarkup) {
+    testing::testApplication();
+    QMessageBox box(QMessageBox::Warning, "t", "<b>x</b>.png", QMessageBox::Ok);
+    box.setInformativeText("<i>y</i>.png: not a picture");
+    showAsPlainText(box);
+    int labels = 0;
+    for (const QLabel* label : box.findChildren<QLabel*>()) {
+        if (label->text().isEmpty()) continue;
+        ++labels;
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+    }
+    EXPECT_GE(labels, 2);
 }
 
 TEST(NameFilter, ListsEveryTypeInBothCases) {

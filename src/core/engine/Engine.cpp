@@ -76,9 +76,10 @@ int buildCharacterList(std::u16string_view characterSet,
     int count = 0;
     for (const char16_t unit : characterSet) {
         if (count == kCharacterListCapacity - 1) break; // the space keeps the last place
-        if (unit == kLineFeed) continue;
-        // The first byte of the unit's UTF-8 form, as a signed byte. A lone surrogate half
-        // counts as the lead byte of a three-byte form: negative like every non-ASCII lead.
+        // A character beyond the Basic Multilingual Plane is two surrogate halves, neither of
+        // which is a character of its own: both are left out.
+        if (unit == kLineFeed || (unit >= 0xD800 && unit <= 0xDFFF)) continue;
+        // The first byte of the unit's UTF-8 form, as a signed byte.
         int code;
         if (unit < 0x80) {
             code = unit;

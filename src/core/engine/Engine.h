@@ -95,8 +95,9 @@ GridSize computeGridSize(double w, double h, int maxWidth);
 // least 1.0.
 float scaleFactor(int systemVersion, const ScreenList* screens);
 
-// The allowed-character list of a set text: line feeds skipped, at most 223 entries kept, the
-// space appended. Returns the number of entries.
+// The allowed-character list of a set text: line feeds and characters beyond the Basic
+// Multilingual Plane (surrogate pairs) skipped, at most 223 entries kept, the space appended.
+// Returns the number of entries.
 int buildCharacterList(std::u16string_view characterSet,
                        std::array<int, kCharacterListCapacity>& list);
 

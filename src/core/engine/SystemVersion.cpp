@@ -2,6 +2,8 @@
 
 #include "common/Log.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -66,8 +68,11 @@ int QVMacOSVersion() {
         return c.version;
     }
     char digits[16];
-    std::snprintf(digits, sizeof digits, "%x", static_cast<unsigned>(code));
-    c.version = static_cast<int>(std::strtol(digits, nullptr, 10));
+    const int length = std::snprintf(digits, sizeof digits, "%x", static_cast<unsigned>(code));
+    // The leading decimal digits, as strtol reads them in the C locale; 0 when there are none.
+    int version = 0;
+    std::from_chars(digits, digits + std::max(length, 0), version, 10);
+    c.version = version;
     systemLog("Mac OS Version " + std::to_string(c.version));
     return c.version;
 }

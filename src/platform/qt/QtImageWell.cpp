@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
@@ -50,6 +51,21 @@ void QtImageWell::setImage(std::shared_ptr<const Image> image) {
     update();
 }
 
+void QtImageWell::setBusy(bool busy) {
+    openBusy_ = busy;
+    showBusy();
+}
+
+void QtImageWell::showBusy() {
+    if (isBusy()) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
+    setAccessibleDescription(isBusy() ? "Opening a picture" : QString());
+    update();
+}
+
 void QtImageWell::dragEnterEvent(QDragEnterEvent* event) {
     const QMimeData* mime = event->mimeData();
     bool usable = mime->hasImage();
@@ -70,49 +86,65 @@ void QtImageWell::dropEvent(QDropEvent* event) {
 
 bool QtImageWell::acceptMimeData(const QMimeData* mime) {
     if (loader_ == nullptr || mime == nullptr) return false;
-    ImageLoad loaded;
-    bool tried = false;
+    const std::uint64_t drop = drops_ + 1; // counted once its load begins
+    const QPointer<QtImageWell> self(this);
+    const auto finish = [self, drop](ImageLoad loaded) {
+        if (self) self->takeDropped(drop, std::move(loaded));
+    };
+    // A loader without threads has finished by the time it returns.
+    const auto started = [&] {
+        dropBusy_ = settled_ != drop;
+        showBusy();
+        return settled_ != drop || settledTaken_;
+    };
     if (mime->hasUrls()) {
         for (const QUrl& url : mime->urls()) {
             if (!url.isLocalFile()) continue;
-            loaded = loader_->load(url.toLocalFile().toStdString());
-            tried = true;
-            break; // one picture per drop: the first file decides
+            // One picture per drop: the first file decides.
+            drops_ = drop;
+            loader_->loadInBackground(url.toLocalFile().toStdString(), finish);
+            return started();
         }
     }
-    if (!tried) {
-        for (const char* type : kDroppedImageTypes) {
-            if (!mime->hasFormat(type)) continue;
-            const QByteArray bytes = mime->data(type);
-            loaded = loader_->loadFromMemory(std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
-                                             "dropped image");
-            tried = true;
-            break;
-        }
+    for (const char* type : kDroppedImageTypes) {
+        if (!mime->hasFormat(type)) continue;
+        const QByteArray bytes = mime->data(type);
+        drops_ = drop;
+        loader_->loadFromMemoryInBackground(std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
+                                            "dropped image", finish);
+        return started();
     }
-    if (!tried && mime->hasImage()) {
+    if (mime->hasImage()) {
         // Only a decoded image came along: hand it over as PNG so the one loader reads it.
         const QImage dropped = qvariant_cast<QImage>(mime->imageData());
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         if (!dropped.isNull() && dropped.save(&buffer, "PNG")) {
-            loaded = loader_->loadFromMemory(std::vector<std::uint8_t>(png.begin(), png.end()),
-                                             "dropped image");
-            tried = true;
+            drops_ = drop;
+            loader_->loadFromMemoryInBackground(std::vector<std::uint8_t>(png.begin(), png.end()),
+                                                "dropped image", finish);
+            return started();
         }
     }
-    if (!tried) {
-        refuse("dropped item: holds no picture");
-        return false;
-    }
+    refuse("dropped item: holds no picture");
+    return false;
+}
+
+void QtImageWell::takeDropped(std::uint64_t drop, ImageLoad loaded) {
+    if (drop != drops_) return; // a newer drop has begun
+    settled_ = drop;
+    settledTaken_ = false;
+    dropBusy_ = false;
+    showBusy();
+    if (loaded.overtaken) return; // an open begun after the drop wins
     if (!loaded.image) {
         refuse(loaded.error);
-        return false;
+        return;
     }
+    settledTaken_ = true;
     setImage(std::move(loaded.image));
     if (action_) action_(this);
-    return true;
 }
 
 void QtImageWell::refuse(const std::string& reason) {
@@ -130,6 +162,11 @@ void QtImageWell::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter painter(this);
     const QRect area = contentsRect().adjusted(8, 8, -8, -8);
+    if (isBusy()) {
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(area, Qt::AlignCenter, QString::fromUtf8("Opening\u2026"));
+        return;
+    }
     if (thumbnail_.isNull()) {
         painter.setPen(palette().color(QPalette::PlaceholderText));
         painter.drawText(

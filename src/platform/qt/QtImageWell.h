@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QMimeData>
 
+#include <cstdint>
+
 namespace gw::platform::qt {
 
 class QtImageWell final : public QFrame, public ImageWell {
@@ -25,9 +27,13 @@ public:
     void setDropRefusedHandler(std::function<void(const std::string&)> handler) override {
         refused_ = std::move(handler);
     }
+    // The controller's busy state; the well is busy as well while it loads a drop.
+    void setBusy(bool busy) override;
+    bool isBusy() const { return openBusy_ || dropBusy_; }
 
-    // Takes a drop's data as a drop would; true when a picture was taken. Public so that the
-    // clipboard and tests can feed it.
+    // Takes a drop's data as a drop would: the picture is loaded in the background, and once
+    // it is in, shown and the action sent. True when a picture was taken or is being loaded.
+    // Public so that the clipboard and tests can feed it.
     bool acceptMimeData(const QMimeData* mime);
 
     QSize sizeHint() const override { return {360, 360}; }
@@ -39,6 +45,8 @@ protected:
 
 private:
     void refuse(const std::string& reason);
+    void takeDropped(std::uint64_t drop, ImageLoad loaded);
+    void showBusy();
 
     const ImageLoader* loader_ = nullptr;
     std::shared_ptr<const Image> image_;
@@ -46,6 +54,11 @@ private:
     Action action_;
     std::function<void(const std::string&)> refused_;
     bool inDrop_ = false;
+    bool openBusy_ = false;
+    bool dropBusy_ = false;
+    std::uint64_t drops_ = 0;   // drops begun; only the latest one's picture is taken
+    std::uint64_t settled_ = 0; // the latest drop that has ended
+    bool settledTaken_ = false; // whether its picture was taken
 };
 
 } // namespace gw::platform::qt

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -66,10 +67,17 @@ std::optional<std::string> QtPanels::runSavePanel(const std::optional<std::strin
     return dialog.selectedFiles().front().toStdString();
 }
 
+void showAsPlainText(QMessageBox& box) {
+    box.setTextFormat(Qt::PlainText);
+    for (QLabel* label : box.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+}
+
 void QtAlerts::showWarning(const std::string& title, const std::string& message) {
     QMessageBox box(QMessageBox::Warning, QString::fromStdString(title),
                     QString::fromStdString(title), QMessageBox::Ok, parent_);
     box.setInformativeText(QString::fromStdString(message));
+    showAsPlainText(box);
     box.exec();
 }
 
@@ -77,7 +85,7 @@ bool QtAlerts::runAlert(const std::string& title, const std::string& message,
                         const std::string& acceptTitle, const std::string& declineTitle) {
     QMessageBox box(QMessageBox::Information, QString::fromStdString(title),
                     QString::fromStdString(message), QMessageBox::NoButton, parent_);
-    box.setTextFormat(Qt::PlainText);
+    showAsPlainText(box);
     QPushButton* accept =
         box.addButton(QString::fromStdString(acceptTitle), QMessageBox::AcceptRole);
     box.addButton(QString::fromStdString(declineTitle), QMessageBox::RejectRole);

@@ -3,6 +3,7 @@
 
 #include "platform/Services.h"
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
 #include <QWidget>
@@ -36,6 +37,10 @@ public:
 private:
     QPointer<QWidget> parent_;
 };
+
+// Alerts show file names and reasons, which may look like markup ("<b>x</b>.png"): every
+// label of the box, the informative text's among them, shows its text as it is.
+void showAsPlainText(QMessageBox& box);
 
 class QtAlerts final : public Alerts {
 public:

@@ -44,6 +44,19 @@ platform::ImageLoad FakeImageLoader::load(const std::string& path) const {
     return result;
 }
 
+void FakeImageLoader::loadInBackground(const std::string& path,
+                                       std::function<void(platform::ImageLoad)> done) const {
+    if (holdLoads) {
+        held.emplace_back(path, std::move(done));
+    } else {
+        done(load(path));
+    }
+}
+
+void FakeImageLoader::finishHeld(std::size_t index) {
+    held.at(index).second(load(held.at(index).first));
+}
+
 platform::ImageLoad FakeImageLoader::loadFromMemory(std::vector<std::uint8_t> bytes,
                                                     const std::string& name) const {
     platform::ImageLoad result;
@@ -88,7 +101,7 @@ void FakeApplication::relaunch() {
 }
 
 void FakeApplication::makeController() {
-    if (delegate) retired_.push_back(std::move(delegate));
+    delegate.reset(); // its close observer goes with it
     delegate = std::make_unique<GlyphwerkAppDelegate>(
         GlyphwerkAppDelegate::Services{defaults, panels, alerts, folders, loader, workspace,
                                        screens},

@@ -107,6 +107,8 @@ public:
         setImage(std::move(image));
         click();
     }
+    void setBusy(bool on) override { busy = on; }
+    bool busy = false;
     // A drop the well cannot read.
     void refuseDrop(const std::string& reason) {
         if (refused_) refused_(reason);
@@ -268,8 +270,14 @@ public:
     platform::ImageLoad loadFromMemory(std::vector<std::uint8_t> bytes,
                                        const std::string& name) const override;
     std::map<std::string, std::pair<double, double>> pictures;
+    // Loads at once unless `holdLoads`; held ones wait in `held` until finishHeld(i).
+    void loadInBackground(const std::string& path,
+                          std::function<void(platform::ImageLoad)> done) const override;
+    void finishHeld(std::size_t index);
     std::string refusal = "unsupported format";
     mutable std::vector<std::string> loaded;
+    bool holdLoads = false;
+    mutable std::vector<std::pair<std::string, std::function<void(platform::ImageLoad)>>> held;
 };
 
 // A main window's worth of fake controls, a preview window, and every service, wired into one
@@ -317,8 +325,6 @@ private:
     void resetWindow();
     void makeController();
     LogSink previousSink_;
-    // Earlier launches' controllers: they still observe the close centre, so they must live.
-    std::vector<std::unique_ptr<GlyphwerkAppDelegate>> retired_;
 };
 
 } // namespace gw::fakes

@@ -4,10 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,7 +28,8 @@ std::vector<std::string> readAll(std::string text, int bufferSize) {
     FilePtr stream = streamOf(text);
     std::vector<std::string> lines;
     std::vector<char> buffer(bufferSize);
-    while (QVReadLine(stream.get(), buffer.data(), bufferSize)) lines.emplace_back(buffer.data());
+    while (QVReadLine(stream.get(), buffer.data(), bufferSize))
+        lines.emplace_back(buffer.data());
     return lines;
 }
 
@@ -45,7 +51,6 @@ std::string tableText(int records) {
     }
     return text;
 }
-
 
 TEST(ReadLine, PassesOverCommentsAndKeepsTheLineFeed) {
     EXPECT_EQ(readAll("# comment\n/ slash comment\n65 A 1\n#x\n66 B 2", 256),
@@ -88,28 +93,27 @@ TEST(ReadLine, ReportsTheEndOfTheStream) {
     EXPECT_FALSE(QVReadLine(nullptr, buffer, sizeof buffer));
 }
 
-TEST(TableLine, ParsesCodeCharacterAndScaledDarkness) {
-    gw::CharacterRecord record;
-    gw::parseTableLine("65 A 32767\n", record);
-    EXPECT_EQ(record.ascii, 65);
-    EXPECT_EQ(record.character, 'A');
-    EXPECT_EQ(record.black, 32767.0f / 65535.0f);
+TEST(TableLine, ParsesCodeCharacterAndScaledDarknessAsScanfDoes) {
+    for (const char* line : {"65 A 32767\n", "+65A\t+32767", " 65  A 3.2767e4 \r\n"}) {
+        gw::CharacterRecord record;
+        ASSERT_TRUE(gw::parseTableLine(line, record)) << line;
+        EXPECT_EQ(std::make_tuple(record.ascii, record.character, record.black),
+                  std::make_tuple(65, 'A', 32767.0f / 65535.0f))
+            << line;
+    }
 }
 
-TEST(TableLine, MismatchKeepsTheFieldsParsedBeforeIt) {
-    gw::CharacterRecord partial;
-    gw::parseTableLine("65 A dark\n", partial);
-    EXPECT_EQ(partial.ascii, 65);
-    EXPECT_EQ(partial.character, 'A');
-    EXPECT_EQ(partial.black, 0.0f);
-
-    for (const char* line : {"  \n", "\r\n", "\n", "abc\n"}) {
-        gw::CharacterRecord record;
-        gw::parseTableLine(line, record);
-        EXPECT_EQ(record.ascii, 0) << line;
-        EXPECT_EQ(record.character, 0) << line;
-        EXPECT_EQ(record.black, 0.0f) << line;
-    }
+// Under a decimal-comma locale "%f" would stop at the point and read 32767.
+TEST(TableLine, ReadsThePointWhateverTheLocale) {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous != nullptr ? previous : "C";
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "no de_DE.UTF-8 locale on this system";
+    gw::CharacterRecord record;
+    const bool parsed = gw::parseTableLine("65 A 32767.5\n", record);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(record.black, 32767.5f / 65535.0f);
 }
 
 TEST(TableLoad, FillsTheSpaceAndTheRecordsInFileOrder) {
@@ -158,13 +162,36 @@ TEST(TableLoad, ShortFileIsAnErrorAndLeavesTheRestZero) {
     EXPECT_EQ(table[223].black, 0.0f);
 }
 
-TEST(TableLoad, MissingFileNamesTheFileAndTheReason) {
-    gw::CharacterTable table;
-    const auto result = gw::loadCharacterTableFile("/nonexistent/Table.txt", table);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error,
-              "/nonexistent/Table.txt: cannot open the character table: No such file or directory");
-    EXPECT_EQ(table[0].ascii, 32);
+// Every refused table leaves no record of it behind: only the space.
+TEST(TableLoad, RefusesWhatIsNotATableNamingTheFileAndTheLine) {
+    const std::string folder = GLYPHWERK_TEST_DATA "/tables";
+    std::vector<std::pair<std::string, std::string>> rows;
+    std::ifstream list(folder + "/refused.tsv");
+    for (std::string line; std::getline(list, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const std::size_t tab = line.find('\t');
+        const std::string path = folder + "/" + line.substr(0, tab);
+        rows.emplace_back(path, path + line.substr(tab + 1));
+    }
+    ASSERT_EQ(rows.size(), 13u);
+    // Nothing waits on a FIFO without a writer or reads a device without end.
+    const std::string fifo = ::testing::TempDir() + "gw-table-fifo";
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string cannotOpen = ": cannot open the character table: ";
+    rows.insert(rows.end(), {{"/nonexistent/Table.txt",
+                              "/nonexistent/Table.txt" + cannotOpen + "No such file or directory"},
+                             {folder, folder + cannotOpen + "it is a folder"},
+                             {fifo, fifo + cannotOpen + "not a regular file"},
+                             {"/dev/zero", "/dev/zero" + cannotOpen + "not a regular file"}});
+    for (const auto& [path, message] : rows) {
+        gw::CharacterTable table;
+        table.fill({65, 'A', 0.5f});
+        const auto result = gw::loadCharacterTableFile(path, table);
+        EXPECT_EQ(std::make_pair(result.ok, result.error), std::make_pair(false, message));
+        EXPECT_EQ(std::make_pair(table[0].ascii, table[1].ascii), std::make_pair(32, 0)) << path;
+    }
+    ::unlink(fifo.c_str());
 }
 
 TEST(GetChar, FindsTheFirstEntryOfACode) {
