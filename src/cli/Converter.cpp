@@ -1,5 +1,7 @@
 #include "Converter.h"
 
+#include "MemoryBudget.h"
+
 #include "engine/Engine.h"
 #include "imaging/Picture.h"
 #include "output/TextOutput.h"
@@ -66,9 +68,18 @@ std::string readStandardInput(std::vector<std::uint8_t>& bytes) {
     return {};
 }
 
+// A batch stays within this much resident memory: the program itself, one cell grid per
+// worker, and the pictures being decoded, each reserving its estimate before it starts.
+constexpr std::uint64_t kBatchMemory = 1'000'000'000;
+constexpr std::uint64_t kProgramMemory = std::uint64_t{64} << 20;
+// The canvas (at most the grid's size in pixels) and the text of one conversion.
+constexpr std::uint64_t kConversionMemory = std::uint64_t{8} << 20;
+// More workers than this only add cell grids: decoding is bound by memory bandwidth first.
+constexpr std::size_t kMaxWorkers = 16;
+
 Result convertOne(const std::string& argument, std::vector<std::uint8_t>* stdinBytes,
                   const std::u16string& set, const Options& options, const CharacterTable& table,
-                  bool color, CellGrid& grid) {
+                  bool color, CellGrid& grid, MemoryBudget& budget) {
     Result result;
     imaging::PictureError failure;
     std::optional<imaging::Picture> picture;
@@ -81,6 +92,7 @@ Result convertOne(const std::string& argument, std::vector<std::uint8_t>* stdinB
         result.error = failure.message;
         return result;
     }
+    const MemoryBudget::Reservation memory(budget, picture->decodeMemory() + kConversionMemory);
     const ImagingPicture source(*picture);
     ConversionInput input;
     input.picture = &source;
@@ -220,6 +232,10 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
     const std::u16string set = utf8ToUtf16(options.characters);
     const bool color = options.color && !env.noColor;
 
+    const std::size_t threadCount = std::min<std::size_t>(
+        {count, static_cast<std::size_t>(std::max(1, env.threads)), kMaxWorkers});
+    MemoryBudget budget(kBatchMemory - kProgramMemory - threadCount * sizeof(CellGrid));
+
     std::vector<std::optional<Result>> results(count);
     std::mutex mutex;
     std::condition_variable ready;
@@ -236,15 +252,13 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
             } else if (argument == "-" && !stdinError.empty()) {
                 r.error = stdinError;
             } else {
-                r = convertOne(argument, &stdinBytes, set, options, table, color, *grid);
+                r = convertOne(argument, &stdinBytes, set, options, table, color, *grid, budget);
             }
             std::lock_guard lock(mutex);
             results[i] = std::move(r);
             ready.notify_all();
         }
     };
-    const std::size_t threadCount =
-        std::min<std::size_t>(count, static_cast<std::size_t>(std::max(1, env.threads)));
     // One picture is converted on this thread; several go to workers while this one writes.
     std::vector<std::thread> threads;
     if (threadCount == 1) {
