@@ -1,7 +1,8 @@
 // The damaged-file corpus: each file is named after its fault and must give the error listed
-// for it in tests/data/bad/expected.tsv, never a picture. The files were made with ImageMagick
+// for it in tests/data/bad/expected.tsv, never a picture. Most files were made with ImageMagick
 // and a few lines of Python that cut or patch small valid pictures; the ones named after a size
-// trap (chunk longer than file, frame wider than screen) were found by fuzzing.
+// trap (chunk longer than file, frame wider than screen) were found by fuzzing, and the size and
+// sniffing cases that tests/data/good/README.md lists are written by tools/make-test-pictures.py.
 #include "RasterReaders.h"
 #include "imaging/Picture.h"
 
