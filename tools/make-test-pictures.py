@@ -247,6 +247,150 @@ def psd_pictures():
       3, 1, [R, G, 0x070009FF])
 
 
+# --- GIF and TIFF (decoded through giflib and libtiff; their rows hold the drawn canvas) ----
+
+def distinct(w, h, transparent=(), half=()):
+    """Every pixel differs, so that any misplacement shows; as straight (r, g, b, a) tuples."""
+    return [[(20 + 40 * x & 255, 20 + 40 * y & 255, 7 * (x + y) & 255,
+              0 if (x, y) in transparent else 128 if (x, y) in half else 255) for x in range(w)]
+            for y in range(h)]
+
+
+def canvas_row(name, rgba_rows):
+    """The expected row of a picture drawn at its own size: premultiplied, rounded."""
+    pixels = []
+    for row in rgba_rows:
+        for r, g, b, a in row:
+            r, g, b = ((v * a + 127) // 255 for v in (r, g, b))
+            pixels.append(r << 24 | g << 16 | b << 8 | a)
+    rows[name] = (len(rgba_rows[0]), len(rgba_rows), pixels)
+
+
+def gif(image, interlaced=False):
+    """One frame; pixels with alpha 0 share a transparent index. The LZW stream sends a clear
+    code before the code width would grow, so every pixel is one literal code."""
+    colours, indices = [], []
+    for row in image:
+        for r, g, b, a in row:
+            key = None if a == 0 else (r, g, b)
+            if key not in colours:
+                colours.append(key)
+            indices.append(colours.index(key))
+    bits = max(2, (len(colours) - 1).bit_length())
+    table = b"".join(bytes(c or (0, 0, 0)) for c in colours) + bytes(3 * ((1 << bits) - len(colours)))
+    w, h = len(image[0]), len(image)
+    order = list(range(h))
+    if interlaced:
+        order = [y for start, step in ((0, 8), (4, 8), (2, 4), (1, 2)) for y in range(start, h, step)]
+    clear, end, width = 1 << bits, (1 << bits) + 1, bits + 1
+    codes, since_clear = [clear], 0
+    for y in order:
+        for x in range(w):
+            if since_clear == (1 << bits) - 2:
+                codes.append(clear)
+                since_clear = 0
+            codes.append(indices[y * w + x])
+            since_clear += 1
+    codes.append(end)
+    stream, acc, n = bytearray(), 0, 0
+    for code in codes:
+        acc |= code << n
+        n += width
+        while n >= 8:
+            stream.append(acc & 255)
+            acc >>= 8
+            n -= 8
+    if n:
+        stream.append(acc)
+    out = b"GIF89a" + le(w, 2) + le(h, 2) + bytes([0xF0 | (bits - 1), 0, 0]) + table
+    if None in colours:
+        out += b"\x21\xF9\x04\x01\0\0" + bytes([colours.index(None), 0])
+    out += b"\x2C" + le(0, 4) + le(w, 2) + le(h, 2) + bytes([0x40 if interlaced else 0, bits])
+    for i in range(0, len(stream), 255):
+        out += bytes([len(stream[i:i + 255])]) + stream[i:i + 255]
+    return out + b"\0\x3B"
+
+
+def tiff(image, orientation=1, tiled=False, alpha=True, rows_per_strip=3):
+    """Little-endian, uncompressed, RGB(A) with unassociated alpha, in strips or 16 x 16 tiles."""
+    w, h = len(image[0]), len(image)
+    samples = 4 if alpha else 3
+    unit_w, unit_h = (16, 16) if tiled else (w, rows_per_strip)
+    out = bytearray(b"II*\0\0\0\0\0")
+    offsets, counts = [], []
+    for ty in range(0, h, unit_h):
+        for tx in range(0, w, unit_w):
+            offsets.append(len(out))
+            for y in range(ty, ty + unit_h if tiled else min(ty + unit_h, h)):
+                for x in range(tx, tx + unit_w):
+                    inside = x < w and y < h
+                    out += bytes(image[y][x][:samples]) if inside else bytes(samples)
+            counts.append(len(out) - offsets[-1])
+
+    def array(values, size):  # one LONG is stored in the entry itself
+        if len(values) == 1 and size == 4:
+            return values[0]
+        at = len(out)
+        for v in values:
+            out.extend(le(v, size))
+        return at
+    bits_at, offsets_at, counts_at = array([8] * samples, 2), array(offsets, 4), array(counts, 4)
+    if len(out) % 2:
+        out.append(0)
+    out[4:8] = le(len(out), 4)
+    n = len(offsets)
+    entries = [(256, 4, 1, w), (257, 4, 1, h), (258, 3, samples, bits_at), (259, 3, 1, 1),
+               (262, 3, 1, 2), (274, 3, 1, orientation), (277, 3, 1, samples), (284, 3, 1, 1)]
+    if tiled:
+        entries += [(322, 4, 1, 16), (323, 4, 1, 16), (324, 4, n, offsets_at), (325, 4, n, counts_at)]
+    else:
+        entries += [(273, 4, n, offsets_at), (278, 4, 1, unit_h), (279, 4, n, counts_at)]
+    if alpha:
+        entries.append((338, 3, 1, 2))
+    out += le(len(entries), 2)
+    for tag, kind, count, value in sorted(entries):
+        out += le(tag, 2) + le(kind, 2) + le(count, 4) + le(value, 4)
+    return out + le(0, 4)
+
+
+def oriented(image, o):
+    """The picture as shown for an EXIF/TIFF orientation: where stored row 0 and column 0 go."""
+    if o in (2, 3):
+        image = [row[::-1] for row in image]
+    if o in (3, 4):
+        image = image[::-1]
+    if o >= 5:
+        image = [list(col) for col in zip(*image)]  # transpose: 5
+        if o in (6, 7):
+            image = [row[::-1] for row in image]
+        if o in (7, 8):
+            image = image[::-1]
+    return image
+
+
+def gif_tiff_pictures():
+    def both(name, data, image):
+        (GOOD / name).write_bytes(bytes(data))
+        canvas_row(name, image)
+    holes = distinct(5, 4, transparent={(2, 1), (4, 3)})
+    both("gif-transparent.gif", gif(holes), holes)
+    both("gif-transparent-interlaced.gif", gif(holes, True), holes)
+    both("gif-1x1.gif", gif([[(9, 8, 7, 255)]]), [[(9, 8, 7, 255)]])
+    tall = distinct(3, 11)  # every interlace pass, and an odd height
+    both("gif-interlaced-3x11.gif", gif(tall, True), tall)
+    image = distinct(5, 3, transparent={(3, 2)}, half={(1, 1)})
+    both("tiff-strips-alpha.tif", tiff(image), image)
+    both("tiff-tiles-alpha.tif", tiff(image, tiled=True), image)
+    big = distinct(37, 21)  # tiles of 16 cut at the right and the bottom
+    both("tiff-tiles-37x21.tif", tiff(big, tiled=True, alpha=False), big)
+    both("tiff-strips-of-one-row-37x21.tif", tiff(big, alpha=False, rows_per_strip=1), big)
+    stored = distinct(3, 2)
+    for o in range(1, 9):
+        for tiled in (False, True):
+            both(f"tiff-orientation-{o}-{'tiles' if tiled else 'strips'}.tif",
+                 tiff(stored, o, tiled, False, 1), oriented(stored, o))
+
+
 def imagemagick_references():
     """Rows for the files written by ImageMagick (README.md): the sources they were made from."""
     colour = [0xFF0000FF, 0x00FF00FF, 0x0000FFFF, 0xFFFFFFFF, 0x000000FF,
@@ -298,10 +442,12 @@ def main():
     bmp_pictures()
     tga_pictures()
     psd_pictures()
+    gif_tiff_pictures()
     imagemagick_references()
     with open(GOOD / "expected.tsv", "w") as out:
         out.write("# Written by tools/make-test-pictures.py. Each picture, a tab, its size, a tab,"
-                  " and its\n# pixels row by row from the top as RRGGBBAA, straight alpha.\n")
+                  " and its\n# pixels row by row from the top as RRGGBBAA: straight alpha from the BMP, TGA and PSD\n"
+                  "# readers, premultiplied as drawn on a canvas at the picture's size for GIF and TIFF.\n")
         for name in sorted(rows):
             width, height, pixels = rows[name]
             out.write(f"{name}\t{width}x{height}\t{' '.join(f'{v:08X}' for v in pixels)}\n")
