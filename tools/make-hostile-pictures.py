@@ -149,9 +149,11 @@ def small():
         "png-1x100000000.png": png(1, 100000000, 8, 0, zeros_deflated(1000)),
         "png-interlaced-11585x11585-little-data.png":
             png(big_interlaced, big_interlaced, 8, 6, zeros_deflated(1 << 20), interlace=1),
-        "bmp-2147483647x-1.bmp": bmp(2**31 - 1, -1, 24, 0, b"", bytes(64)),
-        "bmp-rle8-11585x11585-truncated.bmp":
+        "picture-bmp-2147483647x-1.bmp": bmp(2**31 - 1, -1, 24, 0, b"", bytes(64)),
+        "picture-bmp-rle8-11585x11585-truncated.bmp":
             bmp(big_interlaced, big_interlaced, 8, 1, bytes(4), b"\x02\x00" * 8),
+        "gif-30000x30000-little-data.gif":
+            gif(30000, 30000, 0, 0, 30000, 30000, lzw_constant(10**6, limit=600)),
         "gif-interlaced-frame-65535x65535-on-10x10-screen.gif":
             gif(10, 10, 0, 0, 65535, 65535, lzw_constant(10**6, limit=600), interlaced=True),
         "tiff-one-strip-11585x11585-little-data.tif":

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,8 +72,9 @@ const std::string kHalf = "@@@@@@@       \n@@@@@@@       \n";
 const std::string kDark = "@@@@@@@@@@@@@@\n@@@@@@@@@@@@@@\n";
 
 std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
+    std::stringstream bytes; // not istreambuf_iterator: GCC 12 -O3 warns inside it
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
 }
 
 void writeBytes(const fs::path& path, const std::string& bytes) {
