@@ -99,6 +99,17 @@ def gif(screen_w, screen_h, left, top, frame_w, frame_h, codes, interlaced=False
     return head + palette + desc + bytes(blocks) + b"\x00;"
 
 
+# --- JPEG ------------------------------------------------------------------------------------
+
+def jpeg_progressive_header(width, height, sampling=0x11):
+    """Start of a progressive 3-component JPEG: the frame header and its first scan's header."""
+    sof = struct.pack(">BHHB", 8, height, width, 3) + b"".join(
+        bytes([i, sampling if i == 1 else 0x11, 0]) for i in (1, 2, 3))
+    sos = bytes([3, 1, 0x00, 2, 0x00, 3, 0x00, 0, 0, 0])
+    return (b"\xff\xd8" + b"\xff\xc2" + struct.pack(">H", 2 + len(sof)) + sof +
+            b"\xff\xda" + struct.pack(">H", 2 + len(sos)) + sos + b"\xff\xd9")
+
+
 # --- TIFF ------------------------------------------------------------------------------------
 
 def tiff_grey_one_strip(width, height, strip):
@@ -152,6 +163,7 @@ def small():
         "picture-bmp-2147483647x-1.bmp": bmp(2**31 - 1, -1, 24, 0, b"", bytes(64)),
         "picture-bmp-rle8-11585x11585-truncated.bmp":
             bmp(big_interlaced, big_interlaced, 8, 1, bytes(4), b"\x02\x00" * 8),
+        "jpeg-progressive-444-11585x11585.jpg": jpeg_progressive_header(11585, 11585),
         "gif-30000x30000-little-data.gif":
             gif(30000, 30000, 0, 0, 30000, 30000, lzw_constant(10**6, limit=600)),
         "gif-interlaced-frame-65535x65535-on-10x10-screen.gif":

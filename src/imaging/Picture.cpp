@@ -196,10 +196,11 @@ bool decode(Format format, ByteSource& source, const HeaderInfo& expected,
     return false;
 }
 
-// A progressive JPEG keeps all its DCT coefficients, two bytes each, until its last scan. The
-// frame header is looked for in the first bytes only; past them the estimate is for the
-// common 4:2:0 sampling.
-std::uint64_t jpegCoefficientBytes(std::span<const std::uint8_t> head, const HeaderInfo& header) {
+// A progressive JPEG keeps all its DCT coefficients, two bytes each, until its last scan: the
+// bytes they take, 0 for a single-scan file, or nothing when the frame header lies beyond the
+// first bytes.
+std::optional<std::uint64_t> jpegCoefficientBytes(std::span<const std::uint8_t> head,
+                                                  const HeaderInfo& header) {
     const std::uint64_t pixels = std::uint64_t{header.width} * header.height;
     std::size_t at = 2;
     while (at + 4 <= head.size() && head[at] == 0xFF) {
@@ -228,7 +229,7 @@ std::uint64_t jpegCoefficientBytes(std::span<const std::uint8_t> head, const Hea
         }
         at += 2 + length;
     }
-    return pixels * 3;
+    return std::nullopt;
 }
 
 std::optional<Picture> probeSource(ByteSource& source, PictureData& data, PictureError* error,
@@ -254,7 +255,17 @@ std::optional<Picture> probeSource(ByteSource& source, PictureData& data, Pictur
             return failed(error, data.name, reason);
         header.wholeBytes = std::uint64_t{header.width} * header.height * 4 + fileBytes;
     } else if (*format == Format::Jpeg) {
-        header.wholeBytes = jpegCoefficientBytes(head, header);
+        const std::optional<std::uint64_t> coefficients = jpegCoefficientBytes(head, header);
+        if (coefficients > detail::kMaxWholeBytes) {
+            return failed(error, data.name,
+                          detail::tooLargeReason(header.width, header.height,
+                                                 "progressive, " + std::to_string(*coefficients) +
+                                                     " bytes of coefficients, limit " +
+                                                     std::to_string(detail::kMaxWholeBytes) +
+                                                     " bytes"));
+        }
+        // Unknown: as much as 4:2:0 sampling takes.
+        header.wholeBytes = coefficients.value_or(std::uint64_t{header.width} * header.height * 3);
     }
     return make(std::make_shared<const PictureData>(std::move(data)));
 }
