@@ -75,6 +75,10 @@ void readData(png_structp png, png_bytep out, std::size_t count) {
             s->reason = "truncated PNG data";
             png_error(png, "truncated");
         }
+        // Of the ancillary chunks only transparency is used; the checksums of the others,
+        // which are passed over whatever they hold, are not computed.
+        const bool used = std::memcmp(out + 4, "tRNS", 4) == 0;
+        png_set_crc_action(png, PNG_CRC_DEFAULT, used ? PNG_CRC_DEFAULT : PNG_CRC_QUIET_USE);
     }
 }
 
@@ -385,10 +389,9 @@ bool create(PngSession& s, SourceCursor& cursor) {
     // The size is checked against the program's own caps, with a reason that says so, rather
     // than refused by libpng as "Invalid IHDR data".
     png_set_user_limits(s.png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
-    // Ancillary chunks other than transparency are skipped unread into memory, and their
-    // checksums are not computed: a 100 MB text chunk costs only the time to pass over it.
+    // Ancillary chunks other than transparency are passed over a piece at a time, never held
+    // in memory: a 100 MB text chunk costs only the time to read past it.
     png_set_keep_unknown_chunks(s.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
-    png_set_crc_action(s.png, PNG_CRC_DEFAULT, PNG_CRC_QUIET_USE);
     return true;
 }
 
