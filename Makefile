@@ -3,9 +3,12 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 RELEASE_DIR ?= build/release
 TEST_DIR ?= build/test
+TEST_RELEASE_DIR ?= build/test-release
+TEST_CLANG_DIR ?= build/test-clang
 SAMPLE ?= resources/Samples/lighthouse.png
 
-.PHONY: run test deps deps-fuzz deps-bench release test-build fuzz bench format clean
+.PHONY: run test deps deps-fuzz deps-bench release test-build test-release test-clang fuzz bench \
+	format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -33,12 +36,29 @@ run: release
 		echo "To open the window, run 'make run' in a graphical session, or start $(RELEASE_DIR)/src/gui/glyphwerk there."; \
 	fi
 
+# `make test` builds and tests three ways, with warnings as errors: a debug build under
+# AddressSanitizer and UndefinedBehaviorSanitizer, the optimised Release build a packager makes
+# (optimised code finds other faults), and that Release build again with clang.
 test-build: deps
-	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGLYPHWERK_SANITIZE=ON
+	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGLYPHWERK_SANITIZE=ON \
+		-DGLYPHWERK_WERROR=ON
 	cmake --build $(TEST_DIR) -j $(JOBS)
+
+test-release: deps
+	cmake -S . -B $(TEST_RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLYPHWERK_WERROR=ON
+	cmake --build $(TEST_RELEASE_DIR) -j $(JOBS)
+	cd $(TEST_RELEASE_DIR) && ctest --output-on-failure -j $(JOBS)
+
+test-clang: deps
+	CC=clang CXX=clang++ cmake -S . -B $(TEST_CLANG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+		-DGLYPHWERK_WERROR=ON
+	cmake --build $(TEST_CLANG_DIR) -j $(JOBS)
+	cd $(TEST_CLANG_DIR) && ctest --output-on-failure -j $(JOBS)
 
 test: test-build
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory test-release
+	$(MAKE) --no-print-directory test-clang
 
 # libFuzzer builds need clang; campaigns are run by hand, e.g. `make fuzz` then
 # build/fuzz/fuzz/fuzz_table -max_total_time=600 fuzz/corpus/table

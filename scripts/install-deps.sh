@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential clang cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
     libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
@@ -12,7 +12,7 @@ packages=(
     unrtf libreoffice-writer-nogui # read the RTF document back in the tests
 )
 case "${1:-}" in
---fuzz) packages+=(clang libclang-rt-dev) ;; # libFuzzer builds
+--fuzz) packages+=(libclang-rt-dev) ;; # libFuzzer builds
 --bench)
     # The peers the benchmarks compare against, the tools that time them, and the photographs
     # they run on.

@@ -1,5 +1,7 @@
 #include "Converter.h"
 
+#include "MemoryBudget.h"
+
 #include "engine/Engine.h"
 #include "imaging/Picture.h"
 #include "output/Outputs.h"
@@ -154,6 +156,15 @@ std::string StandardInput::read(int in, std::uint64_t limit) {
 
 namespace {
 
+// A batch stays within this much resident memory: the program itself, one cell grid per
+// worker, and the pictures being decoded, each reserving its estimate before it starts.
+constexpr std::uint64_t kBatchMemory = 1'000'000'000;
+constexpr std::uint64_t kProgramMemory = std::uint64_t{64} << 20;
+// The canvas (at most the grid's size in pixels) and the text of one conversion.
+constexpr std::uint64_t kConversionMemory = std::uint64_t{8} << 20;
+// More workers than this only add cell grids: decoding is bound by memory bandwidth first.
+constexpr std::size_t kMaxWorkers = 16;
+
 // Errors about the temporary copy of standard input name standard input instead.
 std::string renamed(std::string message, const std::string& path) {
     if (!path.empty() && message.starts_with(path + ":"))
@@ -162,7 +173,7 @@ std::string renamed(std::string message, const std::string& path) {
 }
 
 Result convertOne(std::size_t index, const StandardInput& standardInput, const Job& job,
-                  CellGrid& grid) {
+                  CellGrid& grid, MemoryBudget& budget) {
     Result result;
     const std::string& argument = job.options.pictures[index];
     imaging::PictureError failure;
@@ -173,6 +184,7 @@ Result convertOne(std::size_t index, const StandardInput& standardInput, const J
         result.error = piped ? renamed(failure.message, path) : failure.message;
         return result;
     }
+    const MemoryBudget::Reservation memory(budget, picture->decodeMemory() + kConversionMemory);
     const ImagingPicture source(*picture);
     ConversionInput input;
     input.picture = &source;
@@ -375,6 +387,10 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
                   plan,
                   env.out};
 
+    const std::size_t threadCount = std::min<std::size_t>(
+        {count, static_cast<std::size_t>(std::max(1, env.threads)), kMaxWorkers});
+    MemoryBudget budget(kBatchMemory - kProgramMemory - threadCount * sizeof(CellGrid));
+
     std::vector<std::optional<Result>> results(count);
     std::mutex mutex;
     std::condition_variable ready;
@@ -391,15 +407,13 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
             } else if (argument == "-" && !stdinError.empty()) {
                 r.error = stdinError;
             } else {
-                r = convertOne(i, standardInput, job, *grid);
+                r = convertOne(i, standardInput, job, *grid, budget);
             }
             std::lock_guard lock(mutex);
             results[i] = std::move(r);
             ready.notify_all();
         }
     };
-    const std::size_t threadCount =
-        std::min<std::size_t>(count, static_cast<std::size_t>(std::max(1, env.threads)));
     // One picture is converted on this thread; several go to workers while this one writes.
     std::vector<std::thread> threads;
     if (threadCount == 1) {

@@ -415,6 +415,7 @@ public:
 private:
     std::uint8_t* rowPointer(std::uint32_t fileRow) {
         const std::uint32_t row = h_.topDown ? fileRow : h_.height - 1 - fileRow;
+        if (!out_.rowsWritten.empty()) out_.rowsWritten[row] = 1;
         return out_.rgba.data() + std::size_t{row} * h_.width * 4;
     }
 
@@ -488,6 +489,7 @@ bool decodeBmp(std::span<const std::uint8_t> bytes, const DecodeLimits& limits, 
     const bool rle = h.compression == kRle4 || h.compression == kRle8;
     if (!rle && !decoder.directDataFits(reason)) return false;
     if (!allocateImage(h.width, h.height, limits, image, reason)) return false;
+    if (rle) image.rowsWritten = ZeroedBuffer(h.height);
     if (!(rle ? decoder.decodeRle(reason) : decoder.decodeDirect(reason))) return false;
     out = std::move(image);
     return true;

@@ -108,14 +108,14 @@ inline bool checkSize(std::uint32_t width, std::uint32_t height, const DecodeLim
     return true;
 }
 
-// checkSize, then the RGBA buffer with all samples zero.
+// checkSize, then the RGBA buffer with all samples zero (not yet resident).
 inline bool allocateImage(std::uint32_t width, std::uint32_t height, const DecodeLimits& limits,
                           RgbaImage& out, std::string& reason) {
     if (!checkSize(width, height, limits, reason)) return false;
     const std::uint64_t bytes = std::uint64_t{width} * height * 4;
     out.width = width;
     out.height = height;
-    out.rgba.assign(static_cast<std::size_t>(bytes), 0);
+    out.rgba = ZeroedBuffer(static_cast<std::size_t>(bytes));
     return true;
 }
 

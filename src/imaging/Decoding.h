@@ -14,16 +14,24 @@
 
 namespace gw::imaging::detail {
 
+// Every picture is refused above this many pixels, or with a side above kMaxSide, at its
+// header: even a streamed layout costs time in proportion to its pixels, and a small file can
+// declare billions of them. A gigapixel admits stitched panoramas; a million pixels a side is
+// libpng's own default limit and far beyond any camera.
+inline constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 30;
+inline constexpr std::uint64_t kMaxSide = 1'000'000;
+
 // Pictures that must be decoded whole (interlaced PNG and GIF, progressive JPEG, BMP, TGA,
 // PSD) are refused above this many pixels, checked against the header before any pixel
-// buffer exists. At 4 bytes a pixel the largest accepted buffer is 512 MiB, which a desktop
-// can still give; it admits every camera up to 100-megapixel medium format (the largest
-// common photographs) while refusing the 65535 x 65535 headers of hostile files. Streamed
-// layouts are not capped: their memory does not grow with the height.
+// buffer exists. At 4 bytes a pixel the largest accepted buffer is 512 MiB; it admits every
+// camera up to 100-megapixel medium format (the largest common photographs). The buffers
+// start as untouched zero pages, so memory follows the data the file holds.
 inline constexpr std::uint64_t kMaxWholePixels = std::uint64_t{1} << 27;
 
-// Files that have to be read into memory whole (BMP, TGA, PSD) are refused above this size.
-inline constexpr std::uint64_t kMaxWholeFileBytes = std::uint64_t{1} << 30;
+// Files that have to be read into memory whole (BMP, TGA, PSD) are refused when the file and
+// the decoded picture together would take more than this, so that no single picture needs more
+// than about 600 MB.
+inline constexpr std::uint64_t kMaxWholeBytes = std::uint64_t{560} << 20;
 
 // The largest canvas a caller may ask for, per side and in pixels.
 inline constexpr std::uint32_t kMaxCanvasSide = 1u << 15;
@@ -44,6 +52,9 @@ struct HeaderInfo {
     std::uint32_t width = 0; // stored pixels, before orientation
     std::uint32_t height = 0;
     Orientation orientation = 1;
+    // Bytes of the largest buffers the layout needs at once beyond a few rows (a whole
+    // interlaced picture, a strip or tile), as far as the header tells.
+    std::uint64_t wholeBytes = 0;
 };
 
 // Where stored rows go: a canvas of `pixelsX` x `pixelsY` whose picture area is `extentX` x
@@ -124,8 +135,13 @@ bool probeTiff(ByteSource& source, HeaderInfo& info, std::string& reason);
 bool decodeTiff(ByteSource& source, const HeaderInfo& expected, const RenderTarget& target,
                 std::string& reason);
 
-// Shared phrases.
+// Shared phrases. "the picture is too large to decode (W x H pixels, limit ...)"; the first
+// names the whole-picture limit.
 std::string tooLargeReason(std::uint64_t width, std::uint64_t height);
+std::string tooLargeReason(std::uint64_t width, std::uint64_t height, const std::string& limit);
+
+// The caps every picture meets, whatever its layout; false with a reason when it does not.
+bool withinPictureCaps(std::uint64_t width, std::uint64_t height, std::string& reason);
 inline const char* kChangedReason = "the file changed since it was opened";
 
 } // namespace gw::imaging::detail

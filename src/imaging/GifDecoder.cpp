@@ -1,6 +1,7 @@
 // GIF through giflib: the first frame on its logical screen, transparent where the frame does
 // not reach or where its transparent index is set.
 #include "Decoding.h"
+#include "ZeroedBuffer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -65,6 +66,9 @@ bool probeGif(ByteSource& source, HeaderInfo& header, std::string& reason) {
     header.width = head[6] | head[7] << 8;
     header.height = head[8] | head[9] << 8;
     header.orientation = 1;
+    // An interlaced first frame is kept whole, an index a pixel, as far as it is on the screen.
+    header.wholeBytes =
+        std::min<std::uint64_t>(std::uint64_t{header.width} * header.height, kMaxWholePixels);
     return true;
 }
 
@@ -135,25 +139,37 @@ bool decodeGif(ByteSource& source, const HeaderInfo& expected, const RenderTarge
     const auto top = static_cast<std::uint32_t>(frame.Top);
     const auto frameW = static_cast<std::uint32_t>(frame.Width);
     const auto frameH = static_cast<std::uint32_t>(frame.Height);
-    // The part of the frame that lies on the screen; the rest is decoded but not drawn.
+    if (std::uint64_t{frameW} * frameH > kMaxPixels) {
+        reason = tooLargeReason(frameW, frameH, "limit " + std::to_string(kMaxPixels) + " pixels");
+        return false;
+    }
+    // Only the part of the frame that lies on the screen is decoded: lines below it are never
+    // read, and a frame wholly off the screen not at all.
     const std::uint32_t visibleW = left < width ? std::min(frameW, width - left) : 0;
+    const std::uint32_t visibleH =
+        top < height && visibleW > 0 ? std::min(frameH, height - top) : 0;
 
     Resampler resampler(target, width, height, 1);
     std::vector<std::uint8_t> row(std::size_t{width} * 4);
     std::vector<GifPixelType> line(frameW);
-    // Interlaced frames are gathered whole, but only the part on the screen is kept.
-    const std::uint32_t visibleH = top < height ? std::min(frameH, height - top) : 0;
-    std::vector<GifPixelType> whole;
-    if (frame.Interlace) {
+    // Interlaced frames are gathered whole, but only the part on the screen is kept, and the
+    // last pass stops at the last line on the screen.
+    ZeroedBuffer whole;
+    if (frame.Interlace && visibleH > 0) {
         if (std::uint64_t{visibleW} * visibleH > kMaxWholePixels) {
             reason = tooLargeReason(visibleW, visibleH);
             return false;
         }
-        whole.resize(std::size_t{visibleW} * visibleH);
+        whole = ZeroedBuffer(std::size_t{visibleW} * visibleH);
         static constexpr std::uint32_t kStart[] = {0, 4, 2, 1};
         static constexpr std::uint32_t kStep[] = {8, 8, 4, 2};
+        int lastPass = 0;
         for (int pass = 0; pass < 4; ++pass) {
-            for (std::uint32_t y = kStart[pass]; y < frameH; y += kStep[pass]) {
+            if (kStart[pass] < visibleH) lastPass = pass;
+        }
+        for (int pass = 0; pass <= lastPass; ++pass) {
+            const std::uint32_t end = pass == lastPass ? visibleH : frameH;
+            for (std::uint32_t y = kStart[pass]; y < end; y += kStep[pass]) {
                 if (DGifGetLine(gif.get(), line.data(), static_cast<int>(frameW)) == GIF_ERROR) {
                     reason = gifReason(gif->Error, cursor);
                     return false;
@@ -164,7 +180,7 @@ bool decodeGif(ByteSource& source, const HeaderInfo& expected, const RenderTarge
         }
     }
     for (std::uint32_t y = 0; y < height; ++y) {
-        if (y < top || y - top >= frameH) {
+        if (y < top || y - top >= visibleH) {
             resampler.pushRow(nullptr);
             continue;
         }

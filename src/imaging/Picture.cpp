@@ -97,13 +97,34 @@ std::optional<Picture> failed(PictureError* error, const std::string& name,
     return std::nullopt;
 }
 
-// Reads a whole file for the formats that are decoded from memory.
-bool readWhole(ByteSource& source, std::vector<std::uint8_t>& bytes, std::string& reason) {
-    if (source.size() > detail::kMaxWholeFileBytes) {
-        reason = "the file is too large to read whole (" + std::to_string(source.size()) +
-                 " bytes, limit " + std::to_string(detail::kMaxWholeFileBytes) + ")";
+bool wholeFormat(Format format) {
+    return format == Format::Bmp || format == Format::Tga || format == Format::Psd;
+}
+
+// The formats decoded from memory hold the file's bytes (unless already in memory) and the
+// whole picture at once.
+bool wholeFits(std::uint64_t width, std::uint64_t height, std::uint64_t fileBytes,
+               std::string& reason) {
+    const std::uint64_t pixels = width * height;
+    if (pixels > detail::kMaxWholePixels) {
+        reason = detail::tooLargeReason(width, height);
         return false;
     }
+    if (pixels * 4 + fileBytes > detail::kMaxWholeBytes) {
+        reason =
+            detail::tooLargeReason(width, height,
+                                   "in a file of " + std::to_string(fileBytes) + " bytes, limit " +
+                                       std::to_string(detail::kMaxWholeBytes) + " bytes");
+        return false;
+    }
+    return true;
+}
+
+// Reads a whole file for the formats that are decoded from memory.
+bool readWhole(ByteSource& source, const HeaderInfo& expected, std::vector<std::uint8_t>& bytes,
+               std::string& reason) {
+    // The file may have grown since it was probed.
+    if (!wholeFits(expected.width, expected.height, source.size(), reason)) return false;
     bytes.resize(static_cast<std::size_t>(source.size()));
     if (source.readAt(0, bytes.data(), bytes.size()) != bytes.size()) {
         reason = source.failed() ? "read error" : detail::kChangedReason;
@@ -120,7 +141,7 @@ bool decodeWhole(WholeDecoder decoder, ByteSource& source, const HeaderInfo& exp
     std::vector<std::uint8_t> fileBytes;
     std::span<const std::uint8_t> bytes = source.memory();
     if (bytes.empty()) {
-        if (!readWhole(source, fileBytes, reason)) return false;
+        if (!readWhole(source, expected, fileBytes, reason)) return false;
         bytes = fileBytes;
     }
     detail::RgbaImage image;
@@ -130,9 +151,11 @@ bool decodeWhole(WholeDecoder decoder, ByteSource& source, const HeaderInfo& exp
         reason = detail::kChangedReason;
         return false;
     }
+    fileBytes = {};
     detail::Resampler resampler(target, image.width, image.height, 1);
     for (std::uint32_t y = 0; y < image.height; ++y) {
-        resampler.pushRow(image.rgba.data() + std::size_t{y} * image.width * 4);
+        resampler.pushRow(image.rowWritten(y) ? image.rgba.data() + std::size_t{y} * image.width * 4
+                                              : nullptr);
     }
     return true;
 }
@@ -158,6 +181,42 @@ bool decode(Format format, ByteSource& source, const HeaderInfo& expected,
     return false;
 }
 
+// A progressive JPEG keeps all its DCT coefficients, two bytes each, until its last scan: the
+// bytes they take, 0 for a single-scan file, or nothing when the frame header lies beyond the
+// first bytes.
+std::optional<std::uint64_t> jpegCoefficientBytes(std::span<const std::uint8_t> head,
+                                                  const HeaderInfo& header) {
+    const std::uint64_t pixels = std::uint64_t{header.width} * header.height;
+    std::size_t at = 2;
+    while (at + 4 <= head.size() && head[at] == 0xFF) {
+        const std::uint8_t marker = head[at + 1];
+        const std::size_t length = std::size_t{head[at + 2]} << 8 | head[at + 3];
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            const bool multiScan =
+                marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+            if (!multiScan) return 0;
+            if (at + 10 > head.size()) break;
+            // Samples per pixel: the sum of each component's sampling area over the largest.
+            const unsigned components = head[at + 9];
+            unsigned maxH = 1, maxV = 1, area = 0;
+            for (unsigned c = 0; c < components && at + 12 + 3 * c <= head.size(); ++c) {
+                const unsigned h = head[at + 11 + 3 * c] >> 4, v = head[at + 11 + 3 * c] & 15;
+                maxH = std::max(maxH, h);
+                maxV = std::max(maxV, v);
+                area += h * v;
+            }
+            return pixels * 2 * std::max(1u, area) / (maxH * maxV);
+        }
+        at += 2 + length;
+    }
+    return std::nullopt;
+}
+
 std::optional<Picture> probeSource(ByteSource& source, PictureData& data, PictureError* error,
                                    Picture (*make)(std::shared_ptr<const PictureData>)) {
     if (source.size() == 0) return failed(error, data.name, "the file is empty");
@@ -169,8 +228,29 @@ std::optional<Picture> probeSource(ByteSource& source, PictureData& data, Pictur
     data.format = *format;
     std::string reason;
     if (!probe(*format, source, head, data.header, reason)) return failed(error, data.name, reason);
-    if (data.header.width == 0 || data.header.height == 0) {
+    HeaderInfo& header = data.header;
+    if (header.width == 0 || header.height == 0) {
         return failed(error, data.name, "the picture has zero width or height");
+    }
+    if (!detail::withinPictureCaps(header.width, header.height, reason))
+        return failed(error, data.name, reason);
+    if (wholeFormat(*format)) {
+        const std::uint64_t fileBytes = data.bytes ? 0 : source.size();
+        if (!wholeFits(header.width, header.height, fileBytes, reason))
+            return failed(error, data.name, reason);
+        header.wholeBytes = std::uint64_t{header.width} * header.height * 4 + fileBytes;
+    } else if (*format == Format::Jpeg) {
+        const std::optional<std::uint64_t> coefficients = jpegCoefficientBytes(head, header);
+        if (coefficients > detail::kMaxWholeBytes) {
+            return failed(error, data.name,
+                          detail::tooLargeReason(header.width, header.height,
+                                                 "progressive, " + std::to_string(*coefficients) +
+                                                     " bytes of coefficients, limit " +
+                                                     std::to_string(detail::kMaxWholeBytes) +
+                                                     " bytes"));
+        }
+        // Unknown: as much as 4:2:0 sampling takes.
+        header.wholeBytes = coefficients.value_or(std::uint64_t{header.width} * header.height * 3);
     }
     return make(std::make_shared<const PictureData>(std::move(data)));
 }
@@ -193,9 +273,26 @@ std::optional<Format> detectFormat(std::span<const std::uint8_t> head) {
 }
 
 std::string detail::tooLargeReason(std::uint64_t width, std::uint64_t height) {
+    return tooLargeReason(width, height, "limit " + std::to_string(kMaxWholePixels) + " pixels");
+}
+
+std::string detail::tooLargeReason(std::uint64_t width, std::uint64_t height,
+                                   const std::string& limit) {
     return "the picture is too large to decode (" + std::to_string(width) + " x " +
-           std::to_string(height) + " pixels, limit " + std::to_string(kMaxWholePixels) +
-           " pixels)";
+           std::to_string(height) + " pixels, " + limit + ")";
+}
+
+bool detail::withinPictureCaps(std::uint64_t width, std::uint64_t height, std::string& reason) {
+    if (width > kMaxSide || height > kMaxSide) {
+        reason =
+            tooLargeReason(width, height, "limit " + std::to_string(kMaxSide) + " pixels a side");
+        return false;
+    }
+    if (width * height > kMaxPixels) {
+        reason = tooLargeReason(width, height, "limit " + std::to_string(kMaxPixels) + " pixels");
+        return false;
+    }
+    return true;
 }
 
 detail::Orientation detail::exifOrientation(std::span<const std::uint8_t> tiff) {
@@ -283,10 +380,8 @@ bool Picture::renderCanvas(double gw, double gh, double scale, Canvas& out,
     canvas.width = static_cast<int>(pixelsX);
     canvas.height = static_cast<int>(pixelsY);
     canvas.rgba.assign(static_cast<std::size_t>(canvas.width) * canvas.height * 4, 0);
-    if (canvas.rgba.empty()) {
-        out = std::move(canvas);
-        return true;
-    }
+    // An empty canvas still reads the whole picture: a damaged file is reported whatever
+    // the size it is drawn at.
 
     std::string reason;
     std::unique_ptr<ByteSource> source = data_->bytes ? ByteSource::fromMemory(data_->bytes)
@@ -302,6 +397,12 @@ bool Picture::renderCanvas(double gw, double gh, double scale, Canvas& out,
     }
     out = std::move(canvas);
     return true;
+}
+
+std::uint64_t Picture::decodeMemory() const {
+    const HeaderInfo& h = data_->header;
+    // A few rows of the picture in the decoders and the resampler, and the layout's buffers.
+    return std::uint64_t{h.width} * 4 * 16 + h.wholeBytes;
 }
 
 bool Picture::renderThumbnail(int maxSide, Canvas& out, PictureError* error) const {

@@ -60,11 +60,16 @@ public:
     const std::string& name() const; // the path or the given name
 
     // Draws the whole picture over a transparent canvas of gw x gh points (fractional sizes
-    // allowed) at `scale`: the canvas has ceil(gw * scale) x ceil(gh * scale) pixels. Box
+    // allowed) at `scale`: the canvas has ceil(gw * scale) x ceil(gh * scale) pixels. The
+    // picture is decoded through even for an empty canvas, so that damage is reported. Box
     // filter when shrinking, smooth filter when enlarging, source-over. False and `error` set
     // when the pixels cannot be decoded.
     bool renderCanvas(double gw, double gh, double scale, Canvas& out,
                       PictureError* error = nullptr) const;
+
+    // The most memory drawing the picture may take, beyond the canvas, in bytes: an estimate
+    // from the header, for callers that share memory between several pictures at once.
+    std::uint64_t decodeMemory() const;
 
     // A rendition that fits into maxSide x maxSide, aspect kept, for an image well.
     bool renderThumbnail(int maxSide, Canvas& out, PictureError* error = nullptr) const;

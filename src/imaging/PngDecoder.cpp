@@ -6,6 +6,7 @@
 // inflated here and unfiltered with SIMD, because libpng's scalar Paeth filter and zlib's
 // Adler-32 pass take half of libpng's time on photographs. Chunk CRCs are still checked.
 #include "Decoding.h"
+#include "ZeroedBuffer.h"
 
 #include <algorithm>
 #include <array>
@@ -34,6 +35,7 @@ struct PngSession {
     // Owned here rather than as locals so that nothing changed after setjmp lives in a
     // register when libpng jumps back.
     std::vector<std::uint8_t> pixels;
+    ZeroedBuffer whole; // an interlaced picture, resident as its passes arrive
     std::vector<png_bytep> rowPointers;
     std::vector<std::uint8_t> palette; // RGBA per entry
     std::vector<std::uint8_t> row;
@@ -73,6 +75,10 @@ void readData(png_structp png, png_bytep out, std::size_t count) {
             s->reason = "truncated PNG data";
             png_error(png, "truncated");
         }
+        // Of the ancillary chunks only transparency is used; the checksums of the others,
+        // which are passed over whatever they hold, are not computed.
+        const bool used = std::memcmp(out + 4, "tRNS", 4) == 0;
+        png_set_crc_action(png, PNG_CRC_DEFAULT, used ? PNG_CRC_DEFAULT : PNG_CRC_QUIET_USE);
     }
 }
 
@@ -380,6 +386,12 @@ bool create(PngSession& s, SourceCursor& cursor) {
     s.info = png_create_info_struct(s.png);
     if (!s.info) return false;
     png_set_read_fn(s.png, &s, &readData);
+    // The size is checked against the program's own caps, with a reason that says so, rather
+    // than refused by libpng as "Invalid IHDR data".
+    png_set_user_limits(s.png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+    // Ancillary chunks other than transparency are passed over a piece at a time, never held
+    // in memory: a 100 MB text chunk costs only the time to read past it.
+    png_set_keep_unknown_chunks(s.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     return true;
 }
 
@@ -400,6 +412,10 @@ bool probePng(ByteSource& source, HeaderInfo& header, std::string& reason) {
     header.width = png_get_image_width(s.png, s.info);
     header.height = png_get_image_height(s.png, s.info);
     header.orientation = 1;
+    if (png_get_interlace_type(s.png, s.info) != PNG_INTERLACE_NONE) {
+        const bool indexed = png_get_color_type(s.png, s.info) == PNG_COLOR_TYPE_PALETTE;
+        header.wholeBytes = std::uint64_t{header.width} * header.height * (indexed ? 1 : 4);
+    }
     return true;
 }
 
@@ -495,10 +511,10 @@ bool decodePng(ByteSource& source, const HeaderInfo& expected, const RenderTarge
             reason = tooLargeReason(width, height);
             return false;
         }
-        s.pixels.resize(static_cast<std::size_t>(pixels) * (indexed ? 1 : 4));
+        s.whole = ZeroedBuffer(static_cast<std::size_t>(pixels) * (indexed ? 1 : 4));
         s.rowPointers.resize(height);
         for (std::uint32_t y = 0; y < height; ++y)
-            s.rowPointers[y] = s.pixels.data() + fileStride * y;
+            s.rowPointers[y] = s.whole.data() + fileStride * y;
         png_read_image(s.png, s.rowPointers.data());
         for (std::uint32_t y = 0; y < height; ++y) {
             if (!push(s.rowPointers[y])) return false;

@@ -3,6 +3,8 @@
 // against the header and the data before allocating or reading, and never trust a count.
 // Internal to the imaging library.
 
+#include "ZeroedBuffer.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -15,10 +17,16 @@ struct DecodeLimits {
 };
 
 // Straight (not premultiplied) RGBA, 8 bits per sample, row 0 at the top, rows packed.
+// Pixels no data reached stay transparent black.
 struct RgbaImage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::vector<std::uint8_t> rgba;
+    ZeroedBuffer rgba;
+    // One byte per row, non-zero where a pixel was stored, for readers whose data may skip
+    // whole rows (RLE escapes); empty when every row holds data. Skipped rows cost nothing
+    // to draw.
+    ZeroedBuffer rowsWritten;
+    bool rowWritten(std::uint32_t y) const { return rowsWritten.empty() || rowsWritten[y] != 0; }
 };
 
 // Content sniffing. TGA has no signature; looksLikeTga checks the header fields for

@@ -35,6 +35,10 @@ struct TiffApi {
     decltype(&TIFFRGBAImageBegin) RGBAImageBegin = nullptr;
     decltype(&TIFFRGBAImageGet) RGBAImageGet = nullptr;
     decltype(&TIFFRGBAImageEnd) RGBAImageEnd = nullptr;
+    decltype(&TIFFReadScanline) ReadScanline = nullptr;
+    decltype(&TIFFScanlineSize64) ScanlineSize64 = nullptr;
+    decltype(&TIFFStripSize64) StripSize64 = nullptr;
+    decltype(&TIFFTileSize64) TileSize64 = nullptr;
     std::string failure; // empty when every function was found
 };
 
@@ -70,6 +74,10 @@ const TiffApi& tiffApi() {
         GW_RESOLVE(RGBAImageBegin);
         GW_RESOLVE(RGBAImageGet);
         GW_RESOLVE(RGBAImageEnd);
+        GW_RESOLVE(ReadScanline);
+        GW_RESOLVE(ScanlineSize64);
+        GW_RESOLVE(StripSize64);
+        GW_RESOLVE(TileSize64);
 #undef GW_RESOLVE
         return a;
     }();
@@ -178,6 +186,71 @@ std::string tiffReason(const TiffHandle& handle) {
                                   : "damaged TIFF data (" + handle.message + ")";
 }
 
+bool readsByScanline(TIFF* tif, const TIFFRGBAImage& image) {
+    std::uint16_t planar = PLANARCONFIG_CONTIG, photometric = 0, compression = COMPRESSION_NONE;
+    tiffApi().GetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    tiffApi().GetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    tiffApi().GetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    // libtiff's YCbCr and JPEG conversions work on blocks of rows, not on single rows.
+    return !tiffApi().IsTiled(tif) && planar == PLANARCONFIG_CONTIG && image.isContig &&
+           image.put.contig != nullptr && photometric != PHOTOMETRIC_YCBCR &&
+           compression != COMPRESSION_JPEG && compression != COMPRESSION_OJPEG;
+}
+
+// The buffers libtiff's RGBA interface fills at once: a strip or tile, decoded and cleared
+// before its data is read, and the band of RGBA pixels it is converted into.
+std::uint64_t bandRows(TIFF* tif, std::uint32_t height) {
+    std::uint32_t unit = 0;
+    if (tiffApi().IsTiled(tif)) {
+        tiffApi().GetField(tif, TIFFTAG_TILELENGTH, &unit);
+    } else {
+        tiffApi().GetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &unit);
+    }
+    unit = std::clamp<std::uint32_t>(unit, 1, std::max<std::uint32_t>(height, 1));
+    // Whole strips or tiles per band, at least a few dozen rows so that tiny strips do not
+    // cost a call each.
+    return std::min<std::uint64_t>(height,
+                                   std::uint64_t{unit} * std::max<std::uint32_t>(1, 32 / unit));
+}
+
+std::uint64_t layoutBytes(TIFF* tif, std::uint32_t width) {
+    std::uint32_t height = 0;
+    tiffApi().GetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    const bool tiled = tiffApi().IsTiled(tif);
+    const std::uint64_t unitBytes = tiled ? tiffApi().TileSize64(tif) : tiffApi().StripSize64(tif);
+    return unitBytes + std::uint64_t{width} * bandRows(tif, height) * 4;
+}
+
+// Stripped pictures of one plane are read a row at a time and converted by libtiff's own
+// routine for the layout, so that memory stays a row however tall the strips are (a whole
+// picture in one strip is common).
+bool decodeScanlines(TIFF* tif, TIFFRGBAImage& image, TiffHandle& handle, Resampler& resampler,
+                     std::string& reason) {
+    const std::uint64_t scanline = tiffApi().ScanlineSize64(tif);
+    if (scanline == 0 || scanline > kMaxWholeBytes) {
+        reason = tiffReason(handle);
+        return false;
+    }
+    std::vector<std::uint8_t> in(static_cast<std::size_t>(scanline));
+    std::vector<std::uint32_t> rgba(image.width);
+    std::vector<std::uint8_t> row(std::size_t{image.width} * 4);
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        if (tiffApi().ReadScanline(tif, in.data(), y, 0) < 0) {
+            reason = tiffReason(handle);
+            return false;
+        }
+        image.put.contig(&image, rgba.data(), 0, y, image.width, 1, 0, 0, in.data());
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            row[x * 4 + 0] = static_cast<std::uint8_t>(TIFFGetR(rgba[x]));
+            row[x * 4 + 1] = static_cast<std::uint8_t>(TIFFGetG(rgba[x]));
+            row[x * 4 + 2] = static_cast<std::uint8_t>(TIFFGetB(rgba[x]));
+            row[x * 4 + 3] = static_cast<std::uint8_t>(TIFFGetA(rgba[x]));
+        }
+        resampler.pushRow(row.data());
+    }
+    return true;
+}
+
 } // namespace
 
 bool probeTiff(ByteSource& source, HeaderInfo& header, std::string& reason) {
@@ -197,6 +270,7 @@ bool probeTiff(ByteSource& source, HeaderInfo& header, std::string& reason) {
     header.width = width;
     header.height = height;
     header.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+    header.wholeBytes = layoutBytes(tif.get(), width);
     return true;
 }
 
@@ -220,7 +294,8 @@ bool decodeTiff(ByteSource& source, const HeaderInfo& expected, const RenderTarg
         return false;
     }
     TIFFRGBAImage image{};
-    if (!tiffApi().RGBAImageBegin(&image, tif.get(), 0, message)) {
+    // Stop at the first damaged strip or tile rather than draw it as zeros.
+    if (!tiffApi().RGBAImageBegin(&image, tif.get(), 1, message)) {
         reason = std::string("unsupported TIFF layout (") + message + ")";
         return false;
     }
@@ -235,27 +310,21 @@ bool decodeTiff(ByteSource& source, const HeaderInfo& expected, const RenderTarg
     // Orientation is applied by the resampler; libtiff is asked for the stored order.
     image.orientation = ORIENTATION_TOPLEFT;
     image.req_orientation = ORIENTATION_TOPLEFT;
+    Resampler resampler(target, width, height, expected.orientation,
+                        Resampler::Layout::PremultipliedRgba);
+    if (readsByScanline(tif.get(), image))
+        return decodeScanlines(tif.get(), image, handle, resampler, reason);
 
-    std::uint32_t unit = 0;
-    if (tiffApi().IsTiled(tif.get())) {
-        tiffApi().GetField(tif.get(), TIFFTAG_TILELENGTH, &unit);
-    } else {
-        tiffApi().GetFieldDefaulted(tif.get(), TIFFTAG_ROWSPERSTRIP, &unit);
-    }
-    unit = std::clamp<std::uint32_t>(unit, 1, height);
-    // Whole strips or tiles per band, at least a few dozen rows so that tiny strips do not
-    // cost a call each.
-    const std::uint32_t band = std::min<std::uint64_t>(
-        height, std::uint64_t{unit} * std::max<std::uint32_t>(1, 32 / unit));
+    const auto band = static_cast<std::uint32_t>(bandRows(tif.get(), height));
     const std::uint64_t bandPixels = std::uint64_t{width} * band;
-    if (bandPixels > kMaxWholePixels) {
-        reason = tooLargeReason(width, band);
+    if (bandPixels > kMaxWholePixels || layoutBytes(tif.get(), width) > kMaxWholeBytes) {
+        reason = tooLargeReason(width, height,
+                                "in strips or tiles of " + std::to_string(band) + " rows, limit " +
+                                    std::to_string(kMaxWholeBytes) + " bytes at once");
         return false;
     }
     std::vector<std::uint32_t> raster(static_cast<std::size_t>(bandPixels));
     std::vector<std::uint8_t> row(std::size_t{width} * 4);
-    Resampler resampler(target, width, height, expected.orientation,
-                        Resampler::Layout::PremultipliedRgba);
     for (std::uint32_t y = 0; y < height; y += band) {
         const std::uint32_t rows = std::min(band, height - y);
         image.row_offset = static_cast<int>(y);

@@ -1,5 +1,5 @@
 #pragma once
-// Small encoders for the tests: they write pictures with the system libraries so that every
+// PNG and JPEG encoders for the tests: they write pictures with the system libraries so that every
 // case states its pixels in code instead of relying on files of unknown make.
 
 #include <cstdint>
@@ -46,17 +46,6 @@ struct JpegOptions {
     int orientation = 0; // 0: no EXIF block
 };
 Bytes encodeJpeg(const Rgba& image, const JpegOptions& options = {});
-
-// GIF with one frame; pixels with alpha 0 become the transparent index.
-Bytes encodeGif(const Rgba& image, bool interlaced = false);
-
-struct TiffOptions {
-    int orientation = 1;
-    bool tiled = false;
-    bool alpha = true;
-    std::uint32_t rowsPerStrip = 3;
-};
-Bytes encodeTiff(const Rgba& image, const TiffOptions& options = {});
 
 // Writes bytes to a fresh file under the test temporary folder and returns its path.
 std::filesystem::path writeTemp(const std::string& name, const Bytes& bytes);

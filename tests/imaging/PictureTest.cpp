@@ -193,6 +193,42 @@ TEST(CanvasRender, EmptyAndRefusedSizesAndThumbnails) {
     EXPECT_EQ(canvas.width, 5);
     EXPECT_EQ(canvas.height, 9);
     EXPECT_FALSE(small.renderThumbnail(0, canvas, &error));
+    // An empty canvas still has the picture decoded through, so that damage is reported.
+    const std::string damaged =
+        std::string(GLYPHWERK_TEST_DATA) + "/bad/picture-bmp-rle8-11585x11585-truncated.bmp";
+    const auto bmp = Picture::open(damaged, &error);
+    ASSERT_TRUE(bmp) << error.message;
+    EXPECT_FALSE(bmp->renderCanvas(0, 0, 1, canvas, &error));
+    EXPECT_EQ(error.message, damaged + ": truncated pixel data");
+}
+
+// Headers within the caps that claim far more than the data holds draw what the data says,
+// from memory that follows the data (measured outside the tests, see
+// tools/make-hostile-pictures.py).
+TEST(CanvasRender, HugeHeadersDrawWhatTheirDataHolds) {
+    Bytes textChunk = {0, 0x10, 0, 0, 't', 'E', 'X', 't', 'k', 0};
+    textChunk.resize(textChunk.size() + (1 << 20) - 2, 'x');
+    const Bytes crc = {0x57, 0xC1, 0xF3, 0x29}; // of the chunk's type and data
+    textChunk.insert(textChunk.end(), crc.begin(), crc.end());
+    Bytes withText = testing::encodePng(Rgba::solid(4, 4, 10, 20, 30));
+    withText.insert(withText.begin() + 33, textChunk.begin(), textChunk.end()); // after IHDR
+    // clang-format off
+    const std::pair<Bytes, Px> files[] = {
+        // RLE8 BMP of 11585 x 11585 whose data ends the picture at once: 62 bytes.
+        {{'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 58, 0, 0, 0, 40, 0, 0, 0, 0x41, 0x2D, 0, 0, 0x41,
+          0x2D, 0, 0, 1, 0, 8, 0, 1, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0,
+          0, 0, 0, 0, 0, 0, 0, 1, 0, 0},
+         {0, 0, 0, 0}},
+        // GIF: a 30000 x 30000 frame beside a 10 x 10 screen, without any image data.
+        {{'G', 'I', 'F', '8', '9', 'a', 10, 0, 10, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255, ',', 20,
+          0, 0, 0, 0x30, 0x75, 0x30, 0x75, 0, 2, 0, ';'},
+         {0, 0, 0, 0}},
+        // A megabyte of text in a PNG.
+        {withText, {10, 20, 30, 255}},
+    };
+    // clang-format on
+    for (const auto& [bytes, colour] : files)
+        expectEvery(render(load(bytes), 4, 4), colour);
 }
 
 // BMP, TGA and PSD come from the in-house readers; these check only that pictures reach them and

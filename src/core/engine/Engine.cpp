@@ -256,18 +256,21 @@ ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, Conv
     info.scale = scaleFactor(QVMacOSVersion(), input.screens);
     info.numCharacters = buildCharacterList(input.characterSet, info.charactersInSet);
 
-    if (g.width2 < 1 || g.height2 < 2 || input.picture == nullptr || input.characters == nullptr) {
-        return status;
-    }
+    if (input.picture == nullptr || input.characters == nullptr) return status;
+    const bool emptyGrid = g.width2 < 1 || g.height2 < 2;
 
+    // An empty grid still has the picture read through (at no size), so that a damaged file
+    // fails here as it would at any width instead of giving an empty result.
     RgbaCanvas canvas;
-    if (!input.picture->renderCanvas(static_cast<double>(g.gw), static_cast<double>(g.gh),
+    if (!input.picture->renderCanvas(emptyGrid ? 0.0 : static_cast<double>(g.gw),
+                                     emptyGrid ? 0.0 : static_cast<double>(g.gh),
                                      static_cast<double>(info.scale), canvas, status.error)) {
         status.ok = false;
         grid.width2 = 0;
         grid.height2 = 0;
         return status;
     }
+    if (emptyGrid) return status;
     const std::size_t stride =
         canvas.stride != 0 ? canvas.stride : static_cast<std::size_t>(canvas.width) * 4;
     const bool canvasUsable =

@@ -255,12 +255,16 @@ TEST_F(ProcessImageTest, FillsEveryColumnOfAllButTheLastRowAndNothingForEmptyGri
     EXPECT_TRUE(run(nullptr, 80, u"abc").ok); // no picture counts as 0 x 0
     EXPECT_EQ(info.width + info.height + grid->width2 + grid->height2, 0);
     EXPECT_EQ(info.numCharacters, 4);
+    // An empty grid still reads the picture through, at no size, so that damage shows.
     FakePicture wide(1024, 768, kBlack), flat(10, 3, kBlack); // flat: one row, never filled
     run(&wide, 0, u"@");
     EXPECT_EQ(grid->width2, 0);
-    run(&flat, 80, u"@");
-    EXPECT_EQ(grid->height2, 1);
-    EXPECT_TRUE(wide.calls.empty() && flat.calls.empty());
+    flat.failWith = "flat: damaged";
+    const ConversionStatus damaged = run(&flat, 80, u"@");
+    EXPECT_EQ(std::make_pair(damaged.ok, damaged.error), std::make_pair(false, flat.failWith));
+    const std::array<double, 3> noSize{0.0, 0.0, 1.0};
+    EXPECT_EQ(wide.calls, std::vector{noSize});
+    EXPECT_EQ(flat.calls, std::vector{noSize});
     EXPECT_EQ(grid->ascii[0][0], 99);
 
     FakePicture picture(101, 101, kBlack);

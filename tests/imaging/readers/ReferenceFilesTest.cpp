@@ -1,54 +1,97 @@
-// Files written by another program (see tests/data/good/README.md), decoded to the pixels
-// they were made from.
-#include "FileWriters.h"
+// The pictures of tests/data/good (see its README.md), each decoded to the pixels listed for it
+// in expected.tsv: every variant of layout, depth, palette, compression and origin the BMP, TGA
+// and PSD readers accept, and GIF and TIFF files drawn through the libraries at their own size.
 #include "RasterReaders.h"
+#include "imaging/Picture.h"
 
 #include <gtest/gtest.h>
 
-namespace gw::imaging::test {
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <map>
+#include <sstream>
+
+namespace gw::imaging {
 namespace {
 
-// The 5 x 3 source picture, straight RGBA.
-const Pixels kColour = {
-    0xFF0000FF, 0x00FF00FF, 0x0000FFFF, 0xFFFFFFFF, 0x000000FF, //
-    0xC86432FF, 0x0A141E80, 0xFFFF0000, 0x3C4650C8, 0x5A646EFF, //
-    0x808080FF, 0x010203FF, 0xFEFDFC40, 0x0080FFFF, 0x4D4237FF,
+using Decoder = bool (*)(std::span<const std::uint8_t>, const detail::DecodeLimits&,
+                         detail::RgbaImage&, std::string&);
+using Prober = bool (*)(std::span<const std::uint8_t>, std::uint32_t&, std::uint32_t&,
+                        std::string&);
+struct Reader {
+    bool (*claims)(std::span<const std::uint8_t>);
+    Prober probe;
+    Decoder decode;
 };
+const std::map<std::string, Reader> kReaders = {
+    {"bmp-", {&detail::looksLikeBmp, &detail::probeBmp, &detail::decodeBmp}},
+    {"tga-", {&detail::looksLikeTga, &detail::probeTga, &detail::decodeTga}},
+    {"psd-", {&detail::looksLikePsd, &detail::probePsd, &detail::decodePsd}}};
 
-TEST(ReferenceFiles, DecodeToTheirSourcePixels) {
-    Pixels opaque, palette, grey;
-    for (std::uint32_t p : kColour)
-        opaque.push_back(p | 0xFF);
-    // The writer's colour reduction merged the near-black and near-white entries.
-    palette = opaque;
-    palette[11] = 0x000000FF;
-    palette[12] = 0xFFFFFFFF;
-    for (std::uint32_t g : {0, 40, 80, 120, 160, 200, 255, 1, 2, 3, 10, 20, 30, 40, 50})
-        grey.push_back(g << 24 | g << 16 | g << 8 | 0xFF);
-    // clang-format off
-    const std::pair<const char*, const Pixels*> files[] = {
-        {"bmp-24bit-5x3.bmp", &opaque}, {"tga-24bit-5x3.tga", &opaque},
-        {"psd-rgb-raw-5x3.psd", &opaque}, {"bmp-4bit-palette-5x3.bmp", &palette},
-        {"bmp-rle8-5x3.bmp", &palette}, {"tga-palette-5x3.tga", &palette},
-        {"bmp-32bit-alpha-5x3.bmp", &kColour}, {"tga-32bit-alpha-5x3.tga", &kColour},
-        {"tga-32bit-alpha-rle-5x3.tga", &kColour}, {"psd-rgba-rle-5x3.psd", &kColour},
-        {"psd-rgba-16bit-5x3.psd", &kColour}, {"tga-grey-5x3.tga", &grey},
-        {"psd-grey-5x3.psd", &grey},
-    };
-    // clang-format on
-    for (const auto& [name, want] : files) {
-        const Bytes bytes = readFile(std::string(GLYPHWERK_TEST_DATA) + "/good/" + name);
-        const std::string kind(name, 4);
-        const bool claimed = kind == "bmp-"   ? detail::looksLikeBmp(bytes)
-                             : kind == "tga-" ? detail::looksLikeTga(bytes)
-                                              : detail::looksLikePsd(bytes);
-        EXPECT_TRUE(claimed) << name;
-        const Decoder decode = kind == "bmp-"   ? &detail::decodeBmp
-                               : kind == "tga-" ? &detail::decodeTga
-                                                : &detail::decodePsd;
-        EXPECT_EQ(pixelsOf(decode, bytes), *want) << name;
+// "WxH" and the pixels as RRGGBBAA words, as expected.tsv spells them.
+std::string described(std::uint32_t width, std::uint32_t height, const std::uint8_t* rgba) {
+    std::ostringstream out;
+    out << width << 'x' << height << '\t' << std::hex << std::uppercase << std::setfill('0');
+    for (std::size_t i = 0; i < std::size_t{width} * height; ++i) {
+        const std::uint8_t* p = rgba + 4 * i;
+        out << (i ? " " : "") << std::setw(8)
+            << (std::uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3]);
     }
+    return out.str();
+}
+
+TEST(GoodFiles, EachDecodesToThePixelsListedForIt) {
+    const std::string folder = std::string(GLYPHWERK_TEST_DATA) + "/good/";
+    std::map<std::string, std::string> expected;
+    std::ifstream table(folder + "expected.tsv");
+    for (std::string line; std::getline(table, line);) {
+        const auto tab = line.find('\t');
+        if (!line.starts_with('#') && tab != std::string::npos)
+            expected[line.substr(0, tab)] = line.substr(tab + 1);
+    }
+    ASSERT_FALSE(expected.empty());
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name == "expected.tsv" || name == "README.md") continue;
+        const auto row = expected.find(name);
+        if (row == expected.end()) {
+            ADD_FAILURE() << name << " has no row in expected.tsv";
+            continue;
+        }
+        const std::string want = row->second;
+        expected.erase(row);
+        std::stringstream content;
+        content << std::ifstream(entry.path(), std::ios::binary).rdbuf();
+        const std::string text = content.str();
+        const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+        const auto reader = kReaders.find(name.substr(0, 4));
+        if (reader == kReaders.end()) {
+            PictureError error;
+            const auto picture = Picture::fromMemory(bytes, name, &error);
+            Canvas canvas;
+            EXPECT_TRUE(picture && picture->renderCanvas(picture->size().width,
+                                                         picture->size().height, 1, canvas, &error))
+                << error.message;
+            EXPECT_EQ(described(static_cast<std::uint32_t>(canvas.width),
+                                static_cast<std::uint32_t>(canvas.height), canvas.rgba.data()),
+                      want)
+                << name;
+            continue;
+        }
+        EXPECT_TRUE(reader->second.claims(bytes)) << name;
+        detail::RgbaImage image;
+        std::string reason;
+        EXPECT_TRUE(reader->second.decode(bytes, {1u << 24}, image, reason))
+            << name << ": " << reason;
+        EXPECT_EQ(described(image.width, image.height, image.rgba.data()), want) << name;
+        std::uint32_t width = 0, height = 0;
+        EXPECT_TRUE(reader->second.probe(bytes, width, height, reason)) << name << ": " << reason;
+        EXPECT_EQ(std::make_pair(width, height), std::make_pair(image.width, image.height)) << name;
+    }
+    for (const auto& [name, want] : expected)
+        ADD_FAILURE() << "expected.tsv lists " << name << ", which is not in the folder";
 }
 
 } // namespace
-} // namespace gw::imaging::test
+} // namespace gw::imaging

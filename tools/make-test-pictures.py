@@ -1,0 +1,456 @@
+#!/usr/bin/env python3
+"""Writes the hand-made test pictures of tests/data/good/ and their expected pixels.
+
+Each picture is built byte by byte here, so that every variant a reader must accept (and the
+layout it is stored in) is spelled out in one place; tests/data/good/expected.tsv gets one row per
+picture with the pixels it must decode to. The rows of the ImageMagick references in the same
+folder (see its README.md) are written too, from the sources those files were made from.
+
+Usage: tools/make-test-pictures.py [tests/data]   (Python 3 standard library only)
+"""
+import struct
+import sys
+from pathlib import Path
+
+DATA = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).parent.parent / "tests/data")
+GOOD = DATA / "good"
+rows = {}  # file name -> (width, height, [0xRRGGBBAA, ...])
+
+
+def le(value, size):
+    return value.to_bytes(size, "little", signed=value < 0)
+
+
+def be(value, size):
+    return value.to_bytes(size, "big")
+
+
+def picture(name, data, width, height, pixels):
+    assert len(pixels) == width * height, name
+    (GOOD / name).write_bytes(bytes(data))
+    rows[name] = (width, height, pixels)
+
+
+# --- BMP ------------------------------------------------------------------------------------
+
+def bmp(width=1, height=1, bits=24, compression=0, header_size=40, masks=(), palette=(),
+        colors_used=0, pixels=b""):
+    core = header_size == 12
+    header = le(header_size, 4) + le(width, 2 if core else 4) + le(height, 2 if core else 4)
+    header += le(1, 2) + le(bits, 2)
+    if not core:
+        for v in (compression, len(pixels), 2835, 2835, colors_used, 0):
+            header += le(v, 4)
+        for m in masks:  # inside a longer header, or after the 40-byte one
+            header += le(m, 4)
+        header += bytes(max(0, header_size - len(header)))
+    for r, g, b in palette:
+        header += bytes([b, g, r]) + (b"" if core else b"\0")
+    return (b"BM" + le(14 + len(header) + len(pixels), 4) + le(0, 4) + le(14 + len(header), 4)
+            + header + bytes(pixels))
+
+
+def pad_rows(*rows_):
+    out = b""
+    for row in rows_:
+        out += bytes(row) + bytes(-len(row) % 4)
+    return out
+
+
+FOUR = [(0, 0, 0), (255, 0, 0), (0, 255, 0), (0, 0, 255)]
+K, R, G, B = 0x000000FF, 0xFF0000FF, 0x00FF00FF, 0x0000FFFF
+GREEN_OVER_RED = [G, G, G, R, R, R]
+
+
+def bmp_pictures():
+    p = picture
+    p("bmp-24-bit-bottom-up-padded.bmp", bmp(3, 2, pixels=pad_rows(
+        [0, 0, 255, 0, 255, 0, 255, 0, 0], [10, 20, 30, 40, 50, 60, 70, 80, 90])), 3, 2,
+      [0x1E140AFF, 0x3C3228FF, 0x5A5046FF, R, G, B])
+    p("bmp-top-down.bmp", bmp(1, -2, pixels=pad_rows([0, 0, 255], [255, 0, 0])), 1, 2, [R, B])
+    p("bmp-last-row-unpadded.bmp", bmp(1, 2, pixels=[1, 2, 3, 0, 4, 5, 6]), 1, 2,
+      [0x060504FF, 0x030201FF])
+    p("bmp-32-bit-alpha.bmp", bmp(3, bits=32, pixels=[1, 2, 3, 255, 1, 2, 3, 128, 1, 2, 3, 0]),
+      3, 1, [0x030201FF, 0x03020180, 0x03020100])
+    p("bmp-32-bit-alpha-all-zero-is-opaque.bmp",
+      bmp(3, bits=32, pixels=[1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0]), 3, 1,
+      [0x030201FF, 0x060504FF, 0x090807FF])
+    p("bmp-16-bit-default-555.bmp", bmp(2, bits=16, pixels=[0x00, 0x7C, 0x1F, 0x00]), 2, 1, [R, B])
+    p("bmp-16-bit-565-masks.bmp", bmp(2, bits=16, compression=3, masks=[0xF800, 0x07E0, 0x001F],
+                                      pixels=[0xE0, 0x07, 0x10, 0x84]), 2, 1, [G, 0x848284FF])
+    p("bmp-16-bit-4444-masks-alpha.bmp",
+      bmp(2, bits=16, compression=6, masks=[0x0F00, 0x00F0, 0x000F, 0xF000],
+          pixels=[0x00, 0x8F, 0xFF, 0xFF]), 2, 1, [0xFF000088, 0xFFFFFFFF])
+    p("bmp-v5-header-masks.bmp",
+      bmp(2, bits=32, compression=3, header_size=124,
+          masks=[0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000],
+          pixels=[10, 20, 30, 40, 50, 60, 70, 255]), 2, 1, [0x0A141E28, 0x323C46FF])
+    p("bmp-1-bit-nine-wide.bmp", bmp(9, bits=1, palette=FOUR,
+                                     pixels=pad_rows([0b10100000, 0b10000000])), 9, 1,
+      [0xFF0000FF, K, 0xFF0000FF, K, K, K, K, K, 0xFF0000FF])
+    p("bmp-4-bit.bmp", bmp(3, bits=4, palette=FOUR, pixels=pad_rows([0x32, 0x10])), 3, 1,
+      [B, G, R])
+    p("bmp-8-bit-short-palette.bmp", bmp(2, bits=8, palette=[(1, 2, 3), (4, 5, 6)], colors_used=2,
+                                         pixels=pad_rows([1, 0])), 2, 1, [0x040506FF, 0x010203FF])
+    # Only one entry lies before the pixels.
+    p("bmp-palette-count-beyond-pixel-offset.bmp",
+      bmp(bits=8, palette=[(1, 2, 3)], colors_used=200, pixels=pad_rows([0])), 1, 1, [0x010203FF])
+    p("bmp-os2-core-header.bmp", bmp(2, bits=8, header_size=12, palette=FOUR,
+                                     pixels=pad_rows([2, 3])), 2, 1, [G, B])
+    # Bottom row four red; a literal of three padded to even, the fourth pixel left transparent;
+    # a delta of two to the right, two green, end of picture.
+    p("bmp-rle8-runs-literals-delta.bmp",
+      bmp(4, 3, bits=8, compression=1, palette=FOUR,
+          pixels=[4, 1, 0, 0, 0, 3, 2, 3, 1, 0, 0, 0, 0, 2, 2, 0, 2, 2, 0, 1]), 4, 3,
+      [0, 0, G, G, G, B, R, 0, R, R, R, R])
+    # A run of 1 2 1, a literal of 3 0 1, a run of one 2.
+    p("bmp-rle4-nibbles.bmp", bmp(7, bits=4, compression=2, palette=FOUR,
+                                  pixels=[3, 0x12, 0, 3, 0x30, 0x10, 1, 0x23, 0, 1]), 7, 1,
+      [R, G, R, B, K, R, G])
+    # Some writers let runs cover a row's padding; it is dropped. A stream that fills the last
+    # row may end without its end-of-picture code.
+    p("bmp-rle8-run-over-row-padding.bmp", bmp(3, 2, bits=8, compression=1, palette=FOUR,
+                                               pixels=[4, 1, 0, 0, 3, 2, 0, 1]), 3, 2,
+      GREEN_OVER_RED)
+    p("bmp-rle8-without-end-code.bmp", bmp(3, 2, bits=8, compression=1, palette=FOUR,
+                                           pixels=[3, 1, 0, 0, 3, 2]), 3, 2, GREEN_OVER_RED)
+
+
+# --- TGA ------------------------------------------------------------------------------------
+
+def tga(image_type=2, depth=24, width=1, height=1, descriptor=0, ident=b"", map_type=0,
+        map_first=0, map_length=0, map_bits=0, colour_map=b"", pixels=b""):
+    return (bytes([len(ident), map_type, image_type]) + le(map_first, 2) + le(map_length, 2)
+            + bytes([map_bits]) + bytes(4) + le(width, 2) + le(height, 2)
+            + bytes([depth, descriptor]) + bytes(ident) + bytes(colour_map) + bytes(pixels))
+
+
+FOUR_BGR = [0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255]  # red, green, blue, white
+RED_BLUE_MAP = [0, 0, 255, 255, 0, 0]
+W = 0xFFFFFFFF
+
+
+def tga_pictures():
+    p = picture
+    # The default origin is bottom-left: the first file row is the bottom one.
+    for name, descriptor, want in [("bottom-left", 0, [B, W, R, G]),
+                                   ("top-left", 0x20, [R, G, B, W]),
+                                   ("top-right", 0x30, [G, R, W, B]),
+                                   ("bottom-right", 0x10, [W, B, G, R])]:
+        p(f"tga-origin-{name}.tga", tga(width=2, height=2, descriptor=descriptor,
+                                        pixels=FOUR_BGR), 2, 2, want)
+    p("tga-image-id-skipped.tga", tga(ident=b"hello", pixels=[1, 2, 3]), 1, 1, [0x030201FF])
+    p("tga-32-bit-alpha.tga", tga(depth=32, width=3, descriptor=8,
+                                  pixels=[1, 2, 3, 255, 1, 2, 3, 128, 1, 2, 3, 0]), 3, 1,
+      [0x030201FF, 0x03020180, 0x03020100])
+    p("tga-32-bit-alpha-all-zero-is-opaque.tga",
+      tga(depth=32, width=2, descriptor=8, pixels=[1, 2, 3, 0, 1, 2, 3, 0]), 2, 1,
+      [0x030201FF, 0x030201FF])
+    p("tga-16-bit-attribute-is-alpha.tga",
+      tga(depth=16, width=2, descriptor=1, pixels=[0x00, 0xFC, 0x1F, 0x00]), 2, 1,
+      [R, 0x0000FF00])
+    p("tga-16-bit-attribute-not-alpha.tga", tga(depth=16, width=2, pixels=[0x00, 0xFC, 0x1F, 0]),
+      2, 1, [R, B])
+    p("tga-15-bit.tga", tga(depth=15, width=2, pixels=[0xE0, 0x03, 0x10, 0x42]), 2, 1,
+      [G, 0x848484FF])
+    p("tga-grey.tga", tga(image_type=3, depth=8, width=2, pixels=[0, 200]), 2, 1, [K, 0xC8C8C8FF])
+    p("tga-grey-alpha.tga", tga(image_type=3, depth=16, width=2, descriptor=8,
+                                pixels=[10, 255, 20, 128]), 2, 1, [0x0A0A0AFF, 0x14141480])
+    for bits, entries, first in [(24, RED_BLUE_MAP, R), (32, [0, 0, 255, 128, 255, 0, 0, 255],
+                                                          0xFF000080),
+                                 (16, [0x00, 0x7C, 0x1F, 0x00], R)]:
+        p(f"tga-{bits}-bit-map-from-10.tga",
+          tga(image_type=1, depth=8, width=3, map_type=1, map_first=10, map_length=2,
+              map_bits=bits, colour_map=entries, pixels=[10, 11, 10]), 3, 1, [first, B, first])
+    # A run of three red pixels, then one raw blue pixel.
+    p("tga-rle-packets-cross-rows.tga",
+      tga(image_type=10, width=2, height=2, descriptor=0x20,
+          pixels=[0x82, 0, 0, 255, 0x00, 255, 0, 0]), 2, 2, [R, R, R, B])
+    p("tga-rle-grey.tga", tga(image_type=11, depth=8, width=4, pixels=[0x81, 7, 0x01, 8, 9]), 4, 1,
+      [0x070707FF, 0x070707FF, 0x080808FF, 0x090909FF])
+    p("tga-rle-mapped.tga", tga(image_type=9, depth=8, width=4, map_type=1, map_length=2,
+                                map_bits=24, colour_map=RED_BLUE_MAP,
+                                pixels=[0x82, 1, 0x00, 0]), 4, 1, [B, B, B, R])
+
+
+# --- PSD ------------------------------------------------------------------------------------
+
+def psd(channels=3, width=1, height=1, depth=8, mode=3, colour_data=b"", resources=b"",
+        layers=b"", compression=0, data=b""):
+    out = b"8BPS" + be(1, 2) + bytes(6) + be(channels, 2) + be(height, 4) + be(width, 4)
+    out += be(depth, 2) + be(mode, 2)
+    for section in (colour_data, resources, layers):
+        out += be(len(section), 4) + bytes(section)
+    return out + be(compression, 2) + bytes(data)
+
+
+def plane_data(planes, packbits):
+    """Raw planes, or with PackBits the table of row byte counts and then the rows: a row of
+    equal bytes as one run, any other as one literal."""
+    table, packed_rows = b"", b""
+    for plane in planes:
+        for row in plane:
+            if not packbits:
+                packed = bytes(row)
+            elif len(row) > 1 and len(set(row)) == 1:
+                packed = bytes([257 - len(row), row[0]])
+            else:
+                packed = bytes([len(row) - 1]) + bytes(row)
+            table += be(len(packed), 2)
+            packed_rows += packed
+    return table + packed_rows if packbits else packed_rows
+
+
+# A 3 x 2 RGB picture: red green blue / black grey white, as planes.
+RGB_PLANES = [[[255, 0, 0], [0, 128, 255]], [[0, 255, 0], [0, 128, 255]],
+              [[0, 0, 255], [0, 128, 255]]]
+RGB_PIXELS = [R, G, B, K, 0x808080FF, W]
+
+
+def psd_pictures():
+    p = picture
+    alpha = RGB_PLANES + [[[255, 128, 0], [255, 255, 255]]]
+    empty_alpha = RGB_PLANES + [[[0, 0, 0], [0, 0, 0]]]
+    four = RGB_PLANES + [[[255] * 3, [255] * 3]]
+    for packbits, how in [(False, "raw"), (True, "packbits")]:
+        c = 1 if packbits else 0
+
+        def rgb(planes, **extra):
+            return psd(channels=len(planes), width=3, height=2, compression=c,
+                       data=plane_data(planes, packbits), **extra)
+        p(f"psd-rgb-{how}.psd", rgb(RGB_PLANES), 3, 2, RGB_PIXELS)
+        p(f"psd-rgb-{how}-with-sections.psd",
+          rgb(RGB_PLANES, resources=b"\xab" * 37, layers=b"\xcd" * 100), 3, 2, RGB_PIXELS)
+        p(f"psd-rgba-{how}.psd", rgb(alpha), 3, 2, [R, 0x00FF0080, 0x0000FF00, K, 0x808080FF, W])
+        # An alpha channel left empty shows the picture.
+        p(f"psd-rgba-{how}-alpha-empty.psd", rgb(empty_alpha), 3, 2, RGB_PIXELS)
+    # Only the first four of 56 channels are read; raw, only their rows need to be present,
+    # while the PackBits byte count table covers all 56.
+    p("psd-56-channels-raw-first-four-present.psd",
+      psd(channels=56, width=3, height=2, data=plane_data(four, False)), 3, 2, RGB_PIXELS)
+    many = four + [[[9] * 3, [9] * 3]] * 52
+    p("psd-56-channels-packbits.psd",
+      psd(channels=56, width=3, height=2, compression=1, data=plane_data(many, True)), 3, 2,
+      RGB_PIXELS)
+    # 0x7FFF rounds down to 127, 0x8000 up to 128, 0x0101 is exactly 1, 0x0080 rounds to 0.
+    p("psd-16-bit-rounding.psd", psd(width=2, depth=16, data=[0xFF, 0xFF, 0x7F, 0xFF, 0x00, 0x00,
+                                                              0x80, 0x00, 0x01, 0x01, 0x00, 0x80]),
+      2, 1, [0xFF0001FF, 0x7F8000FF])
+    p("psd-grey.psd", psd(channels=1, width=2, mode=1, data=[0, 200]), 2, 1, [K, 0xC8C8C8FF])
+    p("psd-grey-alpha.psd", psd(channels=2, width=2, mode=1, data=[10, 20, 255, 128]), 2, 1,
+      [0x0A0A0AFF, 0x14141480])
+    # The colour table holds 256 reds, then 256 greens, then 256 blues.
+    table = bytearray(768)
+    table[1] = table[256 + 2] = 255
+    table[255], table[767] = 7, 9
+    p("psd-indexed.psd", psd(channels=1, width=3, mode=2, colour_data=table, data=[1, 2, 255]),
+      3, 1, [R, G, 0x070009FF])
+
+
+# --- GIF and TIFF (decoded through giflib and libtiff; their rows hold the drawn canvas) ----
+
+def distinct(w, h, transparent=(), half=()):
+    """Every pixel differs, so that any misplacement shows; as straight (r, g, b, a) tuples."""
+    return [[(20 + 40 * x & 255, 20 + 40 * y & 255, 7 * (x + y) & 255,
+              0 if (x, y) in transparent else 128 if (x, y) in half else 255) for x in range(w)]
+            for y in range(h)]
+
+
+def canvas_row(name, rgba_rows):
+    """The expected row of a picture drawn at its own size: premultiplied, rounded."""
+    pixels = []
+    for row in rgba_rows:
+        for r, g, b, a in row:
+            r, g, b = ((v * a + 127) // 255 for v in (r, g, b))
+            pixels.append(r << 24 | g << 16 | b << 8 | a)
+    rows[name] = (len(rgba_rows[0]), len(rgba_rows), pixels)
+
+
+def gif(image, interlaced=False):
+    """One frame; pixels with alpha 0 share a transparent index. The LZW stream sends a clear
+    code before the code width would grow, so every pixel is one literal code."""
+    colours, indices = [], []
+    for row in image:
+        for r, g, b, a in row:
+            key = None if a == 0 else (r, g, b)
+            if key not in colours:
+                colours.append(key)
+            indices.append(colours.index(key))
+    bits = max(2, (len(colours) - 1).bit_length())
+    table = b"".join(bytes(c or (0, 0, 0)) for c in colours) + bytes(3 * ((1 << bits) - len(colours)))
+    w, h = len(image[0]), len(image)
+    order = list(range(h))
+    if interlaced:
+        order = [y for start, step in ((0, 8), (4, 8), (2, 4), (1, 2)) for y in range(start, h, step)]
+    clear, end, width = 1 << bits, (1 << bits) + 1, bits + 1
+    codes, since_clear = [clear], 0
+    for y in order:
+        for x in range(w):
+            if since_clear == (1 << bits) - 2:
+                codes.append(clear)
+                since_clear = 0
+            codes.append(indices[y * w + x])
+            since_clear += 1
+    codes.append(end)
+    stream, acc, n = bytearray(), 0, 0
+    for code in codes:
+        acc |= code << n
+        n += width
+        while n >= 8:
+            stream.append(acc & 255)
+            acc >>= 8
+            n -= 8
+    if n:
+        stream.append(acc)
+    out = b"GIF89a" + le(w, 2) + le(h, 2) + bytes([0xF0 | (bits - 1), 0, 0]) + table
+    if None in colours:
+        out += b"\x21\xF9\x04\x01\0\0" + bytes([colours.index(None), 0])
+    out += b"\x2C" + le(0, 4) + le(w, 2) + le(h, 2) + bytes([0x40 if interlaced else 0, bits])
+    for i in range(0, len(stream), 255):
+        out += bytes([len(stream[i:i + 255])]) + stream[i:i + 255]
+    return out + b"\0\x3B"
+
+
+def tiff(image, orientation=1, tiled=False, alpha=True, rows_per_strip=3):
+    """Little-endian, uncompressed, RGB(A) with unassociated alpha, in strips or 16 x 16 tiles."""
+    w, h = len(image[0]), len(image)
+    samples = 4 if alpha else 3
+    unit_w, unit_h = (16, 16) if tiled else (w, rows_per_strip)
+    out = bytearray(b"II*\0\0\0\0\0")
+    offsets, counts = [], []
+    for ty in range(0, h, unit_h):
+        for tx in range(0, w, unit_w):
+            offsets.append(len(out))
+            for y in range(ty, ty + unit_h if tiled else min(ty + unit_h, h)):
+                for x in range(tx, tx + unit_w):
+                    inside = x < w and y < h
+                    out += bytes(image[y][x][:samples]) if inside else bytes(samples)
+            counts.append(len(out) - offsets[-1])
+
+    def array(values, size):  # one LONG is stored in the entry itself
+        if len(values) == 1 and size == 4:
+            return values[0]
+        at = len(out)
+        for v in values:
+            out.extend(le(v, size))
+        return at
+    bits_at, offsets_at, counts_at = array([8] * samples, 2), array(offsets, 4), array(counts, 4)
+    if len(out) % 2:
+        out.append(0)
+    out[4:8] = le(len(out), 4)
+    n = len(offsets)
+    entries = [(256, 4, 1, w), (257, 4, 1, h), (258, 3, samples, bits_at), (259, 3, 1, 1),
+               (262, 3, 1, 2), (274, 3, 1, orientation), (277, 3, 1, samples), (284, 3, 1, 1)]
+    if tiled:
+        entries += [(322, 4, 1, 16), (323, 4, 1, 16), (324, 4, n, offsets_at), (325, 4, n, counts_at)]
+    else:
+        entries += [(273, 4, n, offsets_at), (278, 4, 1, unit_h), (279, 4, n, counts_at)]
+    if alpha:
+        entries.append((338, 3, 1, 2))
+    out += le(len(entries), 2)
+    for tag, kind, count, value in sorted(entries):
+        out += le(tag, 2) + le(kind, 2) + le(count, 4) + le(value, 4)
+    return out + le(0, 4)
+
+
+def oriented(image, o):
+    """The picture as shown for an EXIF/TIFF orientation: where stored row 0 and column 0 go."""
+    if o in (2, 3):
+        image = [row[::-1] for row in image]
+    if o in (3, 4):
+        image = image[::-1]
+    if o >= 5:
+        image = [list(col) for col in zip(*image)]  # transpose: 5
+        if o in (6, 7):
+            image = [row[::-1] for row in image]
+        if o in (7, 8):
+            image = image[::-1]
+    return image
+
+
+def gif_tiff_pictures():
+    def both(name, data, image):
+        (GOOD / name).write_bytes(bytes(data))
+        canvas_row(name, image)
+    holes = distinct(5, 4, transparent={(2, 1), (4, 3)})
+    both("gif-transparent.gif", gif(holes), holes)
+    both("gif-transparent-interlaced.gif", gif(holes, True), holes)
+    both("gif-1x1.gif", gif([[(9, 8, 7, 255)]]), [[(9, 8, 7, 255)]])
+    tall = distinct(3, 11)  # every interlace pass, and an odd height
+    both("gif-interlaced-3x11.gif", gif(tall, True), tall)
+    image = distinct(5, 3, transparent={(3, 2)}, half={(1, 1)})
+    both("tiff-strips-alpha.tif", tiff(image), image)
+    both("tiff-tiles-alpha.tif", tiff(image, tiled=True), image)
+    big = distinct(37, 21)  # tiles of 16 cut at the right and the bottom
+    both("tiff-tiles-37x21.tif", tiff(big, tiled=True, alpha=False), big)
+    both("tiff-strips-of-one-row-37x21.tif", tiff(big, alpha=False, rows_per_strip=1), big)
+    stored = distinct(3, 2)
+    for o in range(1, 9):
+        for tiled in (False, True):
+            both(f"tiff-orientation-{o}-{'tiles' if tiled else 'strips'}.tif",
+                 tiff(stored, o, tiled, False, 1), oriented(stored, o))
+
+
+def imagemagick_references():
+    """Rows for the files written by ImageMagick (README.md): the sources they were made from."""
+    colour = [0xFF0000FF, 0x00FF00FF, 0x0000FFFF, 0xFFFFFFFF, 0x000000FF,
+              0xC86432FF, 0x0A141E80, 0xFFFF0000, 0x3C4650C8, 0x5A646EFF,
+              0x808080FF, 0x010203FF, 0xFEFDFC40, 0x0080FFFF, 0x4D4237FF]
+    opaque = [c | 0xFF for c in colour]
+    # The writer's colour reduction merged the near-black and near-white entries.
+    palette = opaque[:11] + [0x000000FF, 0xFFFFFFFF] + opaque[13:]
+    grey = [g << 24 | g << 16 | g << 8 | 0xFF
+            for g in (0, 40, 80, 120, 160, 200, 255, 1, 2, 3, 10, 20, 30, 40, 50)]
+    for names, pixels in [(["bmp-24bit-5x3.bmp", "tga-24bit-5x3.tga", "psd-rgb-raw-5x3.psd"],
+                           opaque),
+                          (["bmp-4bit-palette-5x3.bmp", "bmp-rle8-5x3.bmp",
+                            "tga-palette-5x3.tga"], palette),
+                          (["bmp-32bit-alpha-5x3.bmp", "tga-32bit-alpha-5x3.tga",
+                            "tga-32bit-alpha-rle-5x3.tga", "psd-rgba-rle-5x3.psd",
+                            "psd-rgba-16bit-5x3.psd"], colour),
+                          (["tga-grey-5x3.tga", "psd-grey-5x3.psd"], grey)]:
+        for name in names:
+            assert (GOOD / name).exists(), name
+            rows[name] = (5, 3, pixels)
+
+
+def damaged_pictures():
+    """Files of tests/data/bad/ that sizes or sniffing must refuse; their errors are listed in
+    that folder's expected.tsv."""
+    bad = DATA / "bad"
+    # A header that promises far more pixels than follow: checked before anything is allocated.
+    (bad / "bmp-4000x4000-little-data.bmp").write_bytes(bmp(4000, 4000, pixels=[1, 2, 3]))
+    (bad / "bmp-last-row-short.bmp").write_bytes(bmp(1, 2, pixels=[1, 2, 3, 0, 4, 5]))
+    (bad / "tga-4000x4000-little-data.tga").write_bytes(tga(width=4000, height=4000,
+                                                            pixels=[1, 2, 3]))
+    # RLE needs at least one packet per 128 pixels.
+    (bad / "tga-rle-4000x4000-little-data.tga").write_bytes(
+        tga(image_type=10, width=4000, height=4000, pixels=[1, 2, 3]))
+    (bad / "psd-4000x4000-little-data.psd").write_bytes(psd(width=4000, height=4000))
+    (bad / "psd-packbits-4000x4000-little-data.psd").write_bytes(
+        psd(width=4000, height=4000, compression=1))
+    # Nothing here may be taken for a TGA, which has no signature, or for a PSD or BMP.
+    (bad / "picture-tga-header-only.tga").write_bytes(tga(width=2, height=2)[:18])
+    (bad / "picture-64-zero-bytes.tga").write_bytes(bytes(64))
+    (bad / "picture-64-ff-bytes.tga").write_bytes(b"\xff" * 64)
+    (bad / "picture-psd-signature-and-version-3.psd").write_bytes(b"8BPS\0\3")
+    (bad / "picture-bmp-signature-and-two-bytes.bmp").write_bytes(b"BM\1\2")
+
+
+def main():
+    damaged_pictures()
+    bmp_pictures()
+    tga_pictures()
+    psd_pictures()
+    gif_tiff_pictures()
+    imagemagick_references()
+    with open(GOOD / "expected.tsv", "w") as out:
+        out.write("# Written by tools/make-test-pictures.py. Each picture, a tab, its size, a tab,"
+                  " and its\n# pixels row by row from the top as RRGGBBAA: straight alpha from the BMP, TGA and PSD\n"
+                  "# readers, premultiplied as drawn on a canvas at the picture's size for GIF and TIFF.\n")
+        for name in sorted(rows):
+            width, height, pixels = rows[name]
+            out.write(f"{name}\t{width}x{height}\t{' '.join(f'{v:08X}' for v in pixels)}\n")
+
+
+main()
