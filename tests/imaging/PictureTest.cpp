@@ -195,32 +195,5 @@ TEST(CanvasRender, EmptyAndRefusedSizesAndThumbnails) {
     EXPECT_FALSE(small.renderThumbnail(0, canvas, &error));
 }
 
-// BMP, TGA and PSD come from the in-house readers; these check only that pictures reach them and
-// come back through the canvas.
-TEST(PictureDispatch, BmpTgaAndPsdReachTheirReaders) {
-    // clang-format off
-    const std::tuple<Bytes, Format, std::vector<std::uint8_t>> files[] = {
-        // 2 x 1, 24 bits, rows bottom-up and padded to 4 bytes: red, then blue.
-        {{'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0,
-          24, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255,
-          255, 0, 0, 0, 0},
-         Format::Bmp, {255, 0, 0, 255, 0, 0, 255, 255}},
-        // 2 x 1 true colour with 8 alpha bits, top-left origin: opaque green, half-alpha white.
-        {{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 32, 0x28, 0, 255, 0, 255, 255, 255, 255,
-          128},
-         Format::Tga, {0, 255, 0, 255, 128, 128, 128, 128}},
-        // 2 x 1 RGB, 8 bits, raw planes: orange, then grey.
-        {{'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 0, 2, 0, 8, 0, 3, 0,
-          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 50, 128, 50, 0, 50},
-         Format::Psd, {255, 128, 0, 255, 50, 50, 50, 255}},
-    };
-    // clang-format on
-    for (const auto& [bytes, format, rgba] : files) {
-        const Picture picture = load(bytes);
-        EXPECT_EQ(picture.format(), format);
-        EXPECT_EQ(render(picture, 2, 1).rgba, rgba);
-    }
-}
-
 } // namespace
 } // namespace gw::imaging
