@@ -4,7 +4,6 @@
 #include "engine/Engine.h"
 #include "common/Log.h"
 #include "engine/SystemVersion.h"
-#include "palette/InitialSet.h"
 
 #include <gtest/gtest.h>
 
@@ -138,18 +137,6 @@ TEST(CharacterList, KeepsOrderSkipsLineFeedsAndEndsWithTheSpace) {
     EXPECT_EQ(std::make_pair(kept[222], kept[223]), std::make_pair(int{'y'}, 32));
     EXPECT_EQ(utf8ToUtf16("a\xc3\xa9\xf0\x9f\x98\x80"), u"a\u00e9\U0001F600");
     EXPECT_EQ(utf8ToUtf16("\xff\xc0\xaf\xc3"), u"\ufffd\ufffd\ufffd\ufffd");
-
-    // The shipped table holds every character of the initial set.
-    CharacterTable table{};
-    const TableLoadResult loaded =
-        loadCharacterTableFile(std::string(GLYPHWERK_SOURCE_RESOURCES) + "/Table.txt", table);
-    ASSERT_TRUE(loaded.ok) << loaded.error;
-    LogCapture log;
-    const std::vector<int> initial = listOf(utf8ToUtf16(kInitialCharacterSet));
-    const CharacterMatcher matcher(table, initial.data(), static_cast<int>(initial.size()));
-    EXPECT_TRUE(log.lines.empty()); // every character found
-    EXPECT_EQ(matcher.match(254.0f), ' ');
-    EXPECT_NE(matcher.match(0.0f), ' ');
 }
 
 TEST(CellArithmetic, DigitsAlphaAndBrightness) {
