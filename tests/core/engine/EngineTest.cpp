@@ -100,6 +100,7 @@ TEST(GridSize, WorkedExamplesAndEmptyCases) {
         {40, 30, 100, 40, 40, 15, 40, 15},           // never enlarged
         {101, 101, 200, 101, 101, 50, 101, 50.5f},
         {10, 3, 80, 10, 10, 1, 10, 1.5f},
+        {100, 95, 10, 100, 10, 4, 10, 4.5f},   // 9.5 truncates to 9 before halving
         {99.9, 50.9, 200, 99, 99, 25, 99, 25}, // points are truncated first
         {100, 0, 80, 100, 80, 0, 80, 0},
         {1e12, 1e12, kMax, kMax, 513, 256, 513, 256.5f},
