@@ -7,6 +7,7 @@
 
 #include <jpeglib.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace gw::imaging::testing {
 
@@ -22,30 +23,45 @@ Rgba Rgba::solid(std::uint32_t w, std::uint32_t h, std::uint8_t r, std::uint8_t 
     return image;
 }
 
-Bytes encodeBmp(const Rgba& image) {
-    Bytes out{'B', 'M'};
-    auto put = [&](std::uint32_t v, int size) {
-        for (int i = 0; i < size; ++i)
-            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+Bytes pngFromFilteredRows(std::uint32_t width, std::uint32_t height, const Bytes& filteredRows) {
+    Bytes out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto put32 = [](Bytes& to, std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            to.push_back(static_cast<std::uint8_t>(v >> shift));
     };
-    const auto size = static_cast<std::uint32_t>(image.pixels.size());
-    for (const auto& [v, n] : {std::pair<std::uint32_t, int>{54 + size, 4},
-                               {0, 4},
-                               {54, 4},
-                               {40, 4},
-                               {image.width, 4},
-                               {0u - image.height, 4},
-                               {1, 2},
-                               {32, 2},
-                               {0, 4},
-                               {size, 4}})
-        put(v, n);
-    out.resize(out.size() + 16, 0); // resolution and palette counts
-    for (std::size_t i = 0; i < size; i += 4) {
-        const std::uint8_t* p = image.pixels.data() + i;
-        out.insert(out.end(), {p[2], p[1], p[0], p[3]});
-    }
+    auto chunk = [&](const char* type, const Bytes& data) {
+        put32(out, static_cast<std::uint32_t>(data.size()));
+        const std::size_t start = out.size();
+        out.insert(out.end(), type, type + 4);
+        out.insert(out.end(), data.begin(), data.end());
+        put32(out, static_cast<std::uint32_t>(
+                       crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
+    };
+    Bytes header;
+    put32(header, width);
+    put32(header, height);
+    header.insert(header.end(), {8, 6, 0, 0, 0});
+    chunk("IHDR", header);
+    uLongf size = compressBound(static_cast<uLong>(filteredRows.size()));
+    Bytes deflated(size);
+    compress(deflated.data(), &size, filteredRows.data(), static_cast<uLong>(filteredRows.size()));
+    deflated.resize(size);
+    for (std::size_t at = 0; at < size; at += 8192) // as libpng cuts it, so a cut file opens
+        chunk("IDAT", Bytes(deflated.begin() + static_cast<std::ptrdiff_t>(at),
+                            deflated.begin() + static_cast<std::ptrdiff_t>(
+                                                   std::min<std::size_t>(size, at + 8192))));
+    chunk("IEND", {});
     return out;
+}
+
+Bytes encodePng(const Rgba& image) {
+    Bytes rows;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        rows.push_back(0);
+        rows.insert(rows.end(), image.pixels.begin() + std::ptrdiff_t{y} * image.width * 4,
+                    image.pixels.begin() + std::ptrdiff_t{y + 1} * image.width * 4);
+    }
+    return pngFromFilteredRows(image.width, image.height, rows);
 }
 
 Bytes encodeJpeg(const Rgba& image, const JpegOptions& options) {

@@ -24,8 +24,12 @@ struct Rgba {
     }
 };
 
-// A top-down 32-bit BMP: the quickest way to hand exact pixels, alpha included, to Picture.
-Bytes encodeBmp(const Rgba& image);
+// An 8-bit RGBA PNG around rows already filtered (each a filter type byte, then the row), in
+// IDAT chunks of 8 KiB as libpng writes them, so that a file cut short still opens. A test can
+// choose the filters, or break one.
+Bytes pngFromFilteredRows(std::uint32_t width, std::uint32_t height, const Bytes& filteredRows);
+// The picture as an 8-bit RGBA PNG with unfiltered rows.
+Bytes encodePng(const Rgba& image);
 
 struct JpegOptions {
     int quality = 100;

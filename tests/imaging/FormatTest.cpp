@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 namespace gw::imaging {
 namespace {
 
@@ -76,38 +74,6 @@ void expectCanvasEquals(const Canvas& c, const Rgba& want, int tolerance = 0) {
     }
 }
 
-// An 8-bit RGBA PNG around already filtered rows, so that a test can break a filter byte.
-Bytes handmadePng(std::uint32_t width, std::uint32_t height, const Bytes& filteredRows) {
-    Bytes out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    auto put32 = [](Bytes& to, std::uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8)
-            to.push_back(static_cast<std::uint8_t>(v >> shift));
-    };
-    auto chunk = [&](const char* type, const Bytes& data) {
-        put32(out, static_cast<std::uint32_t>(data.size()));
-        const std::size_t start = out.size();
-        out.insert(out.end(), type, type + 4);
-        out.insert(out.end(), data.begin(), data.end());
-        put32(out, static_cast<std::uint32_t>(
-                       crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
-    };
-    Bytes header;
-    put32(header, width);
-    put32(header, height);
-    header.insert(header.end(), {8, 6, 0, 0, 0});
-    chunk("IHDR", header);
-    uLongf size = compressBound(static_cast<uLong>(filteredRows.size()));
-    Bytes deflated(size);
-    compress(deflated.data(), &size, filteredRows.data(), static_cast<uLong>(filteredRows.size()));
-    deflated.resize(size);
-    for (std::size_t at = 0; at < size; at += 8192) // as libpng cuts it, so a cut file opens
-        chunk("IDAT", Bytes(deflated.begin() + static_cast<std::ptrdiff_t>(at),
-                            deflated.begin() + static_cast<std::ptrdiff_t>(
-                                                   std::min<std::size_t>(size, at + 8192))));
-    chunk("IEND", {});
-    return out;
-}
-
 TEST(PngDecode, LargePicturesDecodeOnTwoThreadsWithTheSameResult) {
     // Above a megabyte of image data the inflation runs on its own thread. Every other row is
     // stored with the Up filter, so each row needs the one before it.
@@ -122,7 +88,7 @@ TEST(PngDecode, LargePicturesDecodeOnTwoThreadsWithTheSameResult) {
                                                     (y % 2 ? image.pixels[at - stride] : 0)));
         }
     }
-    const Bytes png = handmadePng(image.width, image.height, raw);
+    const Bytes png = testing::pngFromFilteredRows(image.width, image.height, raw);
     expectCanvasEquals(natural(png), image);
     // Cut short, and with a broken filter byte in the middle: errors cross the threads cleanly.
     PictureError error;
@@ -133,8 +99,8 @@ TEST(PngDecode, LargePicturesDecodeOnTwoThreadsWithTheSameResult) {
     EXPECT_FALSE(truncated->renderCanvas(70, 42, 1, canvas, &error));
     EXPECT_EQ(error.message, "mem: truncated PNG data");
     raw[300 * (stride + 1)] = 7;
-    EXPECT_FALSE(
-        load(handmadePng(image.width, image.height, raw))->renderCanvas(70, 42, 1, canvas, &error));
+    EXPECT_FALSE(load(testing::pngFromFilteredRows(image.width, image.height, raw))
+                     ->renderCanvas(70, 42, 1, canvas, &error));
     EXPECT_EQ(error.message, "mem: damaged PNG data (bad adaptive filter value)");
 }
 

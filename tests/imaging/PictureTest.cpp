@@ -21,7 +21,7 @@ Picture load(const Bytes& bytes, const std::string& name = "test") {
 
 Picture solid(std::uint32_t w, std::uint32_t h, std::uint8_t r, std::uint8_t g, std::uint8_t b,
               std::uint8_t a = 255) {
-    return load(testing::encodeBmp(Rgba::solid(w, h, r, g, b, a)), "p");
+    return load(testing::encodePng(Rgba::solid(w, h, r, g, b, a)), "p");
 }
 
 Canvas render(const Picture& picture, double gw, double gh, double scale = 1.0) {
@@ -47,11 +47,11 @@ TEST(PictureOpen, DetectsFormatFromContentNotName) {
     EXPECT_EQ(pictureFileTypes(), (std::vector<std::string>{"psd", "bmp", "gif", "jpg", "jpeg",
                                                             "png", "tga", "tif", "tiff"}));
     const auto path =
-        testing::writeTemp("really-a-bmp.jpg", testing::encodeBmp(Rgba::solid(7, 5, 1, 2, 3)));
+        testing::writeTemp("really-a-png.jpg", testing::encodePng(Rgba::solid(7, 5, 1, 2, 3)));
     PictureError error;
     const auto picture = Picture::open(path.string(), &error);
     ASSERT_TRUE(picture) << error.message;
-    EXPECT_EQ(picture->format(), Format::Bmp);
+    EXPECT_EQ(picture->format(), Format::Png);
     EXPECT_EQ(picture->size().width, 7u);
     EXPECT_EQ(picture->size().height, 5u);
     EXPECT_EQ(picture->name(), path.string());
@@ -78,14 +78,14 @@ TEST(PictureOpen, ErrorsNameTheFile) {
     EXPECT_EQ(error.message, dir + ": not a regular file");
     // A file removed or replaced after opening.
     const auto path =
-        testing::writeTemp("vanishing.bmp", testing::encodeBmp(Rgba::solid(4, 4, 1, 2, 3)));
+        testing::writeTemp("vanishing.png", testing::encodePng(Rgba::solid(4, 4, 1, 2, 3)));
     const auto picture = Picture::open(path.string());
     ASSERT_TRUE(picture);
     std::filesystem::remove(path);
     Canvas canvas;
     EXPECT_FALSE(picture->renderCanvas(4, 4, 1, canvas, &error));
     EXPECT_EQ(error.message, path.string() + ": cannot open (No such file or directory)");
-    testing::writeTemp("vanishing.bmp", testing::encodeBmp(Rgba::solid(5, 4, 1, 2, 3)));
+    testing::writeTemp("vanishing.png", testing::encodePng(Rgba::solid(5, 4, 1, 2, 3)));
     EXPECT_FALSE(picture->renderCanvas(4, 4, 1, canvas, &error));
     EXPECT_EQ(error.message, path.string() + ": the file changed since it was opened");
 }
@@ -131,12 +131,12 @@ TEST(CanvasRender, AlphaIsPremultipliedAndDoesNotBleed) {
     for (std::uint32_t x = 0; x < 4; ++x)
         image.at(x, 1)[3] = 0;
     image.at(1, 0)[3] = 128;
-    const Canvas canvas = render(load(testing::encodeBmp(image)), 4, 2);
+    const Canvas canvas = render(load(testing::encodePng(image)), 4, 2);
     EXPECT_EQ(px(canvas, 0, 0), (Px{200, 100, 50, 255}));
     EXPECT_EQ(px(canvas, 1, 0), (Px{100, 50, 25, 128}));
     EXPECT_EQ(px(canvas, 2, 1), (Px{0, 0, 0, 0}));
     // A transparent neighbour's colour must not bleed into an average: only alpha drops.
-    EXPECT_EQ(px(render(load(testing::encodeBmp(image)), 4, 1), 0, 0), (Px{100, 50, 25, 128}));
+    EXPECT_EQ(px(render(load(testing::encodePng(image)), 4, 1), 0, 0), (Px{100, 50, 25, 128}));
 }
 
 TEST(CanvasRender, ShrinkingAveragesAndEnlargingIsSmooth) {
@@ -144,10 +144,10 @@ TEST(CanvasRender, ShrinkingAveragesAndEnlargingIsSmooth) {
     Rgba stripes = Rgba::solid(8, 2, 0, 0, 0);
     for (std::uint32_t i = 1; i < 16; i += 2)
         std::fill_n(stripes.at(i % 8, i / 8), 3, 255);
-    expectEvery(render(load(testing::encodeBmp(stripes)), 4, 1), {128, 128, 128, 255});
+    expectEvery(render(load(testing::encodePng(stripes)), 4, 1), {128, 128, 128, 255});
     Rgba pair = Rgba::solid(2, 1, 0, 0, 0);
     pair.at(1, 0)[0] = 255;
-    const Canvas canvas = render(load(testing::encodeBmp(pair)), 8, 1);
+    const Canvas canvas = render(load(testing::encodePng(pair)), 8, 1);
     EXPECT_EQ(px(canvas, 0, 0)[0], 0);
     EXPECT_EQ(px(canvas, 7, 0)[0], 255);
     for (int x = 1; x < 8; ++x)
@@ -161,7 +161,7 @@ TEST(CanvasRender, ShrinkingAveragesAndEnlargingIsSmooth) {
         for (std::uint32_t x = 0; x < 4; ++x)
             std::fill_n(ramp.at(x, y), 3, static_cast<std::uint8_t>(y));
     }
-    const Picture picture = load(testing::encodeBmp(ramp));
+    const Picture picture = load(testing::encodePng(ramp));
     const Canvas narrow = render(picture, 2, 8);
     const Canvas broad = render(picture, 40, 8);
     for (int y = 0; y < 8; ++y) {
