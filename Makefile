@@ -7,7 +7,7 @@ TEST_RELEASE_DIR ?= build/test-release
 TEST_CLANG_DIR ?= build/test-clang
 SAMPLE ?= resources/Samples/lighthouse.png
 
-.PHONY: run test deps deps-fuzz deps-bench release test-build test-release test-clang fuzz bench \
+.PHONY: run test deps deps-test deps-fuzz deps-bench release test-build test-release test-clang fuzz bench \
 	format clean
 
 deps:
@@ -15,6 +15,9 @@ deps:
 
 deps-fuzz:
 	@scripts/install-deps.sh --fuzz
+
+deps-test:
+	@scripts/install-deps.sh --test
 
 deps-bench:
 	@scripts/install-deps.sh --bench
@@ -39,17 +42,17 @@ run: release
 # `make test` builds and tests three ways, with warnings as errors: a debug build under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the optimised Release build a packager makes
 # (optimised code finds other faults), and that Release build again with clang.
-test-build: deps
+test-build: deps deps-test
 	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGLYPHWERK_SANITIZE=ON \
 		-DGLYPHWERK_WERROR=ON
 	cmake --build $(TEST_DIR) -j $(JOBS)
 
-test-release: deps
+test-release: deps deps-test
 	cmake -S . -B $(TEST_RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLYPHWERK_WERROR=ON
 	cmake --build $(TEST_RELEASE_DIR) -j $(JOBS)
 	cd $(TEST_RELEASE_DIR) && ctest --output-on-failure -j $(JOBS)
 
-test-clang: deps
+test-clang: deps deps-test
 	CC=clang CXX=clang++ cmake -S . -B $(TEST_CLANG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 		-DGLYPHWERK_WERROR=ON
 	cmake --build $(TEST_CLANG_DIR) -j $(JOBS)

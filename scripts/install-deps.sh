@@ -3,16 +3,20 @@
 set -euo pipefail
 
 packages=(
-    build-essential clang cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
     libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
     libcurl4-openssl-dev ca-certificates
     libgtest-dev libgmock-dev
-    unrtf libreoffice-writer-nogui # read the RTF document back in the tests
 )
 case "${1:-}" in
---fuzz) packages+=(libclang-rt-dev) ;; # libFuzzer builds
+--test)
+    # The second compiler of `make test`, the readers the RTF tests check documents with, and
+    # the locale sources the table test compiles a decimal-comma locale from.
+    packages+=(clang unrtf libreoffice-writer-nogui locales)
+    ;;
+--fuzz) packages+=(clang libclang-rt-dev) ;; # libFuzzer builds
 --bench)
     # The peers the benchmarks compare against, the tools that time them, and the photographs
     # they run on.

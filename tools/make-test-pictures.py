@@ -247,7 +247,7 @@ def psd_pictures():
       3, 1, [R, G, 0x070009FF])
 
 
-# --- GIF and TIFF (decoded through giflib and libtiff; their rows hold the drawn canvas) ----
+# --- GIF and TIFF (drawn through giflib and libtiff; their rows hold the drawn canvas) ------
 
 def distinct(w, h, transparent=(), half=()):
     """Every pixel differs, so that any misplacement shows; as straight (r, g, b, a) tuples."""
@@ -391,6 +391,128 @@ def gif_tiff_pictures():
                  tiff(stored, o, tiled, False, 1), oriented(stored, o))
 
 
+# --- PNG -----------------------------------------------------------------------------------
+
+def noise(w, h, state, opaque=False):
+    """Noise-like content, alpha included unless `opaque`, so that every filter choice occurs."""
+    out = []
+    for _ in range(h):
+        row = []
+        for _ in range(w):
+            px = []
+            for k in range(4):
+                state = (state * 1103515245 + 12345) & 0xFFFFFFFF
+                px.append(255 if opaque and k == 3 else state >> 16 & 255)
+            row.append(tuple(px))
+        out.append(row)
+    return out
+
+
+def png(samples, colour_type, depth, palette=b"", trns=b"", interlaced=False, filters=(0,),
+        chunk=1 << 16):
+    """samples: rows of per-pixel sample tuples at `depth`. Row y uses filters[y % len]; the
+    image data is cut into IDAT chunks of `chunk` bytes."""
+    import zlib
+    w, h = len(samples[0]), len(samples)
+    channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour_type]
+    bpp = max(1, channels * depth // 8)
+
+    def pack(row):
+        if depth >= 8:
+            return b"".join(v.to_bytes(depth // 8, "big") for px in row for v in px)
+        bits = "".join(format(px[0], f"0{depth}b") for px in row)
+        bits += "0" * (-len(bits) % 8)
+        return bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
+
+    def filtered(rows_):
+        out, prev = b"", None
+        for y, row in enumerate(rows_):
+            raw, f = pack(row), filters[y % len(filters)]
+            prior = prev or bytes(len(raw))
+            line = bytearray()
+            for i, x in enumerate(raw):
+                a = raw[i - bpp] if i >= bpp else 0
+                b, c = prior[i], prior[i - bpp] if i >= bpp else 0
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                paeth = a if pa <= pb and pa <= pc else b if pb <= pc else c
+                line.append((x - [0, a, b, (a + b) // 2, paeth][f]) & 255)
+            out += bytes([f]) + line
+            prev = raw
+        return out
+    if interlaced:
+        data = b""
+        for x0, y0, dx, dy in ((0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4),
+                               (1, 0, 2, 2), (0, 1, 1, 2)):
+            sub = [row[x0::dx] for row in samples[y0::dy]]
+            if sub and sub[0]:
+                data += filtered(sub)
+    else:
+        data = filtered(samples)
+    data = zlib.compress(data)
+
+    def chunk_(kind, body):
+        return be(len(body), 4) + kind + body + be(zlib.crc32(kind + body), 4)
+    out = b"\x89PNG\r\n\x1a\n" + chunk_(b"IHDR", be(w, 4) + be(h, 4) + bytes(
+        [depth, colour_type, 0, 0, 1 if interlaced else 0]))
+    if palette:
+        out += chunk_(b"PLTE", palette)
+    if trns:
+        out += chunk_(b"tRNS", trns)
+    for i in range(0, len(data), chunk):
+        out += chunk_(b"IDAT", data[i:i + chunk])
+    return out + chunk_(b"IEND", b"")
+
+
+def png_pictures():
+    def both(name, data, image):
+        (GOOD / name).write_bytes(bytes(data))
+        canvas_row(name, image)
+
+    def as_type(image, colour_type, depth=8):
+        keep = {0: (0,), 2: (0, 1, 2), 4: (0, 3), 6: (0, 1, 2, 3)}[colour_type]
+        scale = 257 if depth == 16 else 1  # 16-bit samples repeat each byte
+        return [[tuple(px[k] * scale for k in keep) for px in row] for row in image]
+    alpha = distinct(5, 3, transparent={(0, 0)}, half={(1, 0)})
+    both("png-rgba-8.png", png(as_type(alpha, 6), 6, 8), alpha)
+    both("png-rgba-16.png", png(as_type(alpha, 6, 16), 6, 16), alpha)
+    both("png-rgba-8-interlaced.png", png(as_type(alpha, 6), 6, 8, interlaced=True), alpha)
+    colours = sorted({px for row in alpha for px in row})
+    both("png-palette-8-trns.png",
+         png([[(colours.index(px),) for px in row] for row in alpha], 3, 8,
+             palette=b"".join(bytes(c[:3]) for c in colours), trns=bytes(c[3] for c in colours)),
+         alpha)
+    rgb = distinct(7, 5)
+    both("png-rgb-8.png", png(as_type(rgb, 2), 2, 8), rgb)
+    both("png-rgb-16-interlaced.png", png(as_type(rgb, 2, 16), 2, 16, interlaced=True), rgb)
+    grey = [[(100 * x, 100 * x, 100 * x, 255 - 100 * x) for x in range(3)]]
+    both("png-grey-alpha-8.png", png(as_type(grey, 4), 4, 8), grey)
+    both("png-grey-alpha-16.png", png(as_type(grey, 4, 16), 4, 16), grey)
+    for w, h in ((1, 1), (1, 9), (13, 1), (17, 11)):
+        image = distinct(w, h)
+        both(f"png-{w}x{h}.png", png(as_type(image, 6), 6, 8), image)
+        both(f"png-{w}x{h}-interlaced.png", png(as_type(image, 6), 6, 8, interlaced=True), image)
+    # IDAT chunks of 37 bytes end in the middle of rows.
+    both("png-idat-chunks-split-rows.png", png(as_type(noise(17, 11, 99), 6), 6, 8, chunk=37),
+         noise(17, 11, 99))
+    # Every row filter on every odd width and the noise that makes Paeth take all three choices.
+    for w, h in ((1, 10), (13, 10), (64, 10)):
+        for opaque, kind in ((False, 6), (True, 2)):
+            image = noise(w, h, 12345, opaque)
+            both(f"png-{'rgb' if opaque else 'rgba'}-{w}x{h}-each-filter.png",
+                 png(as_type(image, kind), kind, 8, filters=(0, 1, 2, 3, 4)), image)
+    # 0x807F (127.998 of 255) must round up to 128, 0x0080 (0.498) down to 0.
+    both("png-grey-16-rounding.png", png([[(0x807F,), (0x0080,)]], 0, 16),
+         [[(128, 128, 128, 255), (0, 0, 0, 255)]])
+    # Two-bit grey 0..3 expands to 0, 85, 170, 255; the key 2 makes that sample transparent.
+    both("png-grey-2-bit-key.png", png([[(0,), (1,), (2,), (3,)]], 0, 2, trns=be(2, 2)),
+         [[(0, 0, 0, 255), (85, 85, 85, 255), (0, 0, 0, 0), (255, 255, 255, 255)]])
+    # One-bit palette with a tRNS entry of half alpha for index 1.
+    both("png-palette-1-bit-trns.png", png([[(0,), (1,), (0,)]], 3, 1, palette=bytes(
+        [255, 0, 0, 0, 0, 255]), trns=bytes([255, 128])),
+        [[(255, 0, 0, 255), (0, 0, 255, 128), (255, 0, 0, 255)]])
+
+
 def imagemagick_references():
     """Rows for the files written by ImageMagick (README.md): the sources they were made from."""
     colour = [0xFF0000FF, 0x00FF00FF, 0x0000FFFF, 0xFFFFFFFF, 0x000000FF,
@@ -443,11 +565,12 @@ def main():
     tga_pictures()
     psd_pictures()
     gif_tiff_pictures()
+    png_pictures()
     imagemagick_references()
     with open(GOOD / "expected.tsv", "w") as out:
         out.write("# Written by tools/make-test-pictures.py. Each picture, a tab, its size, a tab,"
                   " and its\n# pixels row by row from the top as RRGGBBAA: straight alpha from the BMP, TGA and PSD\n"
-                  "# readers, premultiplied as drawn on a canvas at the picture's size for GIF and TIFF.\n")
+                  "# readers, premultiplied as drawn on a canvas at the picture's size for GIF, PNG and TIFF.\n")
         for name in sorted(rows):
             width, height, pixels = rows[name]
             out.write(f"{name}\t{width}x{height}\t{' '.join(f'{v:08X}' for v in pixels)}\n")

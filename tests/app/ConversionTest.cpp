@@ -6,45 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <memory>
 
 namespace gw {
 namespace {
 
 using fakes::FakeApplication;
-
-// Left half black, right half white; remembers the scale it was drawn at.
-class HalfBlackImage final : public platform::Image {
-public:
-    HalfBlackImage(double width, double height) : size_{width, height} {}
-    platform::Size size() const override { return size_; }
-    const std::string& name() const override { return name_; }
-    bool renderCanvas(double width, double height, double scale, platform::Bitmap& out,
-                      std::string& error) const override {
-        lastScale = scale;
-        if (fail) {
-            error = "half.png: damaged PNG data";
-            return false;
-        }
-        out.width = static_cast<int>(std::ceil(width * scale));
-        out.height = static_cast<int>(std::ceil(height * scale));
-        out.rgba.assign(static_cast<std::size_t>(out.width) * out.height * 4, 255);
-        for (int y = 0; y < out.height; ++y)
-            for (int x = 0; x < out.width / 2; ++x)
-                for (int c = 0; c < 3; ++c)
-                    out.rgba[(static_cast<std::size_t>(y) * out.width + x) * 4 + c] = 0;
-        return true;
-    }
-    bool renderThumbnail(int, platform::Bitmap&, std::string&) const override { return true; }
-
-    mutable double lastScale = 0.0;
-    bool fail = false;
-
-private:
-    std::string name_ = "half.png";
-    platform::Size size_;
-};
 
 bool reportsVersion1070(std::uint32_t& code) {
     code = 0x1070;
@@ -62,10 +29,10 @@ protected:
         resetVersionCache();
     }
     // Converts a width x height picture with the field set to `maxWidth`.
-    std::shared_ptr<HalfBlackImage> convert(double width, double height, const char* maxWidth,
-                                            bool fail = false) {
-        auto picture = std::make_shared<HalfBlackImage>(width, height);
-        picture->fail = fail;
+    std::shared_ptr<fakes::FakeImage> convert(double width, double height, const char* maxWidth,
+                                              bool fail = false) {
+        auto picture = std::make_shared<fakes::FakeImage>("grey.png", width, height);
+        picture->failWith = fail ? "grey.png: damaged PNG data" : "";
         app.delegate->image = picture;
         app.maxWidth.setStringValue(maxWidth);
         app.delegate->processImage();
@@ -86,9 +53,8 @@ TEST_F(Conversion, HandsOverTheFieldsAndKeepsTheResults) {
     const CellGrid& grid = *app.delegate->grid;
     EXPECT_EQ(std::make_tuple(app.delegate->width, app.delegate->height, grid.width2, grid.height2),
               std::make_tuple(1024, 768, 80, 30));
-    EXPECT_EQ(grid.ascii[1][1], '@');
-    EXPECT_EQ(grid.ascii[78][28], ' '); // 254/256 lies nearer the blank than the full stop
-    EXPECT_EQ(std::string(grid.hexColor[78][28], 6), "fefefe");
+    EXPECT_EQ(std::string(grid.hexColor[78][28], 6), "7f7f7f"); // the grey, corrected for alpha
+    EXPECT_EQ(grid.ascii[78][28], '.'); // 127/256 lies nearer the full stop (0.91) than '@' (0)
     EXPECT_EQ(picture->lastScale, 1.0);
 }
 
@@ -100,7 +66,7 @@ TEST_F(Conversion, ScreensDecideTheScaleFromVersion1070AndAFailedDrawingIsLogged
     app.log.clear();
     convert(100, 100, "50", true);
     EXPECT_EQ(app.delegate->grid->width2, 0);
-    EXPECT_EQ(app.log, std::vector<std::string>({"half.png: damaged PNG data"}));
+    EXPECT_EQ(app.log, std::vector<std::string>({"grey.png: damaged PNG data"}));
 }
 
 } // namespace

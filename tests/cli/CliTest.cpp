@@ -68,16 +68,6 @@ TEST(OutputPaths, OneFileOrOneFilePerPictureInAFolder) {
     fs::remove_all(folder);
 }
 
-TEST(MissingCharacters, NamesEachOnceAndControlsByCodePoint) {
-    CharacterTable table{};
-    table[0] = CharacterRecord{32, ' ', 1.0f};
-    table[1] = CharacterRecord{'a', 'a', 0.5f};
-    EXPECT_TRUE(charactersWithoutDarkness("a a\n", table).empty());
-    EXPECT_EQ(
-        charactersWithoutDarkness("ab\tb\xe2\x82\xac\xf0\x9f\x98\x80\x7f", table),
-        std::vector<std::string>({"b", "U+0009", "\xe2\x82\xac", "\xf0\x9f\x98\x80", "U+007F"}));
-}
-
 const std::string kData = GLYPHWERK_TEST_DATA "/cli/";
 // 16 x 8 points at width 16: 16 x 4 cells, of which the inner 14 x 2 are shown.
 const std::string kHalf = "@@@@@@@       \n@@@@@@@       \n";
@@ -384,11 +374,11 @@ TEST_F(CliTest, WarnsOnceAboutCharactersAndColourItCannotUse) {
     const CliRun many = run({"-w", "16", "-c", "@abcdefghijk\xf0\x9f\x98\x80", kData + "half.png"});
     EXPECT_EQ(many.err, "glyphwerk-cli: warning: left out, the character table has no darkness "
                         "for: 12 characters, among them a b c d e f g h\n");
-    const CliRun r = run({"-w", "16", "--color", "-c", "\xc3\xa9@\t\xc3\xa9", kData + "half.png",
-                          kData + "half.bmp"});
+    const CliRun r = run({"-w", "16", "--color", "-c", "\xc3\xa9@\t\xc3\xa9\xf0\x9f\x98\x80\x7f",
+                          kData + "half.png", kData + "half.bmp"});
     EXPECT_EQ(std::make_pair(r.status, r.out), std::make_pair(0, kHalf + kHalf));
     EXPECT_EQ(r.err, "glyphwerk-cli: warning: left out, the character table has no darkness "
-                     "for: \xc3\xa9 U+0009\n"
+                     "for: \xc3\xa9 U+0009 \xf0\x9f\x98\x80 U+007F\n"
                      "glyphwerk-cli: warning: text output has no colour; use -f ansi\n");
 }
 

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <map>
 #include <stdexcept>
 
 #include <jpeglib.h>
-#include <png.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace gw::imaging::testing {
 
@@ -24,82 +23,45 @@ Rgba Rgba::solid(std::uint32_t w, std::uint32_t h, std::uint8_t r, std::uint8_t 
     return image;
 }
 
-namespace {
-
-void pngWrite(png_structp png, png_bytep data, std::size_t size) {
-    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + size);
-}
-void pngFlush(png_structp) {}
-
-} // namespace
-
-Bytes encodePngRaw(std::uint32_t width, std::uint32_t height, int colourType, int bitDepth,
-                   const std::vector<Bytes>& rows, const Bytes& palette, const Bytes& trns,
-                   bool interlaced, int filters) {
-    Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        throw std::runtime_error("png encode failed");
-    }
-    png_set_write_fn(png, &out, &pngWrite, &pngFlush);
-    if (filters != 0) png_set_filter(png, PNG_FILTER_TYPE_BASE, filters);
-    png_set_IHDR(png, info, width, height, bitDepth, colourType,
-                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    std::vector<png_color> plte;
-    for (std::size_t i = 0; i + 2 < palette.size(); i += 3)
-        plte.push_back({palette[i], palette[i + 1], palette[i + 2]});
-    if (!plte.empty()) png_set_PLTE(png, info, plte.data(), static_cast<int>(plte.size()));
-    if (!trns.empty() && colourType == PNG_COLOR_TYPE_PALETTE) {
-        png_set_tRNS(png, info, trns.data(), static_cast<int>(trns.size()), nullptr);
-    } else if (!trns.empty()) {
-        png_color_16 key{};
-        key.gray = static_cast<png_uint_16>(trns[0] << 8 | trns[1]);
-        png_set_tRNS(png, info, nullptr, 0, &key);
-    }
-    png_write_info(png, info);
-    std::vector<png_bytep> pointers;
-    for (const Bytes& row : rows)
-        pointers.push_back(const_cast<png_bytep>(row.data()));
-    png_write_image(png, pointers.data());
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
+Bytes pngFromFilteredRows(std::uint32_t width, std::uint32_t height, const Bytes& filteredRows) {
+    Bytes out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto put32 = [](Bytes& to, std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            to.push_back(static_cast<std::uint8_t>(v >> shift));
+    };
+    auto chunk = [&](const char* type, const Bytes& data) {
+        put32(out, static_cast<std::uint32_t>(data.size()));
+        const std::size_t start = out.size();
+        out.insert(out.end(), type, type + 4);
+        out.insert(out.end(), data.begin(), data.end());
+        put32(out, static_cast<std::uint32_t>(
+                       crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
+    };
+    Bytes header;
+    put32(header, width);
+    put32(header, height);
+    header.insert(header.end(), {8, 6, 0, 0, 0});
+    chunk("IHDR", header);
+    uLongf size = compressBound(static_cast<uLong>(filteredRows.size()));
+    Bytes deflated(size);
+    compress(deflated.data(), &size, filteredRows.data(), static_cast<uLong>(filteredRows.size()));
+    deflated.resize(size);
+    for (std::size_t at = 0; at < size; at += 8192) // as libpng cuts it, so a cut file opens
+        chunk("IDAT", Bytes(deflated.begin() + static_cast<std::ptrdiff_t>(at),
+                            deflated.begin() + static_cast<std::ptrdiff_t>(
+                                                   std::min<std::size_t>(size, at + 8192))));
+    chunk("IEND", {});
     return out;
 }
 
-Bytes encodePng(const Rgba& image, const PngOptions& options) {
-    std::vector<Bytes> rows(image.height);
-    Bytes palette, trns;
-    std::map<std::uint32_t, std::uint8_t> indices;
-    const std::map<int, std::vector<int>> samples{{PNG_COLOR_TYPE_RGBA, {0, 1, 2, 3}},
-                                                  {PNG_COLOR_TYPE_RGB, {0, 1, 2}},
-                                                  {PNG_COLOR_TYPE_GRAY, {0}},
-                                                  {PNG_COLOR_TYPE_GRAY_ALPHA, {0, 3}}};
+Bytes encodePng(const Rgba& image) {
+    Bytes rows;
     for (std::uint32_t y = 0; y < image.height; ++y) {
-        for (std::uint32_t x = 0; x < image.width; ++x) {
-            const std::uint8_t* p = image.pixels.data() + (std::size_t{y} * image.width + x) * 4;
-            if (options.colourType != PNG_COLOR_TYPE_PALETTE) {
-                for (int k : samples.at(options.colourType))
-                    rows[y].insert(rows[y].end(), options.bitDepth / 8, p[k]);
-                continue;
-            }
-            const std::uint32_t key = p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24;
-            auto it = indices.find(key);
-            if (it == indices.end()) {
-                it = indices.emplace(key, static_cast<std::uint8_t>(indices.size())).first;
-                palette.insert(palette.end(), {p[0], p[1], p[2]});
-                trns.push_back(p[3]);
-            }
-            rows[y].push_back(it->second);
-        }
+        rows.push_back(0);
+        rows.insert(rows.end(), image.pixels.begin() + std::ptrdiff_t{y} * image.width * 4,
+                    image.pixels.begin() + std::ptrdiff_t{y + 1} * image.width * 4);
     }
-    if (std::all_of(trns.begin(), trns.end(), [](std::uint8_t a) { return a == 255; }))
-        trns.clear();
-    return encodePngRaw(image.width, image.height, options.colourType, options.bitDepth, rows,
-                        palette, trns, options.interlaced, options.filters);
+    return pngFromFilteredRows(image.width, image.height, rows);
 }
 
 Bytes encodeJpeg(const Rgba& image, const JpegOptions& options) {

@@ -1,6 +1,6 @@
 #pragma once
-// PNG and JPEG encoders for the tests: they write pictures with the system libraries so that every
-// case states its pixels in code instead of relying on files of unknown make.
+// Pictures made in code for the tests that need exact pixels or large sizes; the variants of
+// each file format are pictures in tests/data/good.
 
 #include <cstdint>
 #include <filesystem>
@@ -24,20 +24,12 @@ struct Rgba {
     }
 };
 
-struct PngOptions {
-    int colourType = 6; // PNG_COLOR_TYPE_RGBA
-    int bitDepth = 8;
-    bool interlaced = false;
-    int filters = 0; // libpng PNG_FILTER_* flags to choose from; 0 leaves libpng's default
-};
-// Writes `image` as PNG. For colour type 3 (palette) the picture's distinct colours form the
-// palette, with a tRNS chunk when any is not opaque. 16-bit depths repeat each byte.
-Bytes encodePng(const Rgba& image, const PngOptions& options = {});
-// A PNG of one raw sample layout: `rows` are already in the file's sample format; a grey
-// transparency key is two bytes, big-endian.
-Bytes encodePngRaw(std::uint32_t width, std::uint32_t height, int colourType, int bitDepth,
-                   const std::vector<Bytes>& rows, const Bytes& palette = {},
-                   const Bytes& trns = {}, bool interlaced = false, int filters = 0);
+// An 8-bit RGBA PNG around rows already filtered (each a filter type byte, then the row), in
+// IDAT chunks of 8 KiB as libpng writes them, so that a file cut short still opens. A test can
+// choose the filters, or break one.
+Bytes pngFromFilteredRows(std::uint32_t width, std::uint32_t height, const Bytes& filteredRows);
+// The picture as an 8-bit RGBA PNG with unfiltered rows.
+Bytes encodePng(const Rgba& image);
 
 struct JpegOptions {
     int quality = 100;

@@ -19,8 +19,8 @@ Picture load(const Bytes& bytes, const std::string& name = "test") {
     return *picture;
 }
 
-Picture solidPng(std::uint32_t w, std::uint32_t h, std::uint8_t r, std::uint8_t g, std::uint8_t b,
-                 std::uint8_t a = 255) {
+Picture solid(std::uint32_t w, std::uint32_t h, std::uint8_t r, std::uint8_t g, std::uint8_t b,
+              std::uint8_t a = 255) {
     return load(testing::encodePng(Rgba::solid(w, h, r, g, b, a)), "p");
 }
 
@@ -91,7 +91,7 @@ TEST(PictureOpen, ErrorsNameTheFile) {
 }
 
 TEST(CanvasRender, SolidColourIsExactAtEveryScale) {
-    const Picture picture = solidPng(37, 23, 200, 100, 7);
+    const Picture picture = solid(37, 23, 200, 100, 7);
     for (auto [gw, gh, scale] : {std::tuple{37.0, 23.0, 1.0},
                                  {10.0, 5.0, 1.0},
                                  {80.0, 60.0, 1.0},
@@ -106,7 +106,7 @@ TEST(CanvasRender, SolidColourIsExactAtEveryScale) {
 }
 
 TEST(CanvasRender, PixelSizeRoundsUpAndPartialPixelsAreCoveredPartly) {
-    const Picture picture = solidPng(101, 101, 255, 255, 255);
+    const Picture picture = solid(101, 101, 255, 255, 255);
     const Canvas canvas = render(picture, 101, 50.5);
     ASSERT_EQ(canvas.width, 101);
     ASSERT_EQ(canvas.height, 51);
@@ -119,7 +119,7 @@ TEST(CanvasRender, PixelSizeRoundsUpAndPartialPixelsAreCoveredPartly) {
     EXPECT_EQ(px(scaled, 20, 3)[3], 128);
     EXPECT_EQ(px(scaled, 19, 3)[3], 255);
     // A canvas wider than the picture is filtered down the columns first.
-    const Canvas wide = render(solidPng(3, 400, 10, 200, 30, 128), 50, 20.5);
+    const Canvas wide = render(solid(3, 400, 10, 200, 30, 128), 50, 20.5);
     ASSERT_EQ(wide.width, 50);
     ASSERT_EQ(wide.height, 21);
     expectEvery(wide, {5, 100, 15, 128}, 20);
@@ -173,7 +173,7 @@ TEST(CanvasRender, ShrinkingAveragesAndEnlargingIsSmooth) {
 }
 
 TEST(CanvasRender, EmptyAndRefusedSizesAndThumbnails) {
-    const Picture picture = solidPng(3, 3, 1, 1, 1);
+    const Picture picture = solid(3, 3, 1, 1, 1);
     Canvas canvas;
     EXPECT_TRUE(picture.renderCanvas(0, 5, 1, canvas));
     EXPECT_EQ(canvas.width, 0);
@@ -184,11 +184,11 @@ TEST(CanvasRender, EmptyAndRefusedSizesAndThumbnails) {
     EXPECT_FALSE(picture.renderCanvas(1e9, 1e9, 1, canvas, &error));
     EXPECT_EQ(error.message.rfind("p: the canvas is too large", 0), 0u);
     // Thumbnails fit the longer side and never enlarge.
-    ASSERT_TRUE(solidPng(300, 100, 10, 20, 30).renderThumbnail(64, canvas));
+    ASSERT_TRUE(solid(300, 100, 10, 20, 30).renderThumbnail(64, canvas));
     EXPECT_EQ(canvas.width, 64);
     EXPECT_EQ(canvas.height, 21);
     expectEvery(canvas, {10, 20, 30, 255});
-    const Picture small = solidPng(5, 9, 10, 20, 30);
+    const Picture small = solid(5, 9, 10, 20, 30);
     ASSERT_TRUE(small.renderThumbnail(64, canvas));
     EXPECT_EQ(canvas.width, 5);
     EXPECT_EQ(canvas.height, 9);
@@ -229,33 +229,6 @@ TEST(CanvasRender, HugeHeadersDrawWhatTheirDataHolds) {
     // clang-format on
     for (const auto& [bytes, colour] : files)
         expectEvery(render(load(bytes), 4, 4), colour);
-}
-
-// BMP, TGA and PSD come from the in-house readers; these check only that pictures reach them and
-// come back through the canvas.
-TEST(PictureDispatch, BmpTgaAndPsdReachTheirReaders) {
-    // clang-format off
-    const std::tuple<Bytes, Format, std::vector<std::uint8_t>> files[] = {
-        // 2 x 1, 24 bits, rows bottom-up and padded to 4 bytes: red, then blue.
-        {{'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0,
-          24, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255,
-          255, 0, 0, 0, 0},
-         Format::Bmp, {255, 0, 0, 255, 0, 0, 255, 255}},
-        // 2 x 1 true colour with 8 alpha bits, top-left origin: opaque green, half-alpha white.
-        {{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 32, 0x28, 0, 255, 0, 255, 255, 255, 255,
-          128},
-         Format::Tga, {0, 255, 0, 255, 128, 128, 128, 128}},
-        // 2 x 1 RGB, 8 bits, raw planes: orange, then grey.
-        {{'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 0, 2, 0, 8, 0, 3, 0,
-          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 50, 128, 50, 0, 50},
-         Format::Psd, {255, 128, 0, 255, 50, 50, 50, 255}},
-    };
-    // clang-format on
-    for (const auto& [bytes, format, rgba] : files) {
-        const Picture picture = load(bytes);
-        EXPECT_EQ(picture.format(), format);
-        EXPECT_EQ(render(picture, 2, 1).rgba, rgba);
-    }
 }
 
 } // namespace

@@ -20,7 +20,10 @@ void fillGrey(int w, int h, platform::Bitmap& out) {
 } // namespace
 
 bool FakeImage::renderCanvas(double width, double height, double scale, platform::Bitmap& out,
-                             std::string& /*error*/) const {
+                             std::string& error) const {
+    lastScale = scale;
+    error = failWith;
+    if (!failWith.empty()) return false;
     fillGrey(static_cast<int>(std::ceil(width * scale)),
              static_cast<int>(std::ceil(height * scale)), out);
     return true;

@@ -78,6 +78,7 @@ private:
     platform::Color color_{1, 1, 1, 1};
 };
 
+// A flat mid-grey picture (128, opaque).
 class FakeImage final : public platform::Image {
 public:
     FakeImage(std::string name, double width, double height)
@@ -87,6 +88,9 @@ public:
     bool renderCanvas(double width, double height, double scale, platform::Bitmap& out,
                       std::string& error) const override;
     bool renderThumbnail(int maxSide, platform::Bitmap& out, std::string& error) const override;
+
+    mutable double lastScale = 0.0; // of the last canvas drawn
+    std::string failWith;           // when set, drawing fails with this error
 
 private:
     std::string name_;

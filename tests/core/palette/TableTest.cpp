@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <sys/stat.h>
@@ -52,43 +54,28 @@ std::string tableText(int records) {
     return text;
 }
 
-TEST(ReadLine, PassesOverCommentsAndKeepsTheLineFeed) {
-    EXPECT_EQ(readAll("# comment\n/ slash comment\n65 A 1\n#x\n66 B 2", 256),
-              (std::vector<std::string>{"65 A 1\n", "66 B 2"}));
-}
-
-TEST(ReadLine, PassesOverFourBlankLinesAndReturnsTheFifth) {
-    EXPECT_EQ(readAll("\n\n\n\nX\n", 256), std::vector<std::string>{"X\n"});
-    EXPECT_EQ(readAll("\n\n\n\n\nX\n", 256), (std::vector<std::string>{"\n", "X\n"}));
-    // Comments neither count nor reset the count within one call.
-    EXPECT_EQ(readAll("\n\n#c\n\n/d\n\n\nX\n", 256), (std::vector<std::string>{"\n", "X\n"}));
-    // The count starts afresh with every call.
-    EXPECT_EQ(readAll("\n\n\nA\n\n\n\nB\n", 256), (std::vector<std::string>{"A\n", "B\n"}));
-}
-
-TEST(ReadLine, SpaceOnlyAndCarriageReturnLinesAreDataLines) {
-    EXPECT_EQ(readAll("  \n\r\n", 256), (std::vector<std::string>{"  \n", "\r\n"}));
-}
-
-TEST(ReadLine, LongLinesArriveInPieces) {
-    const std::string longLine(600, 'x');
-    const auto pieces = readAll(longLine + "\n", 256);
-    ASSERT_EQ(pieces.size(), 3u);
-    EXPECT_EQ(pieces[0].size(), 255u);
-    EXPECT_EQ(pieces[1].size(), 255u);
-    EXPECT_EQ(pieces[2], std::string(90, 'x') + "\n");
-}
-
-TEST(ReadLine, NeverTakesMoreThan999Characters) {
-    const auto pieces = readAll(std::string(1500, 'y') + "\n", 4096);
-    ASSERT_EQ(pieces.size(), 2u);
-    EXPECT_EQ(pieces[0].size(), 999u);
-    EXPECT_EQ(pieces[1].size(), 502u);
-}
-
-TEST(ReadLine, ReportsTheEndOfTheStream) {
-    EXPECT_TRUE(readAll("", 256).empty());
-    EXPECT_TRUE(readAll("# only comments\n\n\n", 256).empty());
+TEST(ReadLine, CommentsBlankRunsLongLinesAndTheEnd) {
+    const std::string x255(255, 'x');
+    const struct {
+        std::string text;
+        int buffer;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"# comment\n/ slash comment\n65 A 1\n#x\n66 B 2", 256, {"65 A 1\n", "66 B 2"}},
+        {"\n\n\n\nX\n", 256, {"X\n"}}, // four blank lines are passed over, a fifth is a line
+        {"\n\n\n\n\nX\n", 256, {"\n", "X\n"}},
+        {"\n\n#c\n\n/d\n\n\nX\n", 256, {"\n", "X\n"}}, // comments neither count nor reset
+        {"\n\n\nA\n\n\n\nB\n", 256, {"A\n", "B\n"}},   // the count starts afresh per call
+        {"  \n\r\n", 256, {"  \n", "\r\n"}},
+        {std::string(600, 'x') + "\n", 256, {x255, x255, std::string(90, 'x') + "\n"}},
+        {std::string(1500, 'y') + "\n",
+         4096,
+         {std::string(999, 'y'), std::string(501, 'y') + "\n"}},
+        {"", 256, {}},
+        {"# only comments\n\n\n", 256, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(readAll(c.text, c.buffer), c.lines) << c.text.substr(0, 40);
     char buffer[4];
     EXPECT_FALSE(QVReadLine(nullptr, buffer, sizeof buffer));
 }
@@ -107,8 +94,15 @@ TEST(TableLine, ParsesCodeCharacterAndScaledDarknessAsScanfDoes) {
 TEST(TableLine, ReadsThePointWhateverTheLocale) {
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = previous != nullptr ? previous : "C";
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
-        GTEST_SKIP() << "no de_DE.UTF-8 locale on this system";
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+        // Most systems carry few compiled locales: compile the one needed beside the test.
+        const std::string folder = ::testing::TempDir() + "gw-locales";
+        const std::string make = "mkdir -p " + folder + " && localedef -i de_DE -f UTF-8 " +
+                                 folder + "/de_DE.UTF-8 2>/dev/null";
+        ASSERT_EQ(std::system(make.c_str()), 0) << "localedef could not compile de_DE.UTF-8";
+        ::setenv("LOCPATH", folder.c_str(), 1);
+        ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+    }
     gw::CharacterRecord record;
     const bool parsed = gw::parseTableLine("65 A 32767.5\n", record);
     std::setlocale(LC_NUMERIC, saved.c_str());
@@ -194,31 +188,21 @@ TEST(TableLoad, RefusesWhatIsNotATableNamingTheFileAndTheLine) {
     ::unlink(fifo.c_str());
 }
 
-TEST(GetChar, FindsTheFirstEntryOfACode) {
-    gw::CharacterTable table{};
-    table[0] = {32, ' ', 1.0f};
-    table[3] = {65, 'A', 0.5f};
-    table[9] = {65, 'A', 0.1f};
-    LogCapture log;
-    EXPECT_EQ(gw::getChar(table, 0), 0);
-    EXPECT_EQ(gw::getChar(table, ' '), 0);
-    EXPECT_EQ(gw::getChar(table, 'A'), 3);
-    EXPECT_TRUE(log.lines.empty());
-}
-
-TEST(GetChar, MissesAreLoggedAndGiveMinusOne) {
+TEST(GetChar, FindsTheFirstEntryOfACodeAndLogsMisses) {
     gw::CharacterTable table{};
     table[0] = {32, ' ', 1.0f};
     table[1] = {195, 'x', 0.5f}; // a byte above 127 widens to a negative code, never to 195
+    table[3] = {65, 'A', 0.5f};
+    table[9] = {65, 'A', 0.1f};
     LogCapture log;
+    EXPECT_EQ(
+        std::make_tuple(gw::getChar(table, 0), gw::getChar(table, ' '), gw::getChar(table, 'A')),
+        std::make_tuple(0, 0, 3));
+    EXPECT_TRUE(log.lines.empty());
     EXPECT_EQ(gw::getChar(table, '\t'), -1);
     EXPECT_EQ(gw::getChar(table, static_cast<char>(0xC3)), -1);
     EXPECT_EQ(log.lines, (std::vector<std::string>{"Shouldn't Be Hit A", "Shouldn't Be Hit A"}));
 }
-
-} // namespace
-
-namespace {
 
 // The shipped table must give every group character its own entry, or the group buttons would
 // offer characters the conversion cannot place.

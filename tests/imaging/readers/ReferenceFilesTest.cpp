@@ -65,20 +65,23 @@ TEST(GoodFiles, EachDecodesToThePixelsListedForIt) {
         content << std::ifstream(entry.path(), std::ios::binary).rdbuf();
         const std::string text = content.str();
         const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+        // Every file is also opened as the program opens it: found by its content, drawn at its
+        // own size.
+        PictureError error;
+        const auto picture = Picture::fromMemory(bytes, name, &error);
+        Canvas canvas;
+        EXPECT_TRUE(picture && picture->renderCanvas(picture->size().width, picture->size().height,
+                                                     1, canvas, &error))
+            << error.message;
+        const std::string drawn =
+            described(static_cast<std::uint32_t>(canvas.width),
+                      static_cast<std::uint32_t>(canvas.height), canvas.rgba.data());
         const auto reader = kReaders.find(name.substr(0, 4));
         if (reader == kReaders.end()) {
-            PictureError error;
-            const auto picture = Picture::fromMemory(bytes, name, &error);
-            Canvas canvas;
-            EXPECT_TRUE(picture && picture->renderCanvas(picture->size().width,
-                                                         picture->size().height, 1, canvas, &error))
-                << error.message;
-            EXPECT_EQ(described(static_cast<std::uint32_t>(canvas.width),
-                                static_cast<std::uint32_t>(canvas.height), canvas.rgba.data()),
-                      want)
-                << name;
+            EXPECT_EQ(drawn, want) << name;
             continue;
         }
+        EXPECT_EQ(formatName(picture->format()), name.substr(0, 3)) << name;
         EXPECT_TRUE(reader->second.claims(bytes)) << name;
         detail::RgbaImage image;
         std::string reason;
@@ -88,6 +91,12 @@ TEST(GoodFiles, EachDecodesToThePixelsListedForIt) {
         std::uint32_t width = 0, height = 0;
         EXPECT_TRUE(reader->second.probe(bytes, width, height, reason)) << name << ": " << reason;
         EXPECT_EQ(std::make_pair(width, height), std::make_pair(image.width, image.height)) << name;
+        for (std::size_t i = 0; i < image.rgba.size(); ++i) { // the canvas is premultiplied
+            if (i % 4 != 3)
+                image.rgba[i] = static_cast<std::uint8_t>(
+                    (image.rgba[i] * image.rgba[i / 4 * 4 + 3] + 127) / 255);
+        }
+        EXPECT_EQ(drawn, described(image.width, image.height, image.rgba.data())) << name;
     }
     for (const auto& [name, want] : expected)
         ADD_FAILURE() << "expected.tsv lists " << name << ", which is not in the folder";
