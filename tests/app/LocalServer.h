@@ -28,22 +28,10 @@ public:
         bool sendLength = true; // false: the body ends where the connection closes
     };
     static Reply ok(std::string body, bool sendLength = true) {
-        Reply reply;
-        reply.body = std::move(body);
-        reply.sendLength = sendLength;
-        return reply;
+        return {200, std::move(body), "", false, sendLength};
     }
-    static Reply redirect(std::string location) {
-        Reply reply;
-        reply.status = 302;
-        reply.location = std::move(location);
-        return reply;
-    }
-    static Reply stalled() {
-        Reply reply;
-        reply.stall = true;
-        return reply;
-    }
+    static Reply redirect(std::string location) { return {302, "", std::move(location)}; }
+    static Reply stalled() { return {200, "", "", true}; }
 
     LocalServer() {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);

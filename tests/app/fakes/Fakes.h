@@ -39,7 +39,6 @@ public:
     std::string stringValue() const override { return text_; }
     void setStringValue(const std::string& text) override { text_ = text; }
     void setDelegate(platform::TextFieldDelegate* delegate) override { delegate_ = delegate; }
-    platform::TextFieldDelegate* delegate() const { return delegate_; }
     // An edit by the user: the text changes and the delegate hears of it.
     void userEdit(const std::string& text) {
         text_ = text;
@@ -159,25 +158,27 @@ private:
     platform::Rect frame_;
 };
 
+// Its values live in `store`: itself, or another object this one is a view over.
 class FakeUserDefaults final : public platform::UserDefaults {
 public:
     long integerForKey(const std::string& key) const override {
-        const auto it = integers.find(key);
-        return it == integers.end() ? 0 : it->second;
+        const auto it = store->integers.find(key);
+        return it == store->integers.end() ? 0 : it->second;
     }
-    void setInteger(long value, const std::string& key) override { integers[key] = value; }
+    void setInteger(long value, const std::string& key) override { store->integers[key] = value; }
     std::optional<std::string> stringForKey(const std::string& key) const override {
-        const auto it = strings.find(key);
-        if (it == strings.end()) return std::nullopt;
+        const auto it = store->strings.find(key);
+        if (it == store->strings.end()) return std::nullopt;
         return it->second;
     }
     void setString(const std::string& value, const std::string& key) override {
-        strings[key] = value;
+        store->strings[key] = value;
     }
     void synchronize() override {}
 
     std::map<std::string, long> integers;
     std::map<std::string, std::string> strings;
+    FakeUserDefaults* store = this;
 };
 
 class FakePanels final : public platform::Panels {
@@ -185,23 +186,20 @@ public:
     struct Call {
         std::optional<std::string> directory;
         std::vector<std::string> fileTypes;
-        std::string proposedName;
     };
     std::optional<std::string> runOpenPanel(const std::optional<std::string>& directory,
                                             const std::vector<std::string>& fileTypes) override {
-        openCalls.push_back({directory, fileTypes, {}});
+        openCalls.push_back({directory, fileTypes});
         return next();
     }
-    std::optional<std::string> runSavePanel(const std::optional<std::string>& directory,
-                                            const std::vector<std::string>& fileTypes,
-                                            const std::string& proposedName) override {
-        saveCalls.push_back({directory, fileTypes, proposedName});
+    std::optional<std::string> runSavePanel(const std::optional<std::string>&,
+                                            const std::vector<std::string>&,
+                                            const std::string&) override {
         return next();
     }
     // What the next panels answer, in order; nothing queued means Cancel.
     std::deque<std::optional<std::string>> answers;
     std::vector<Call> openCalls;
-    std::vector<Call> saveCalls;
 
 private:
     std::optional<std::string> next() {
@@ -279,7 +277,6 @@ public:
                           std::function<void(platform::ImageLoad)> done) const override;
     void finishHeld(std::size_t index);
     std::string refusal = "unsupported format";
-    mutable std::vector<std::string> loaded;
     bool holdLoads = false;
     mutable std::vector<std::pair<std::string, std::function<void(platform::ImageLoad)>>> held;
 };
