@@ -125,22 +125,6 @@ TEST(TableLoad, FillsTheSpaceAndTheRecordsInFileOrder) {
     EXPECT_EQ(table[223].black, 22200.0f / 65535.0f);
 }
 
-TEST(TableLoad, CommentsAndSingleBlankLinesChangeNothing) {
-    std::string plain = tableText(223);
-    std::string decorated = "# measured darkness\n/ second header\n\n";
-    std::size_t start = 0;
-    for (std::size_t end; (end = plain.find('\n', start)) != std::string::npos; start = end + 1)
-        decorated += plain.substr(start, end - start + 1) + "\n# note\n";
-    gw::CharacterTable a, b;
-    FilePtr sa = streamOf(plain), sb = streamOf(decorated);
-    ASSERT_TRUE(gw::loadCharacterTable(sa.get(), a).ok);
-    ASSERT_TRUE(gw::loadCharacterTable(sb.get(), b).ok);
-    for (int i = 0; i < gw::kTableEntries; ++i) {
-        EXPECT_EQ(a[i].ascii, b[i].ascii);
-        EXPECT_EQ(a[i].black, b[i].black);
-    }
-}
-
 TEST(TableLoad, ShortFileIsAnErrorAndLeavesTheRestZero) {
     std::string text = tableText(5);
     FilePtr stream = streamOf(text);
