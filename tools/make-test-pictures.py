@@ -6,7 +6,8 @@ layout it is stored in) is spelled out in one place; tests/data/good/expected.ts
 picture with the pixels it must decode to. The rows of the ImageMagick references in the same
 folder (see its README.md) are written too, from the sources those files were made from.
 
-Usage: tools/make-test-pictures.py [tests/data]   (Python 3 standard library only)
+Usage: tools/make-test-pictures.py [tests/data]   (Python 3 standard library; the JPEG pictures
+need cjpeg and djpeg from libjpeg-turbo-progs)
 """
 import struct
 import sys
@@ -391,6 +392,52 @@ def gif_tiff_pictures():
                  tiff(stored, o, tiled, False, 1), oriented(stored, o))
 
 
+# --- JPEG ----------------------------------------------------------------------------------
+
+def jpeg_pictures():
+    """Compressed by cjpeg; the expected pixels are djpeg's, shown as the EXIF orientation says.
+    Both are libjpeg-turbo's own programs (libjpeg-turbo-progs), with the decoder settings the
+    program's reader uses, so its pixels must match exactly; each is also checked here against
+    the source, within 2."""
+    import subprocess
+
+    def run(command, data):
+        return subprocess.run(command, input=data, capture_output=True, check=True).stdout
+
+    def both(name, image, *options, orientation=0):
+        w, h = len(image[0]), len(image)
+        grey = "-grayscale" in options
+        head = b"P%d %d %d 255\n" % (5 if grey else 6, w, h)
+        data = run(["cjpeg", "-quality", "100", *options],
+                   head + bytes(v for row in image for p in row for v in (p[:1] if grey else p[:3])))
+        if orientation:  # "Exif\0\0", a big-endian TIFF header, IFD0 with the one entry
+            exif = b"Exif\0\0MM\0\x2a" + be(8, 4) + be(1, 2) + be(0x0112, 2) + be(3, 2) + \
+                be(1, 4) + be(orientation, 2) + bytes(6)
+            assert data[2:4] == b"\xff\xe0", name  # after the JFIF block, as libjpeg writes it
+            after_jfif = 4 + int.from_bytes(data[4:6], "big")
+            data = data[:after_jfif] + b"\xff\xe1" + be(len(exif) + 2, 2) + exif + data[after_jfif:]
+        (GOOD / name).write_bytes(data)
+        pnm = run(["djpeg", "-pnm"], data)
+        samples = pnm.split(b"\n", 3)[3]
+        step = 1 if grey else 3
+        decoded = [[tuple(samples[(y * w + x) * step + c % step] for c in range(3)) + (255,)
+                    for x in range(w)] for y in range(h)]
+        for row, source in zip(decoded, image):
+            for got, want in zip(row, source):
+                assert all(abs(g - v) <= 2 for g, v in zip(got, want)), (name, got, want)
+        canvas_row(name, oriented(decoded, orientation or 1))
+
+    for r, g, b in ((0, 0, 0), (255, 255, 255), (200, 30, 90), (17, 130, 240)):
+        solid = [[(r, g, b, 255)] * 19] * 13
+        both(f"jpeg-{r}-{g}-{b}-19x13.jpg", solid)
+        both(f"jpeg-{r}-{g}-{b}-19x13-progressive.jpg", solid, "-progressive")
+    both("jpeg-grey-1x1.jpg", [[(77, 77, 77, 255)]], "-grayscale")
+    # 16 x 8: the top-left 8 x 8 block white, the other black; each block survives JPEG.
+    blocks = [[(255,) * 3 + (255,)] * 8 + [(0, 0, 0, 255)] * 8] * 8
+    for o in range(1, 9):
+        both(f"jpeg-orientation-{o}.jpg", blocks, orientation=o)
+
+
 # --- PNG -----------------------------------------------------------------------------------
 
 def noise(w, h, state, opaque=False):
@@ -565,12 +612,13 @@ def main():
     tga_pictures()
     psd_pictures()
     gif_tiff_pictures()
+    jpeg_pictures()
     png_pictures()
     imagemagick_references()
     with open(GOOD / "expected.tsv", "w") as out:
         out.write("# Written by tools/make-test-pictures.py. Each picture, a tab, its size, a tab,"
                   " and its\n# pixels row by row from the top as RRGGBBAA: straight alpha from the BMP, TGA and PSD\n"
-                  "# readers, premultiplied as drawn on a canvas at the picture's size for GIF, PNG and TIFF.\n")
+                  "# readers, premultiplied as drawn on a canvas at the picture's size for GIF, JPEG, PNG and TIFF.\n")
         for name in sorted(rows):
             width, height, pixels = rows[name]
             out.write(f"{name}\t{width}x{height}\t{' '.join(f'{v:08X}' for v in pixels)}\n")

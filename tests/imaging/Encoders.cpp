@@ -64,7 +64,7 @@ Bytes encodePng(const Rgba& image) {
     return pngFromFilteredRows(image.width, image.height, rows);
 }
 
-Bytes encodeJpeg(const Rgba& image, const JpegOptions& options) {
+Bytes encodeJpeg(const Rgba& image, int quality, bool progressive) {
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);
@@ -74,32 +74,18 @@ Bytes encodeJpeg(const Rgba& image, const JpegOptions& options) {
     jpeg_mem_dest(&info, &buffer, &size);
     info.image_width = image.width;
     info.image_height = image.height;
-    info.input_components = options.grey ? 1 : 3;
-    info.in_color_space = options.grey ? JCS_GRAYSCALE : JCS_RGB;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, options.quality, TRUE);
-    if (options.progressive) jpeg_simple_progression(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    if (progressive) jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
-    if (options.orientation != 0) {
-        // "Exif\0\0", a big-endian TIFF header and IFD0 with the one orientation entry.
-        const unsigned char o = static_cast<unsigned char>(options.orientation);
-        const unsigned char exif[] = {'E', 'x', 'i', 'f', 0, 0,    'M',  'M', 0, 42, 0,
-                                      0,   0,   8,   0,   1, 0x01, 0x12, 0,   3, 0,  0,
-                                      0,   1,   0,   o,   0, 0,    0,    0,   0, 0};
-        jpeg_write_marker(&info, JPEG_APP0 + 1, exif, sizeof exif);
-    }
     std::vector<std::uint8_t> row(std::size_t{image.width} * 3);
     while (info.next_scanline < info.image_height) {
         const std::uint8_t* p =
             image.pixels.data() + std::size_t{info.next_scanline} * image.width * 4;
-        std::size_t n = 0;
-        for (std::uint32_t x = 0; x < image.width; ++x, p += 4) {
-            row[n++] = p[0];
-            if (!options.grey) {
-                row[n++] = p[1];
-                row[n++] = p[2];
-            }
-        }
+        for (std::uint32_t x = 0; x < image.width; ++x, p += 4)
+            std::copy_n(p, 3, row.data() + std::size_t{x} * 3);
         JSAMPROW pointer = row.data();
         jpeg_write_scanlines(&info, &pointer, 1);
     }

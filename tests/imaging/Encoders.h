@@ -31,13 +31,8 @@ Bytes pngFromFilteredRows(std::uint32_t width, std::uint32_t height, const Bytes
 // The picture as an 8-bit RGBA PNG with unfiltered rows.
 Bytes encodePng(const Rgba& image);
 
-struct JpegOptions {
-    int quality = 100;
-    bool progressive = false;
-    bool grey = false;
-    int orientation = 0; // 0: no EXIF block
-};
-Bytes encodeJpeg(const Rgba& image, const JpegOptions& options = {});
+// The picture as an RGB JPEG of the given quality.
+Bytes encodeJpeg(const Rgba& image, int quality, bool progressive);
 
 // Writes bytes to a fresh file under the test temporary folder and returns its path.
 std::filesystem::path writeTemp(const std::string& name, const Bytes& bytes);
