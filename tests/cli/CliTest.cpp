@@ -297,19 +297,13 @@ TEST_F(CliTest, TableComesFromTheResourcesUnlessGiven) {
     EXPECT_EQ(std::make_pair(installed.status, installed.err), std::make_pair(0, std::string()));
     EXPECT_EQ(installed.out.size(), kHalf.size());
 
-    // Refused tables, each at once: nothing waits on a FIFO.
-    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    // A refused table ends the run with the loader's message (its test walks the reasons).
     const std::string nan = GLYPHWERK_TEST_DATA "/tables/darkness-nan.txt";
-    const std::pair<std::string, std::string> refused[] = {
-        {path("none.txt"), ": cannot open the character table: No such file or directory"},
-        {dir.string(), ": cannot open the character table: it is a folder"},
-        {path("fifo"), ": cannot open the character table: not a regular file"},
-        {nan, ":1: the darkness nan is not a number from 0 to 65535"}};
-    for (const auto& [table, message] : refused) {
-        const CliRun r = run({"--table", table, kData + "half.png"}, "", "", true);
-        EXPECT_EQ(std::make_tuple(r.status, r.out, r.err),
-                  std::make_tuple(2, "", "glyphwerk-cli: " + table + message + "\n"));
-    }
+    const CliRun refused = run({"--table", nan, kData + "half.png"}, "", "", true);
+    EXPECT_EQ(std::make_tuple(refused.status, refused.out, refused.err),
+              std::make_tuple(2, "",
+                              "glyphwerk-cli: " + nan +
+                                  ":1: the darkness nan is not a number from 0 to 65535\n"));
 }
 
 // Standard input is looked at before it is read on, and held no longer than allowed; special
