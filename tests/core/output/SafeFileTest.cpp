@@ -85,7 +85,15 @@ TEST_F(SafeFileTest, FailuresNameThePathAndLeaveTheEarlierFileAlone) {
     EXPECT_FALSE(file.open(path("pipe"), LinkPolicy::replaceLink, error));
     EXPECT_EQ(error, path("pipe") + ": not a regular file");
     EXPECT_EQ(read(path("locked.txt")), "kept");
-    EXPECT_EQ(entries(), std::vector<std::string>({"folder", "locked.txt", "pipe"}));
+    { // A rename that fails at the end takes the finished temporary file with it.
+        SafeFile late;
+        ASSERT_TRUE(late.open(path("late.txt"), LinkPolicy::writeThrough, error) &&
+                    late.write("bytes", error));
+        fs::create_directories(path("late.txt/held"));
+        EXPECT_FALSE(late.commit(error));
+        EXPECT_EQ(error, path("late.txt") + ": Is a directory");
+    }
+    EXPECT_EQ(entries(), std::vector<std::string>({"folder", "late.txt", "locked.txt", "pipe"}));
     // A device is written as it stands, never replaced.
     EXPECT_TRUE(writeFileSafely("/dev/null", "gone", error)) << error;
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
