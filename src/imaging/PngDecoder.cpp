@@ -86,12 +86,44 @@ std::uint32_t bigEndian(const std::uint8_t* p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
 }
 
+// Unfiltered rows carry at least 1 byte of slack at the end: their 3-byte pixels are loaded and
+// stored 4 bytes at a time. Filtered rows have none: they sit back to back in a ring that the
+// inflating thread keeps writing.
+//
 // The unfilters read the filtered row `in` and write `out`, so that no load waits on a store
 // that overlaps it.
-void unfilterSub(const std::uint8_t* in, std::uint8_t* out, std::size_t size, std::size_t bpp) {
-    std::memcpy(out, in, std::min(bpp, size));
-    for (std::size_t i = bpp; i < size; ++i)
-        out[i] = static_cast<std::uint8_t>(in[i] + out[i - bpp]);
+#if defined(__SSE2__)
+// A pixel of the filtered row in the low lanes. 3-byte pixels are loaded 4 bytes at a time but
+// for the last, which is put together in a register: a 3-byte copy would go through memory and
+// stall every step on store forwarding.
+template <std::size_t Bpp>
+__m128i loadPixel(const std::uint8_t* row, std::size_t i, std::size_t size) {
+    std::uint32_t v;
+    if (Bpp == 4 || i + Bpp < size) {
+        std::memcpy(&v, row + i, 4);
+    } else {
+        std::uint16_t low;
+        std::memcpy(&low, row + i, 2);
+        v = low | std::uint32_t{row[i + 2]} << 16;
+    }
+    return _mm_cvtsi32_si128(static_cast<int>(v));
+}
+#endif
+
+template <std::size_t Bpp>
+void unfilterSub(const std::uint8_t* in, std::uint8_t* out, std::size_t size) {
+#if defined(__SSE2__)
+    __m128i left = _mm_setzero_si128();
+    for (std::size_t i = 0; i < size; i += Bpp) {
+        left = _mm_add_epi8(left, loadPixel<Bpp>(in, i, size));
+        const auto packed = static_cast<std::uint32_t>(_mm_cvtsi128_si32(left));
+        std::memcpy(out + i, &packed, 4); // a 3-byte pixel's fourth byte is overwritten next
+    }
+#else
+    std::memcpy(out, in, std::min(Bpp, size));
+    for (std::size_t i = Bpp; i < size; ++i)
+        out[i] = static_cast<std::uint8_t>(in[i] + out[i - Bpp]);
+#endif
 }
 
 void unfilterUp(const std::uint8_t* in, std::uint8_t* out, const std::uint8_t* prior,
@@ -100,18 +132,33 @@ void unfilterUp(const std::uint8_t* in, std::uint8_t* out, const std::uint8_t* p
         out[i] = static_cast<std::uint8_t>(in[i] + prior[i]);
 }
 
+// Photographs that ImageMagick writes are filtered with Average nearly throughout. Each pixel
+// waits on the one to its left, so the step from one to the next is kept to two operations: the
+// running value is held inverted, because the rounded-up byte average of inverted inputs is the
+// inverted rounded-down average, and the inverted sum ~(x + m) is ~m - x.
+template <std::size_t Bpp>
 void unfilterAverage(const std::uint8_t* in, std::uint8_t* out, const std::uint8_t* prior,
-                     std::size_t size, std::size_t bpp) {
-    for (std::size_t i = 0; i < bpp && i < size; ++i)
-        out[i] = static_cast<std::uint8_t>(in[i] + (prior[i] >> 1));
-    for (std::size_t i = bpp; i < size; ++i) {
-        out[i] = static_cast<std::uint8_t>(in[i] + ((out[i - bpp] + prior[i]) >> 1));
+                     std::size_t size) {
+#if defined(__SSE2__)
+    const __m128i ones = _mm_set1_epi8(-1);
+    __m128i inverted = ones; // left of the first pixel reads as 0
+    for (std::size_t i = 0; i < size; i += Bpp) {
+        std::uint32_t up;
+        std::memcpy(&up, prior + i, 4);
+        const __m128i b = _mm_xor_si128(_mm_cvtsi32_si128(static_cast<int>(up)), ones);
+        inverted = _mm_sub_epi8(_mm_avg_epu8(inverted, b), loadPixel<Bpp>(in, i, size));
+        const auto packed =
+            static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_xor_si128(inverted, ones)));
+        std::memcpy(out + i, &packed, 4); // a 3-byte pixel's fourth byte is overwritten next
     }
+#else
+    for (std::size_t i = 0; i < Bpp && i < size; ++i)
+        out[i] = static_cast<std::uint8_t>(in[i] + (prior[i] >> 1));
+    for (std::size_t i = Bpp; i < size; ++i)
+        out[i] = static_cast<std::uint8_t>(in[i] + ((out[i - Bpp] + prior[i]) >> 1));
+#endif
 }
 
-// Unfiltered rows carry at least 1 byte of slack at the end: their 3-byte pixels are loaded and
-// stored 4 bytes at a time. Filtered rows have none (they sit back to back in a ring that the
-// inflating thread keeps writing), so their pixels are loaded at their own size.
 template <std::size_t Bpp>
 void unfilterPaeth(const std::uint8_t* in, std::uint8_t* out, const std::uint8_t* prior,
                    std::size_t size) {
@@ -121,11 +168,10 @@ void unfilterPaeth(const std::uint8_t* in, std::uint8_t* out, const std::uint8_t
     __m128i a = zero;
     __m128i c = zero;
     for (std::size_t i = 0; i < size; i += Bpp) {
-        std::uint32_t up, raw = 0;
+        std::uint32_t up;
         std::memcpy(&up, prior + i, 4);
-        std::memcpy(&raw, in + i, Bpp);
         const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(up)), zero);
-        const __m128i x = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(raw)), zero);
+        const __m128i x = _mm_unpacklo_epi8(loadPixel<Bpp>(in, i, size), zero);
         // The predictor rewritten so that only a short chain depends on the previous pixel:
         // with t = 3c - (a + b), it is max(a, b) when t <= min(a, b), else min(a, b) when
         // max(a, b) <= t, else c; this picks what the nearest-of-three rule with its tie order
@@ -550,13 +596,21 @@ private:
             std::memcpy(out, in, size_);
             break;
         case 1:
-            unfilterSub(in, out, size_, bpp_);
+            if (bpp_ == 3) {
+                unfilterSub<3>(in, out, size_);
+            } else {
+                unfilterSub<4>(in, out, size_);
+            }
             break;
         case 2:
             unfilterUp(in, out, prior, size_);
             break;
         case 3:
-            unfilterAverage(in, out, prior, size_, bpp_);
+            if (bpp_ == 3) {
+                unfilterAverage<3>(in, out, prior, size_);
+            } else {
+                unfilterAverage<4>(in, out, prior, size_);
+            }
             break;
         case 4:
             if (bpp_ == 3) {
