@@ -97,6 +97,18 @@ Resampler::Resampler(const RenderTarget& target, std::uint32_t width, std::uint3
         finished_.resize(tapsX_.size() * 4);
     }
     horizontal_.resize((verticalFirst_ ? width : tapsX_.size()) * 4);
+    if (!verticalFirst_) {
+        for (const Taps& t : tapsX_) {
+            const auto n = static_cast<std::uint32_t>(t.weights.size());
+            if (n > 2 && std::any_of(t.weights.begin() + 2, t.weights.end() - 1,
+                                     [&](float w) { return w != t.weights[1]; })) {
+                boxesX_.clear();
+                break;
+            }
+            boxesX_.push_back({t.first, n, t.weights.front(), n > 2 ? t.weights[1] : 0.0f,
+                               n > 1 ? t.weights.back() : 0.0f});
+        }
+    }
 }
 
 #if defined(__SSE2__)
@@ -104,6 +116,10 @@ Resampler::Resampler(const RenderTarget& target, std::uint32_t width, std::uint3
 // the same order, so both give the same canvas.
 template <Resampler::Layout L>
 void Resampler::horizontalPass(const std::vector<Taps>& taps, const std::uint8_t* pixels) {
+    if (&taps == &tapsX_ && !boxesX_.empty()) {
+        boxPass<L>(pixels);
+        return;
+    }
     constexpr std::size_t step = L == Layout::Rgb ? 3 : 4;
     const __m128i zero = _mm_setzero_si128();
     const __m128 colourLanes = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
@@ -133,6 +149,56 @@ void Resampler::horizontalPass(const std::vector<Taps>& taps, const std::uint8_t
             p += step;
         }
         _mm_storeu_ps(h, sum);
+        h += 4;
+    }
+}
+
+// The same sums as horizontalPass, with the pixels between a column's first and last summed in
+// integers and weighed once: a 10:1 reduction then costs about a third as much. The sums are of
+// (c * a, a) for straight alpha, (c, 1) for opaque pixels and (c, a) for premultiplied ones,
+// scaled to the float pass's range at the end.
+template <Resampler::Layout L> void Resampler::boxPass(const std::uint8_t* pixels) {
+    constexpr std::size_t step = L == Layout::Rgb ? 3 : 4;
+    // 32768 products of at most 255 * 255 stay below 2^31, within a signed 32-bit lane.
+    constexpr std::size_t block = 32768;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i colour = _mm_set_epi16(0, 0, 0, 0, 0, -1, -1, -1);
+    const __m128i oneAlpha = _mm_set_epi16(0, 0, 0, 0, 1, 0, 0, 0);
+    const __m128 scale = L == Layout::Rgba  ? _mm_set1_ps(1.0f)
+                         : L == Layout::Rgb ? _mm_set1_ps(255.0f)
+                                            : _mm_set_ps(1.0f, 255.0f, 255.0f, 255.0f);
+    const auto load = [&](const std::uint8_t* p) {
+        std::int32_t packed;
+        std::memcpy(&packed, p, 4); // an RGB row has a byte of slack after its last pixel
+        __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(packed), zero);
+        if constexpr (L == Layout::Rgba) {
+            v = _mm_mullo_epi16(_mm_or_si128(_mm_and_si128(v, colour), oneAlpha),
+                                _mm_shufflelo_epi16(v, 0xFF));
+        } else if constexpr (L == Layout::Rgb) {
+            v = _mm_or_si128(_mm_and_si128(v, colour), oneAlpha);
+        }
+        return _mm_unpacklo_epi16(v, zero);
+    };
+    float* h = horizontal_.data();
+    for (const Box& b : boxesX_) {
+        const std::uint8_t* p = pixels + std::size_t{b.first} * step;
+        __m128 sum = _mm_mul_ps(_mm_set1_ps(b.firstWeight), _mm_cvtepi32_ps(load(p)));
+        if (b.count > 1) {
+            const std::uint8_t* last = p + std::size_t{b.count - 1} * step;
+            __m128 middle = _mm_setzero_ps();
+            for (const std::uint8_t* q = p + step; q < last;) {
+                const std::uint8_t* end =
+                    static_cast<std::size_t>(last - q) > block * step ? q + block * step : last;
+                __m128i part = zero;
+                for (; q < end; q += step)
+                    part = _mm_add_epi32(part, load(q));
+                middle = _mm_add_ps(middle, _mm_cvtepi32_ps(part));
+            }
+            sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(b.middleWeight), middle));
+            sum =
+                _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(b.lastWeight), _mm_cvtepi32_ps(load(last))));
+        }
+        _mm_storeu_ps(h, _mm_mul_ps(sum, scale));
         h += 4;
     }
 }
