@@ -159,37 +159,39 @@ void unfilterAverage(const std::uint8_t* in, std::uint8_t* out, const std::uint8
 #endif
 }
 
+#if defined(__SSE2__)
+// Paeth's predictor on 16-bit lanes, added to the filtered bytes `x`. Rewritten so that only a
+// short chain depends on the pixel to the left, `a`: with t = 3c - (a + b), the predictor is
+// max(a, b) when t <= min(a, b), else min(a, b) when max(a, b) <= t, else c; this picks what the
+// nearest-of-three rule with its tie order picks.
+inline __m128i paeth(__m128i a, __m128i b, __m128i c, __m128i x) {
+    const __m128i t = _mm_sub_epi16(_mm_add_epi16(c, _mm_add_epi16(c, c)), _mm_add_epi16(a, b));
+    const __m128i lo = _mm_min_epi16(a, b);
+    const __m128i hi = _mm_max_epi16(a, b);
+    const __m128i useC = _mm_cmpgt_epi16(hi, t);
+    const __m128i inner = _mm_or_si128(_mm_and_si128(useC, c), _mm_andnot_si128(useC, lo));
+    const __m128i notHi = _mm_cmpgt_epi16(t, lo);
+    const __m128i predictor =
+        _mm_or_si128(_mm_and_si128(notHi, inner), _mm_andnot_si128(notHi, hi));
+    return _mm_and_si128(_mm_add_epi16(x, predictor), _mm_set1_epi16(0xFF));
+}
+#endif
+
 template <std::size_t Bpp>
 void unfilterPaeth(const std::uint8_t* in, std::uint8_t* out, const std::uint8_t* prior,
                    std::size_t size) {
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    const __m128i low = _mm_set1_epi16(0xFF);
     __m128i a = zero;
     __m128i c = zero;
     for (std::size_t i = 0; i < size; i += Bpp) {
         std::uint32_t up;
         std::memcpy(&up, prior + i, 4);
         const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(up)), zero);
-        const __m128i x = _mm_unpacklo_epi8(loadPixel<Bpp>(in, i, size), zero);
-        // The predictor rewritten so that only a short chain depends on the previous pixel:
-        // with t = 3c - (a + b), it is max(a, b) when t <= min(a, b), else min(a, b) when
-        // max(a, b) <= t, else c; this picks what the nearest-of-three rule with its tie order
-        // picks.
-        const __m128i t = _mm_sub_epi16(_mm_add_epi16(c, _mm_add_epi16(c, c)), _mm_add_epi16(a, b));
-        const __m128i lo = _mm_min_epi16(a, b);
-        const __m128i hi = _mm_max_epi16(a, b);
-        const __m128i useC = _mm_cmpgt_epi16(hi, t);
-        const __m128i inner = _mm_or_si128(_mm_and_si128(useC, c), _mm_andnot_si128(useC, lo));
-        const __m128i notHi = _mm_cmpgt_epi16(t, lo);
-        const __m128i predictor =
-            _mm_or_si128(_mm_and_si128(notHi, inner), _mm_andnot_si128(notHi, hi));
-        const __m128i result = _mm_and_si128(_mm_add_epi16(x, predictor), low);
+        a = paeth(a, b, c, _mm_unpacklo_epi8(loadPixel<Bpp>(in, i, size), zero));
         const auto packed =
-            static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(result, zero)));
+            static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(a, zero)));
         std::memcpy(out + i, &packed, 4); // a 3-byte pixel's fourth byte is overwritten next
-
-        a = result;
         c = b;
     }
 #else
@@ -205,6 +207,42 @@ void unfilterPaeth(const std::uint8_t* in, std::uint8_t* out, const std::uint8_t
     }
 #endif
 }
+
+#if defined(__SSE2__)
+// Two Paeth rows at once, the lower one a pixel behind the upper in the high half of the lanes:
+// a pass along the chain of left neighbours then yields two pixels. The lower row is written
+// over the row above the pair (`out1` is `prior`), each pixel after the upper row has read it.
+template <std::size_t Bpp>
+void unfilterPaethPair(const std::uint8_t* in0, const std::uint8_t* in1, std::uint8_t* out0,
+                       std::uint8_t* out1, std::size_t size) {
+    const std::uint8_t* prior = out1;
+    const __m128i zero = _mm_setzero_si128();
+    __m128i a = zero; // upper row's left neighbour, and the lower row's
+    __m128i c = zero;
+    const std::size_t pixels = size / Bpp;
+    for (std::size_t k = 0; k <= pixels; ++k) {
+        std::uint32_t up;
+        std::memcpy(&up, prior + k * Bpp, 4); // past the row, the slack: its result is dropped
+        // Above the upper row's pixel k is the row above the pair; above the lower row's pixel
+        // k - 1 is the upper row's pixel k - 1, just computed.
+        const __m128i b =
+            _mm_unpacklo_epi64(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(up)), zero), a);
+        const __m128i x0 = k < pixels ? loadPixel<Bpp>(in0, k * Bpp, size) : zero;
+        const __m128i x1 = k > 0 ? loadPixel<Bpp>(in1, (k - 1) * Bpp, size) : zero;
+        a = paeth(a, b, c, _mm_unpacklo_epi8(_mm_unpacklo_epi32(x0, x1), zero));
+        const __m128i packed = _mm_packus_epi16(a, zero);
+        if (k < pixels) {
+            const auto v = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed));
+            std::memcpy(out0 + k * Bpp, &v, 4); // a 3-byte pixel's fourth byte is overwritten next
+        }
+        if (k > 0) {
+            const auto v = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(packed, 4)));
+            std::memcpy(out1 + (k - 1) * Bpp, &v, 4); // the fourth byte was read above
+        }
+        c = b;
+    }
+}
+#endif
 
 // The deflate stream of the image data, after the two bytes of its zlib header, which the caller
 // has checked. The library checks the Adler-32 trailer when the stream ends. Error texts follow
@@ -473,12 +511,18 @@ public:
             row.assign(size_ + 4, 0);
         const std::size_t rowBytes = size_ + 1;
         if (std::uint64_t{rowBytes} * height < kThreadedBytes) {
-            std::vector<std::uint8_t> filtered(rowBytes);
-            for (std::uint32_t y = 0; y < height; ++y) {
-                if (!stream_.fill(filtered, reason)) return false;
-                const std::uint8_t* row = unfilter(y, filtered.data(), reason);
-                if (!row) return false;
-                resampler.pushRow(row);
+            std::vector<std::uint8_t> filtered(2 * rowBytes);
+            const std::uint8_t* second = filtered.data() + rowBytes;
+            for (std::uint32_t y = 0; y < height;) {
+                const std::uint32_t count = height - y > 1 ? 2 : 1;
+                if (!stream_.fill({filtered.data(), count * rowBytes}, reason)) return false;
+                const std::uint32_t done =
+                    consume(y, filtered.data(), count == 2 ? second : nullptr, resampler, reason);
+                if (done == 0 ||
+                    (done < count && consume(y + 1, second, nullptr, resampler, reason) == 0)) {
+                    return false;
+                }
+                y += count;
             }
             return stream_.finish(reason);
         }
@@ -544,30 +588,39 @@ private:
             }
             filled.notify_one();
         });
+        const auto rowAt = [&](std::uint32_t y) {
+            return ring.data() + static_cast<std::size_t>(std::uint64_t{y} * rowBytes % ringBytes);
+        };
+        // Waits until the stream holds `bytes`; false when the producer failed first.
+        const auto await = [&](std::uint64_t bytes) {
+            std::unique_lock lock(mutex);
+            filled.wait(lock, [&] { return produced >= bytes || failed; });
+            return produced >= bytes;
+        };
         bool ok = true;
-        for (std::uint32_t y = 0; y < height && ok; ++y) {
+        for (std::uint32_t y = 0; y < height;) {
             const std::uint64_t end = std::uint64_t{y + 1} * rowBytes;
-            {
-                std::unique_lock lock(mutex);
-                filled.wait(lock, [&] { return produced >= end || failed; });
-                if (produced < end) {
-                    reason = producerReason;
-                    ok = false;
-                    break;
-                }
-            }
-            const std::uint8_t* row = unfilter(
-                y, ring.data() + static_cast<std::size_t>(end - rowBytes) % ringBytes, reason);
-            {
+            if (!await(end)) {
                 const std::lock_guard lock(mutex);
-                consumed = end;
-            }
-            freed.notify_one();
-            if (!row) {
+                reason = producerReason;
                 ok = false;
                 break;
             }
-            resampler.pushRow(row);
+            const std::uint8_t* row = rowAt(y);
+            // A Paeth row waits for the next, so that the two may be unfiltered together.
+            const std::uint8_t* next =
+                row[0] == 4 && y + 1 < height && await(end + rowBytes) ? rowAt(y + 1) : nullptr;
+            const std::uint32_t done = consume(y, row, next, resampler, reason);
+            if (done == 0) {
+                ok = false;
+                break;
+            }
+            y += done;
+            {
+                const std::lock_guard lock(mutex);
+                consumed = std::uint64_t{y} * rowBytes;
+            }
+            freed.notify_one();
         }
         {
             std::unique_lock lock(mutex);
@@ -583,6 +636,30 @@ private:
         freed.notify_one();
         producer.join();
         return ok;
+    }
+
+    // Unfilters row y and pushes it, together with the next row when `next` holds it and both
+    // are Paeth rows. Returns how many rows were pushed; 0 with a reason for damaged data.
+    std::uint32_t consume(std::uint32_t y, const std::uint8_t* row, const std::uint8_t* next,
+                          Resampler& resampler, std::string& reason) {
+#if defined(__SSE2__)
+        if (next && row[0] == 4 && next[0] == 4) {
+            std::uint8_t* upper = rows_[y & 1].data();
+            std::uint8_t* lower = rows_[(y + 1) & 1].data(); // holds the row above the pair
+            if (bpp_ == 3) {
+                unfilterPaethPair<3>(row + 1, next + 1, upper, lower, size_);
+            } else {
+                unfilterPaethPair<4>(row + 1, next + 1, upper, lower, size_);
+            }
+            resampler.pushRow(upper);
+            resampler.pushRow(lower);
+            return 2;
+        }
+#endif
+        const std::uint8_t* out = unfilter(y, row, reason);
+        if (!out) return 0;
+        resampler.pushRow(out);
+        return 1;
     }
 
     // Returns the unfiltered row, or null with a reason.
