@@ -532,15 +532,16 @@ public:
 private:
     // Large pictures inflate on a second thread while this one unfilters and resamples; the
     // inflation is the longer half, so the wall time is close to the inflation alone on a free
-    // core. The rows meet in a ring of about a megabyte, filled a piece at a time: the inflaters
-    // are faster with large outputs than row by row.
+    // core. The rows meet in a ring of about two megabytes (at least two rows), filled a piece
+    // at a time: the inflaters are faster with large outputs than row by row, and large pieces
+    // wake the waiting thread a few hundred times a picture rather than once a row.
     static constexpr std::uint64_t kThreadedBytes = std::uint64_t{1} << 20;
-    static constexpr std::size_t kRingBytes = std::size_t{1} << 20;
-    static constexpr std::size_t kPieceBytes = 64 * 1024;
+    static constexpr std::size_t kRingBytes = std::size_t{2} << 20;
+    static constexpr std::size_t kPieceBytes = 256 * 1024;
 
     bool pipelined(std::size_t rowBytes, std::uint32_t height, Resampler& resampler,
                    std::string& reason) {
-        const std::size_t ringRows = std::clamp<std::size_t>(kRingBytes / rowBytes, 2, 64);
+        const std::size_t ringRows = std::max<std::size_t>(kRingBytes / rowBytes, 2);
         const std::uint64_t ringBytes = std::uint64_t{ringRows} * rowBytes;
         const std::uint64_t total = std::uint64_t{rowBytes} * height;
         std::vector<std::uint8_t> ring(static_cast<std::size_t>(ringBytes));

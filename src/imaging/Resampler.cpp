@@ -179,6 +179,25 @@ template <Resampler::Layout L> void Resampler::boxPass(const std::uint8_t* pixel
         }
         return _mm_unpacklo_epi16(v, zero);
     };
+    // Two neighbouring pixels summed: their samples interleaved (r0 r1 g0 g1 ...) so that one
+    // multiply-add weighs and pairs them. Reads 8 bytes, all within the row for middle pixels.
+    const __m128i pairColour = _mm_set_epi32(0, -1, -1, -1);
+    const __m128i pairOnes = _mm_set_epi16(1, 1, 0, 0, 0, 0, 0, 0);
+    const __m128i ones = _mm_set1_epi16(1);
+    const auto loadTwo = [&](const std::uint8_t* p) {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        const __m128i samples = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi8(v, _mm_srli_epi64(v, static_cast<int>(step) * 8)), zero);
+        if constexpr (L == Layout::Rgba) {
+            const __m128i alphas = _mm_shuffle_epi32(samples, 0xFF);
+            return _mm_madd_epi16(samples,
+                                  _mm_or_si128(_mm_and_si128(alphas, pairColour), pairOnes));
+        } else if constexpr (L == Layout::Rgb) {
+            return _mm_madd_epi16(_mm_or_si128(_mm_and_si128(samples, pairColour), pairOnes), ones);
+        } else {
+            return _mm_madd_epi16(samples, ones);
+        }
+    };
     float* h = horizontal_.data();
     for (const Box& b : boxesX_) {
         const std::uint8_t* p = pixels + std::size_t{b.first} * step;
@@ -190,8 +209,12 @@ template <Resampler::Layout L> void Resampler::boxPass(const std::uint8_t* pixel
                 const std::uint8_t* end =
                     static_cast<std::size_t>(last - q) > block * step ? q + block * step : last;
                 __m128i part = zero;
-                for (; q < end; q += step)
+                for (; q + step < end; q += 2 * step)
+                    part = _mm_add_epi32(part, loadTwo(q));
+                if (q < end) {
                     part = _mm_add_epi32(part, load(q));
+                    q = end;
+                }
                 middle = _mm_add_ps(middle, _mm_cvtepi32_ps(part));
             }
             sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(b.middleWeight), middle));
