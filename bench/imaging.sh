@@ -66,7 +66,14 @@ compare() {
     for ((round = 0; round < rounds; round++)); do
         json=$(mktemp)
         files+=("$json")
-        hyperfine -N -w 1 -r "$runs" --export-json "$json" "${commands[@]}" "$ours" >/dev/null
+        # hyperfine's warnings about outliers are expected on a shared machine: the spread of
+        # the rounds says more. Its errors are shown.
+        if ! hyperfine -N -w 1 -r "$runs" --export-json "$json" "${commands[@]}" "$ours" \
+            >/dev/null 2>"$json.log"; then
+            cat "$json.log" >&2
+            exit 1
+        fi
+        rm -f "$json.log"
     done
     python3 - "$name" "${goals[*]}" "${files[@]}" <<'PY'
 import json, statistics, sys
