@@ -2,8 +2,10 @@
 // so that the work cannot be skipped. Usage: imaging_bench FILE GW GH [SCALE]
 #include "imaging/Picture.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 int main(int argc, char** argv) {
     if (argc < 4) {
@@ -19,8 +21,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.message.c_str());
         return 1;
     }
-    unsigned long sum = 0;
-    for (const auto v : canvas.rgba) sum = sum * 31 + v;
-    std::printf("%dx%d %lx\n", canvas.width, canvas.height, sum);
+    // Eight bytes a step: a byte-wise checksum of a 513 x 256 canvas took a millisecond, as
+    // much as drawing it from a small JPEG.
+    std::uint64_t sum = 0;
+    for (std::size_t i = 0; i + 8 <= canvas.rgba.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, canvas.rgba.data() + i, 8);
+        sum = (sum ^ word) * 0x100000001B3u;
+    }
+    std::printf("%dx%d %llx\n", canvas.width, canvas.height, static_cast<unsigned long long>(sum));
     return 0;
 }

@@ -99,12 +99,21 @@ private:
                                        std::uint32_t pixels, bool flip);
     template <Layout L>
     void horizontalPass(const std::vector<Taps>& taps, const std::uint8_t* pixels);
+    // A column's taps as a first and a last weight with equal weights between them, which every
+    // area average and bilinear tap set has: the pixels between are summed in integers.
+    struct Box {
+        std::uint32_t first = 0;
+        std::uint32_t count = 0;
+        float firstWeight = 0, middleWeight = 0, lastWeight = 0;
+    };
+    template <Layout L> void boxPass(const std::uint8_t* pixels);
     void finishRow(std::size_t out);
 
     Canvas& canvas_;
     bool transpose_;
     Layout layout_;
     std::vector<Taps> tapsX_;        // one per output column of the stored-axis buffer
+    std::vector<Box> boxesX_;        // tapsX_ in short form; empty when it has no such form
     std::vector<Taps> tapsY_;        // one per output row of the stored-axis buffer
     std::vector<std::size_t> order_; // output rows by first source row
     std::size_t nextActive_ = 0;

@@ -97,6 +97,18 @@ Resampler::Resampler(const RenderTarget& target, std::uint32_t width, std::uint3
         finished_.resize(tapsX_.size() * 4);
     }
     horizontal_.resize((verticalFirst_ ? width : tapsX_.size()) * 4);
+    if (!verticalFirst_) {
+        for (const Taps& t : tapsX_) {
+            const auto n = static_cast<std::uint32_t>(t.weights.size());
+            if (n > 2 && std::any_of(t.weights.begin() + 2, t.weights.end() - 1,
+                                     [&](float w) { return w != t.weights[1]; })) {
+                boxesX_.clear();
+                break;
+            }
+            boxesX_.push_back({t.first, n, t.weights.front(), n > 2 ? t.weights[1] : 0.0f,
+                               n > 1 ? t.weights.back() : 0.0f});
+        }
+    }
 }
 
 #if defined(__SSE2__)
@@ -104,6 +116,10 @@ Resampler::Resampler(const RenderTarget& target, std::uint32_t width, std::uint3
 // the same order, so both give the same canvas.
 template <Resampler::Layout L>
 void Resampler::horizontalPass(const std::vector<Taps>& taps, const std::uint8_t* pixels) {
+    if (&taps == &tapsX_ && !boxesX_.empty()) {
+        boxPass<L>(pixels);
+        return;
+    }
     constexpr std::size_t step = L == Layout::Rgb ? 3 : 4;
     const __m128i zero = _mm_setzero_si128();
     const __m128 colourLanes = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
@@ -133,6 +149,79 @@ void Resampler::horizontalPass(const std::vector<Taps>& taps, const std::uint8_t
             p += step;
         }
         _mm_storeu_ps(h, sum);
+        h += 4;
+    }
+}
+
+// The same sums as horizontalPass, with the pixels between a column's first and last summed in
+// integers and weighed once: a 10:1 reduction then costs about a third as much. The sums are of
+// (c * a, a) for straight alpha, (c, 1) for opaque pixels and (c, a) for premultiplied ones,
+// scaled to the float pass's range at the end.
+template <Resampler::Layout L> void Resampler::boxPass(const std::uint8_t* pixels) {
+    constexpr std::size_t step = L == Layout::Rgb ? 3 : 4;
+    // 32768 products of at most 255 * 255 stay below 2^31, within a signed 32-bit lane.
+    constexpr std::size_t block = 32768;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i colour = _mm_set_epi16(0, 0, 0, 0, 0, -1, -1, -1);
+    const __m128i oneAlpha = _mm_set_epi16(0, 0, 0, 0, 1, 0, 0, 0);
+    const __m128 scale = L == Layout::Rgba  ? _mm_set1_ps(1.0f)
+                         : L == Layout::Rgb ? _mm_set1_ps(255.0f)
+                                            : _mm_set_ps(1.0f, 255.0f, 255.0f, 255.0f);
+    const auto load = [&](const std::uint8_t* p) {
+        std::int32_t packed;
+        std::memcpy(&packed, p, 4); // an RGB row has a byte of slack after its last pixel
+        __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(packed), zero);
+        if constexpr (L == Layout::Rgba) {
+            v = _mm_mullo_epi16(_mm_or_si128(_mm_and_si128(v, colour), oneAlpha),
+                                _mm_shufflelo_epi16(v, 0xFF));
+        } else if constexpr (L == Layout::Rgb) {
+            v = _mm_or_si128(_mm_and_si128(v, colour), oneAlpha);
+        }
+        return _mm_unpacklo_epi16(v, zero);
+    };
+    // Two neighbouring pixels summed: their samples interleaved (r0 r1 g0 g1 ...) so that one
+    // multiply-add weighs and pairs them. Reads 8 bytes, all within the row for middle pixels.
+    const __m128i pairColour = _mm_set_epi32(0, -1, -1, -1);
+    const __m128i pairOnes = _mm_set_epi16(1, 1, 0, 0, 0, 0, 0, 0);
+    const __m128i ones = _mm_set1_epi16(1);
+    const auto loadTwo = [&](const std::uint8_t* p) {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        const __m128i samples = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi8(v, _mm_srli_epi64(v, static_cast<int>(step) * 8)), zero);
+        if constexpr (L == Layout::Rgba) {
+            const __m128i alphas = _mm_shuffle_epi32(samples, 0xFF);
+            return _mm_madd_epi16(samples,
+                                  _mm_or_si128(_mm_and_si128(alphas, pairColour), pairOnes));
+        } else if constexpr (L == Layout::Rgb) {
+            return _mm_madd_epi16(_mm_or_si128(_mm_and_si128(samples, pairColour), pairOnes), ones);
+        } else {
+            return _mm_madd_epi16(samples, ones);
+        }
+    };
+    float* h = horizontal_.data();
+    for (const Box& b : boxesX_) {
+        const std::uint8_t* p = pixels + std::size_t{b.first} * step;
+        __m128 sum = _mm_mul_ps(_mm_set1_ps(b.firstWeight), _mm_cvtepi32_ps(load(p)));
+        if (b.count > 1) {
+            const std::uint8_t* last = p + std::size_t{b.count - 1} * step;
+            __m128 middle = _mm_setzero_ps();
+            for (const std::uint8_t* q = p + step; q < last;) {
+                const std::uint8_t* end =
+                    static_cast<std::size_t>(last - q) > block * step ? q + block * step : last;
+                __m128i part = zero;
+                for (; q + step < end; q += 2 * step)
+                    part = _mm_add_epi32(part, loadTwo(q));
+                if (q < end) {
+                    part = _mm_add_epi32(part, load(q));
+                    q = end;
+                }
+                middle = _mm_add_ps(middle, _mm_cvtepi32_ps(part));
+            }
+            sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(b.middleWeight), middle));
+            sum =
+                _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(b.lastWeight), _mm_cvtepi32_ps(load(last))));
+        }
+        _mm_storeu_ps(h, _mm_mul_ps(sum, scale));
         h += 4;
     }
 }
@@ -221,7 +310,7 @@ void Resampler::pushRow(const std::uint8_t* rgba) {
 // Rounds to nearest with ties up; the small bias keeps exact halves (a half-covered edge of
 // an opaque picture) from falling either way on float noise, and stays below the 1/510 by
 // which a premultiplied 8-bit product c * a / 255 can miss a half.
-static std::uint8_t toSample(float v) {
+[[maybe_unused]] static std::uint8_t toSample(float v) {
     return static_cast<std::uint8_t>(v + 0.5f + 1.0f / 1024);
 }
 
@@ -244,6 +333,27 @@ void Resampler::finishRow(std::size_t out) {
     }
     const std::size_t stride = static_cast<std::size_t>(canvas_.width) * 4;
     std::uint8_t* base = canvas_.rgba.data();
+#if defined(__SSE2__)
+    // The steps of the plain version below, four lanes at once. Colour is clamped to alpha
+    // before rounding, and the rounding keeps order, so no sample can exceed its alpha.
+    const __m128 scale = _mm_set_ps(1.0f, 1.0f / 255.0f, 1.0f / 255.0f, 1.0f / 255.0f);
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 full = _mm_set1_ps(255.0f);
+    const __m128 half = _mm_set1_ps(0.5f);
+    const __m128 bias = _mm_set1_ps(1.0f / 1024);
+    for (std::size_t i = 0; i < tapsX_.size(); ++i, acc += 4) {
+        const std::size_t x = transpose_ ? out : i;
+        const std::size_t y = transpose_ ? i : out;
+        const __m128 v = _mm_loadu_ps(acc);
+        const __m128 a = _mm_min_ps(_mm_max_ps(_mm_shuffle_ps(v, v, 0xFF), zero), full);
+        const __m128 c = _mm_min_ps(_mm_max_ps(_mm_mul_ps(v, scale), zero), a);
+        const __m128i samples = _mm_cvttps_epi32(_mm_add_ps(_mm_add_ps(c, half), bias));
+        const __m128i narrow = _mm_packs_epi32(samples, samples);
+        const auto packed =
+            static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(narrow, narrow)));
+        std::memcpy(base + y * stride + x * 4, &packed, 4);
+    }
+#else
     for (std::size_t i = 0; i < tapsX_.size(); ++i, acc += 4) {
         const std::size_t x = transpose_ ? out : i;
         const std::size_t y = transpose_ ? i : out;
@@ -256,6 +366,7 @@ void Resampler::finishRow(std::size_t out) {
         }
         px[3] = alpha;
     }
+#endif
 }
 
 } // namespace gw::imaging::detail

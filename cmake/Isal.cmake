@@ -1,0 +1,30 @@
+# ISA-L's inflate (libisal-dev) is two to three times faster than zlib's on PNG image data.
+# When it is found, the target Isal::Isal exists and carries GLYPHWERK_HAVE_ISAL=1 to whatever
+# links it; otherwise the PNG decoder inflates with zlib. GLYPHWERK_WITH_ISAL=OFF forces zlib.
+option(GLYPHWERK_WITH_ISAL "Inflate PNG image data with ISA-L when it is installed" ON)
+if(GLYPHWERK_WITH_ISAL AND NOT TARGET Isal::Isal)
+    find_package(PkgConfig QUIET)
+    if(PKG_CONFIG_FOUND)
+        pkg_check_modules(ISAL QUIET IMPORTED_TARGET GLOBAL libisal)
+    endif()
+    if(TARGET PkgConfig::ISAL)
+        add_library(Isal::Isal ALIAS PkgConfig::ISAL)
+        set(isal_target PkgConfig::ISAL)
+    else()
+        find_path(ISAL_INCLUDE_DIR isa-l/igzip_lib.h)
+        find_library(ISAL_LIBRARY isal)
+        if(ISAL_INCLUDE_DIR AND ISAL_LIBRARY)
+            add_library(Isal::Isal UNKNOWN IMPORTED GLOBAL)
+            set_target_properties(Isal::Isal PROPERTIES IMPORTED_LOCATION ${ISAL_LIBRARY}
+                INTERFACE_INCLUDE_DIRECTORIES ${ISAL_INCLUDE_DIR})
+            set(isal_target Isal::Isal)
+        endif()
+    endif()
+    if(isal_target)
+        set_property(TARGET ${isal_target} APPEND PROPERTY
+            INTERFACE_COMPILE_DEFINITIONS GLYPHWERK_HAVE_ISAL=1)
+        message(STATUS "PNG image data: inflated with ISA-L")
+    else()
+        message(STATUS "PNG image data: inflated with zlib (ISA-L not found)")
+    endif()
+endif()
