@@ -107,7 +107,7 @@ TEST(StandardFolders, CreateFolderMakesParentsAndToleratesExisting) {
 
 const std::string kSamples = std::string(GLYPHWERK_SOURCE_RESOURCES) + "/Samples/";
 
-TEST(PictureLoader, LoadsTheSamplesAndDrawsThumbnailAndCanvasAtTheirSizes) {
+TEST(PictureLoader, LoadsASampleAndDrawsItsThumbnailAndCanvas) {
     PictureLoader loader;
     const ImageLoad png = loader.load(kSamples + "lighthouse.png");
     ASSERT_NE(png.image, nullptr) << png.error;
@@ -120,16 +120,8 @@ TEST(PictureLoader, LoadsTheSamplesAndDrawsThumbnailAndCanvasAtTheirSizes) {
     EXPECT_EQ(thumb.width, 512);
     EXPECT_EQ(thumb.height, 384);
     EXPECT_EQ(thumb.rgba.size(), 512u * 384u * 4u);
-
-    const ImageLoad ramp = loader.load(kSamples + "tonal-scale.png");
-    ASSERT_NE(ramp.image, nullptr) << ramp.error;
-    Bitmap canvas;
-    ASSERT_TRUE(ramp.image->renderCanvas(80.0, 30.0, 2.0, canvas, error)) << error;
-    EXPECT_EQ(canvas.width, 160);
-    EXPECT_EQ(canvas.height, 60);
-    // The top-left corner of the ramp is black, opaque.
-    EXPECT_LT(canvas.rgba[0], 16);
-    EXPECT_EQ(canvas.rgba[3], 255);
+    ASSERT_TRUE(png.image->renderCanvas(80.0, 30.0, 2.0, thumb, error)) << error;
+    EXPECT_EQ(std::make_pair(thumb.width, thumb.height), std::make_pair(160, 60));
 }
 
 TEST(PictureLoader, RefusesWhatIsNotAPictureNamingIt) {
