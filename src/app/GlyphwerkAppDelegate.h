@@ -7,6 +7,7 @@
 #include "palette/CharacterTable.h"
 #include "platform/Controls.h"
 #include "platform/Image.h"
+#include "platform/InterfaceLoader.h"
 #include "platform/Notification.h"
 #include "platform/Services.h"
 #include "platform/Window.h"
@@ -54,6 +55,7 @@ public:
         platform::ImageLoader& imageLoader;
         platform::Workspace& workspace;
         platform::Screens& screens;
+        platform::InterfaceLoader& interfaces;
     };
 
     // Observes every window's closing through `windows` from now on.
@@ -93,6 +95,16 @@ public:
     // "<first application support folder>/Glyphwerk/", or nothing when there is none.
     std::optional<std::string> workFolder() const;
 
+    // The preview window and export (Preview.cpp). `preview` writes the export file only when
+    // `sender` is the very string held in `savePath`; any other sender previews. A write that
+    // fails is shown in an alert, and the earlier file stays as it was.
+    void preview(const void* sender);
+    void closePreview(const void* sender);
+    void resizeWindow();
+    void changeFont(platform::Control* sender);
+    void scroll(const void* sender);
+    void exportImage(platform::Control* sender);
+
     Outlets outlets;
 
     std::shared_ptr<const platform::Image> image;
@@ -112,6 +124,9 @@ public:
 
 private:
     bool loadTable();
+    void connectPreviewActions();
+    bool writeOutput(const std::string& path, bool chosenByUser, const std::string& bytes);
+    bool writeImage(const std::string& path, bool chosenByUser, int pointSize, bool color);
     bool loadPicture(const std::string& file);
     void takePicture(std::shared_ptr<const platform::Image> picture);
 

@@ -8,6 +8,7 @@
 #include "gui/SingleInstance.h"
 #include "platform/PictureLoader.h"
 #include "platform/StandardFolders.h"
+#include "platform/qt/QtInterfaceLoader.h"
 #include "platform/qt/QtServices.h"
 
 #include <QApplication>
@@ -43,10 +44,11 @@ int main(int argc, char** argv) {
     gw::platform::qt::QtWorkspace workspace;
     gw::platform::qt::QtScreens screens;
     gw::platform::WindowCloseCenter windows;
+    gw::platform::qt::QtInterfaceLoader interfaces(bundle, windows);
 
     auto delegate = std::make_unique<gw::GlyphwerkAppDelegate>(
         gw::GlyphwerkAppDelegate::Services{defaults, panels, alerts, folders, loader, workspace,
-                                           screens},
+                                           screens, interfaces},
         windows);
     gw::gui::MainWindowForm form(loader, windows);
     delegate->outlets = form.outlets();

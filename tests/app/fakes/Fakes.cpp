@@ -91,7 +91,7 @@ void FakeApplication::makeController() {
     if (delegate) retired_.push_back(std::move(delegate));
     delegate = std::make_unique<GlyphwerkAppDelegate>(
         GlyphwerkAppDelegate::Services{defaults, panels, alerts, folders, loader, workspace,
-                                       screens},
+                                       screens, interfaces},
         windows);
     GlyphwerkAppDelegate::Outlets& o = delegate->outlets;
     o.window = &mainWindow;
