@@ -1,8 +1,8 @@
 #include "output/TextOutput.h"
 
+#include "output/SafeFile.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace gw {
@@ -92,20 +92,7 @@ std::string ansiText(const CellGrid& grid, bool color) {
 }
 
 bool writePlainTextFile(const std::string& path, const CellGrid& grid, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (file == nullptr) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const std::string text = plainText(grid);
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int writeErrno = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        error = std::strerror(written ? errno : writeErrno);
-        return false;
-    }
-    return true;
+    return writeFileSafely(path, plainText(grid), error);
 }
 
 } // namespace gw

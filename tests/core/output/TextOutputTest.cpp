@@ -73,7 +73,7 @@ TEST_F(TextOutputTest, PlainTextFileHoldsExactlyTheTextBytes) {
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "\x40\x20\x2b\x0a");
     std::filesystem::remove(path);
     EXPECT_FALSE(writePlainTextFile("/nonexistent-folder/art.txt", *grid, error));
-    EXPECT_EQ(error, "No such file or directory");
+    EXPECT_EQ(error, "/nonexistent-folder/art.txt: No such file or directory");
 }
 
 } // namespace

@@ -1,0 +1,137 @@
+#include "output/SafeFile.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace gw {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SafeFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::path(::testing::TempDir()) /
+              ("gw-safe-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+    static std::string read(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    }
+    void put(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+    }
+    // The folder's entries: a write that failed or was killed leaves only what was there.
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir;
+};
+
+TEST_F(SafeFileTest, ReplacesTheFileKeepingItsPermissionsAndHonoursTheUmaskForNewOnes) {
+    put("art.txt", "an older and longer text");
+    fs::permissions(path("art.txt"), fs::perms(0640));
+    std::string error;
+    ASSERT_TRUE(writeFileSafely(path("art.txt"), "new", error)) << error;
+    EXPECT_EQ(read(path("art.txt")), "new");
+    EXPECT_EQ(fs::status(path("art.txt")).permissions(), fs::perms(0640));
+
+    const mode_t old = ::umask(027);
+    const bool written = writeFileSafely(path("fresh.txt"), "", error);
+    ::umask(old);
+    ASSERT_TRUE(written) << error;
+    EXPECT_EQ(fs::status(path("fresh.txt")).permissions(), fs::perms(0640));
+    EXPECT_EQ(entries(), std::vector<std::string>({"art.txt", "fresh.txt"}));
+}
+
+TEST_F(SafeFileTest, FailuresNameThePathAndLeaveTheEarlierFileAlone) {
+    put("locked.txt", "kept");
+    fs::permissions(path("locked.txt"), fs::perms(0444));
+    fs::create_directory(path("folder"));
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    fs::create_symlink(path("pipe"), path("planted.txt"));
+    const std::pair<std::string, std::string> cases[] = {
+        {path("missing/art.txt"), "No such file or directory"},
+        {path("locked.txt"), "Permission denied"},
+        {path("folder"), "Is a directory"},
+        {path("new/"), "Is a directory"},
+        {"/dev/full", "No space left on device"},
+    };
+    for (const auto& [target, reason] : cases) {
+        std::string error;
+        EXPECT_FALSE(writeFileSafely(target, "bytes", error)) << target;
+        EXPECT_EQ(error, target + ": " + reason);
+    }
+    // A name the program made up never leads to a pipe or device planted there.
+    std::string error;
+    SafeFile file;
+    EXPECT_FALSE(file.open(path("pipe"), LinkPolicy::replaceLink, error));
+    EXPECT_EQ(error, path("pipe") + ": not a regular file");
+    EXPECT_EQ(read(path("locked.txt")), "kept");
+    EXPECT_EQ(entries(), std::vector<std::string>({"folder", "locked.txt", "pipe", "planted.txt"}));
+}
+
+TEST_F(SafeFileTest, DevicesAreWrittenAsTheyStandNeverReplaced) {
+    std::string error;
+    ASSERT_TRUE(writeFileSafely("/dev/null", "gone", error)) << error;
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+TEST_F(SafeFileTest, AWriteKilledHalfwayLeavesTheOldFileAndNothingElse) {
+    put("art.txt", "the old art");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        SafeFile file;
+        std::string error;
+        if (file.open(path("art.txt"), LinkPolicy::writeThrough, error) &&
+            file.write(std::string(1 << 20, 'x'), error)) {
+            ::raise(SIGKILL);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(read(path("art.txt")), "the old art");
+    EXPECT_EQ(entries(), std::vector<std::string>({"art.txt"}));
+}
+
+TEST_F(SafeFileTest, LinksAreWrittenThroughOrReplacedAsThePolicySays) {
+    put("real.txt", "old");
+    fs::create_symlink("real.txt", path("named.txt"));
+    fs::create_symlink("real.txt", path("made-up.txt"));
+    fs::create_symlink("later.txt", path("dangling.txt"));
+    std::string error;
+    ASSERT_TRUE(writeFileSafely(path("named.txt"), "through", error)) << error;
+    EXPECT_TRUE(fs::is_symlink(path("named.txt")));
+    EXPECT_EQ(read(path("real.txt")), "through");
+
+    ASSERT_TRUE(writeFileSafely(path("made-up.txt"), "own", error, LinkPolicy::replaceLink));
+    EXPECT_FALSE(fs::is_symlink(path("made-up.txt")));
+    EXPECT_EQ(read(path("made-up.txt")), "own");
+    EXPECT_EQ(read(path("real.txt")), "through");
+
+    ASSERT_TRUE(writeFileSafely(path("dangling.txt"), "created", error)) << error;
+    EXPECT_EQ(read(path("later.txt")), "created");
+}
+
+} // namespace
+} // namespace gw
