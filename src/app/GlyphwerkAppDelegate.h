@@ -125,8 +125,8 @@ public:
 private:
     bool loadTable();
     void connectPreviewActions();
-    bool writeOutput(const std::string& path, bool chosenByUser, const std::string& bytes);
-    bool writeImage(const std::string& path, bool chosenByUser, int pointSize, bool color);
+    bool writeOutput(const std::string& file, bool chosenByUser, const std::string& bytes);
+    bool writeImage(const std::string& file, bool chosenByUser, int pointSize, bool color);
     bool loadPicture(const std::string& file);
     void takePicture(std::shared_ptr<const platform::Image> picture);
 

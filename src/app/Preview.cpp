@@ -142,10 +142,10 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
 
 // A path the user chose is written through a link there, as editors do; a name the program
 // made up in its own folder replaces the name itself.
-bool GlyphwerkAppDelegate::writeOutput(const std::string& path, bool chosenByUser,
+bool GlyphwerkAppDelegate::writeOutput(const std::string& file, bool chosenByUser,
                                        const std::string& bytes) {
     std::string error;
-    if (writeFileSafely(path, bytes, error,
+    if (writeFileSafely(file, bytes, error,
                         chosenByUser ? LinkPolicy::writeThrough : LinkPolicy::replaceLink))
         return true;
     systemLog(error);
@@ -153,7 +153,7 @@ bool GlyphwerkAppDelegate::writeOutput(const std::string& path, bool chosenByUse
     return false;
 }
 
-bool GlyphwerkAppDelegate::writeImage(const std::string& path, bool chosenByUser, int pointSize,
+bool GlyphwerkAppDelegate::writeImage(const std::string& file, bool chosenByUser, int pointSize,
                                       bool color) {
     render::TiffImageOptions options;
     options.fontName = fontName;
@@ -161,7 +161,7 @@ bool GlyphwerkAppDelegate::writeImage(const std::string& path, bool chosenByUser
     options.color = color;
     options.background = rgb(outlets.bgColor->color());
     std::string error;
-    if (render::writeTiffImage(path, *grid, options,
+    if (render::writeTiffImage(file, *grid, options,
                                chosenByUser ? LinkPolicy::writeThrough : LinkPolicy::replaceLink,
                                error))
         return true;

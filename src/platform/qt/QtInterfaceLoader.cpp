@@ -3,6 +3,7 @@
 #include "platform/qt/QtArtView.h"
 #include "platform/qt/QtWindow.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QScrollArea>
 #include <QTimer>
