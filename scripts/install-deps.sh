@@ -8,6 +8,7 @@ packages=(
     libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
     libfreetype-dev libfontconfig-dev fonts-dejavu-core
     libgtest-dev libgmock-dev
+    unrtf libreoffice-writer-nogui # read the RTF document back in the tests
 )
 case "${1:-}" in
 --fuzz) packages+=(clang libclang-rt-dev) ;; # libFuzzer builds

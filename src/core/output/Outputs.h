@@ -39,7 +39,13 @@ std::vector<ColorRun> colorDisplayRuns(const CellGrid& grid);
 // row, "&nbsp;" for spaces, "&", "<" and ">" escaped, footer.
 std::string htmlPage(const CellGrid& grid, bool color, const RgbColor& background);
 
-// The RTF document of the colour display text in `fontName` at `pointSize` points.
+// The RTF document of the colour display text in `fontName` at `pointSize` points: the font
+// table names `fontName` in the modern (monospace) family, one paragraph per visible row, each
+// character in its colour (the display text's, rounded to the table's 0 to 255 scale; runs of
+// one colour share one \cf), "\\", "{" and "}" escaped, bytes outside printable ASCII as \'hh.
 std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int pointSize);
+// The same; without `color` every character is in the reader's default colour.
+std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int pointSize,
+                        bool color);
 
 } // namespace gw

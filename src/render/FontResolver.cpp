@@ -1,0 +1,101 @@
+#include "render/FontResolver.h"
+
+#include "common/Log.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <map>
+#include <mutex>
+
+namespace gw::render {
+namespace {
+
+const FcChar8* fcString(const std::string& s) {
+    return reinterpret_cast<const FcChar8*>(s.c_str());
+}
+
+struct Match {
+    std::string family; // the first family name of the font found
+    std::string file;
+    int faceIndex = 0;
+    bool monospace = false;
+    bool namesRequest = false; // one of the font's family names is the one asked for
+};
+
+// What fontconfig offers for `family` in the regular style. The family goes in as a literal
+// value, not through the name parser, so that names with ':' or '-' mean nothing special.
+Match bestMatch(FcConfig* config, const std::string& family) {
+    Match match;
+    FcPattern* pattern = FcPatternCreate();
+    if (pattern == nullptr) return match;
+    FcPatternAddString(pattern, FC_FAMILY, fcString(family));
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* font = FcFontMatch(config, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (font == nullptr) return match;
+    FcChar8* value = nullptr;
+    if (FcPatternGetString(font, FC_FILE, 0, &value) == FcResultMatch)
+        match.file = reinterpret_cast<const char*>(value);
+    if (FcPatternGetString(font, FC_FAMILY, 0, &value) == FcResultMatch)
+        match.family = reinterpret_cast<const char*>(value);
+    for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &value) == FcResultMatch; ++i) {
+        if (FcStrCmpIgnoreCase(value, fcString(family)) == 0) match.namesRequest = true;
+    }
+    int number = 0;
+    if (FcPatternGetInteger(font, FC_INDEX, 0, &number) == FcResultMatch) match.faceIndex = number;
+    // Dual-width fonts (monospace with double-width ideographs) are single width for the
+    // Latin-1 characters the art uses.
+    match.monospace =
+        FcPatternGetInteger(font, FC_SPACING, 0, &number) == FcResultMatch && number >= FC_DUAL;
+    FcPatternDestroy(font);
+    return match;
+}
+
+ResolvedFont resolve(FcConfig* config, const std::string& name) {
+    ResolvedFont font;
+    font.requested = name;
+    const Match match = config != nullptr && !name.empty() ? bestMatch(config, name) : Match{};
+    if (match.monospace && !match.file.empty()) {
+        font.family = match.family;
+        font.file = match.file;
+        font.faceIndex = match.faceIndex;
+        font.substituted = !match.namesRequest;
+        if (font.substituted) {
+            systemLog("Font \"" + name + "\" is not installed; using \"" + font.family + "\"");
+        }
+        return font;
+    }
+    font.substituted = true;
+    const Match fallback = config != nullptr ? bestMatch(config, "monospace") : Match{};
+    if (!fallback.monospace || fallback.file.empty()) {
+        systemLog("Font \"" + name + "\" cannot be used and no monospace font is installed");
+        return font;
+    }
+    font.family = fallback.family;
+    font.file = fallback.file;
+    font.faceIndex = fallback.faceIndex;
+    const char* why = match.namesRequest ? "is not monospace" : "is not installed";
+    systemLog("Font \"" + name + "\" " + why + "; using \"" + font.family + "\"");
+    return font;
+}
+
+} // namespace
+
+ResolvedFont resolveMonospaceFont(const std::string& name) {
+    static std::mutex mutex;
+    static std::map<std::string, ResolvedFont> cache;
+    // Kept for the life of the process: the preview asks again at every run.
+    static FcConfig* config = nullptr;
+    static bool initialised = false;
+    const std::lock_guard lock(mutex);
+    if (const auto found = cache.find(name); found != cache.end()) return found->second;
+    if (!initialised) {
+        initialised = true;
+        config = FcInitLoadConfigAndFonts();
+    }
+    return cache.emplace(name, resolve(config, name)).first->second;
+}
+
+} // namespace gw::render

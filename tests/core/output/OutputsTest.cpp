@@ -1,0 +1,156 @@
+// The display texts, the HTML page and the RTF document of one small grid. The expected pages
+// are in tests/data/output; the RTF document is read back by unrtf.
+
+#include "output/Outputs.h"
+#include "output/TextOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <unistd.h>
+
+namespace gw {
+namespace {
+
+const std::string kData = GLYPHWERK_TEST_DATA "/output/";
+const std::string kFooter = "</div>\n</body>\n</html>\n";
+
+std::string read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+class OutputsTest : public ::testing::Test {
+protected:
+    // A 6 x 5 grid framed in '#', which no output may show. Its visible 4 x 3 cells:
+    //   '@' ff0000 (data 255,0,0)  ' ' ff0000         '+' 00ff00           '<' 0000ff
+    //   '&' 102030 (data 16,32,48) '>' 102030         'a' 102030           0xe9 ab??ff
+    //   four spaces, data 0
+    void SetUp() override {
+        grid->width2 = 6;
+        grid->height2 = 5;
+        for (int y = 0; y < 5; ++y) {
+            for (int x = 0; x < 6; ++x)
+                set(x, y, '#', "ffffff", 255, 255, 255);
+        }
+        set(1, 1, '@', "ff0000", 255, 0, 0);
+        set(2, 1, ' ', "ff0000", 255, 0, 0);
+        set(3, 1, '+', "00ff00", 0, 255, 0);
+        set(4, 1, '<', "0000ff", 0, 255, 0); // data and digits disagree: each output reads its own
+        set(1, 2, '&', "102030", 16, 32, 48);
+        set(2, 2, '>', "102030", 16, 32, 48);
+        set(3, 2, 'a', "102030", 16, 32, 48);
+        set(4, 2, 0xe9, std::string("ab\0\0ff", 6), 16, 32, 48);
+        for (int x = 1; x <= 4; ++x)
+            set(x, 3, ' ', "000000", 0, 0, 0);
+    }
+    void set(int x, int y, int code, const std::string& hex, int r, int g, int b) {
+        grid->ascii[x][y] = code;
+        std::copy(hex.begin(), hex.end(), grid->hexColor[x][y]);
+        grid->data[x][y][0] = static_cast<std::uint64_t>(r);
+        grid->data[x][y][1] = static_cast<std::uint64_t>(g);
+        grid->data[x][y][2] = static_cast<std::uint64_t>(b);
+    }
+    CellGridPtr grid = makeCellGrid();
+};
+
+TEST_F(OutputsTest, HtmlPagesAreByteExactInBothColourModes) {
+    const std::string colorPage = read(kData + "page-color.html");
+    EXPECT_EQ(htmlPage(*grid, true, {1.0, 0.5, 0.25}), colorPage);
+    EXPECT_EQ(htmlPage(*grid, false, {0.0, 1.0, 0.5}), read(kData + "page-bw.html"));
+
+    const std::string header = colorPage.substr(0, colorPage.find("<span"));
+    const auto withBackground = [&](const std::string& color) {
+        return header.substr(0, header.size() - 9) + color + "\">";
+    };
+    grid->height2 = 2; // no visible row: header and footer only
+    EXPECT_EQ(htmlPage(*grid, true, {1.0, 0.5, 0.25}), header + kFooter);
+    grid->height2 = 5;
+    grid->width2 = 2; // rows without cells
+    const std::string emptyRow = "<span style=\"color: #000000\"></span><br>\n";
+    EXPECT_EQ(htmlPage(*grid, false, {-0.5, 1e9, 1.0 / 255}),
+              withBackground("#00ff01") + emptyRow + emptyRow + emptyRow + kFooter);
+}
+
+TEST_F(OutputsTest, DisplayTextsCoverTheVisibleCellsInTheirColours) {
+    EXPECT_EQ(plainDisplayText(*grid), "@ +<\n&>a\xc3\xa9\n    \n");
+    const double q = 1.0 / 256;
+    const std::vector<std::tuple<std::string, bool, RgbColor>> want = {
+        {"@ ", true, {255 * q, 0, 0}}, // red 255 is 0.99609375, and the space is coloured too
+        {"+<", true, {0, 255 * q, 0}},
+        {"\n", false, {}},
+        {"&>a\xc3\xa9", true, {16 * q, 32 * q, 48 * q}},
+        {"\n", false, {}},
+        {"    ", true, {0, 0, 0}},
+        {"\n", false, {}},
+    };
+    std::vector<std::tuple<std::string, bool, RgbColor>> got;
+    for (const ColorRun& run : colorDisplayRuns(*grid))
+        got.emplace_back(run.text, run.hasColor, run.color);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(std::get<2>(got[0]).red, 0.99609375);
+
+    grid->height2 = 2;
+    EXPECT_EQ(plainDisplayText(*grid), "");
+    EXPECT_TRUE(colorDisplayRuns(*grid).empty());
+    EXPECT_EQ(plainText(*grid), "");
+    grid->height2 = 5;
+    grid->width2 = 1;
+    EXPECT_EQ(plainDisplayText(*grid), "\n\n\n");
+    EXPECT_EQ(plainText(*grid), "\n\n\n");
+}
+
+// What `command` prints, with `file` holding `bytes` for it to read.
+std::string runOn(const std::string& command, const std::string& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+    std::string out;
+    if (std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            out.append(buffer, n);
+        EXPECT_EQ(::pclose(pipe), 0) << command << "\n" << out;
+    }
+    return out;
+}
+
+TEST_F(OutputsTest, RtfReadsBackWithItsCharactersColoursFontAndSize) {
+    set(1, 3, '\\', "000000", 0, 0, 0);
+    set(2, 3, '{', "000000", 0, 0, 0);
+    set(3, 3, '}', "000000", 0, 0, 0);
+    const std::string rtf = rtfDocument(*grid, "Courier New", 14);
+    EXPECT_EQ(rtf.substr(0, 31), "{\\rtf1\\ansi\\ansicpg1252\\deff0\n{");
+    EXPECT_NE(rtf.find("\\fmodern\\fprq1\\fcharset0 Courier New;}"), std::string::npos);
+    EXPECT_NE(rtf.find("\\fs28\n"), std::string::npos);
+    // The text follows unrtf's comment header, in the document's code page (0xe9 is é).
+    const std::string folder = ::testing::TempDir() + "gw-rtf-" + std::to_string(::getpid());
+    std::filesystem::create_directories(folder);
+    const std::string file = folder + "/art.rtf";
+    const std::string text = runOn("unrtf --nopict --text " + file, file, rtf);
+    EXPECT_EQ(text.substr(text.find("-----------------\n") + 18), "@ +<\n&>a\xe9\n\\{} \n");
+
+    // Each character in the colour of its cell, one colour change per run.
+    std::string colors;
+    const std::string html = runOn("unrtf --nopict --html " + file, file, rtf);
+    const std::regex font("<font color=\"(#[0-9a-f]{6})\">([^<]*)");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), font);
+         it != std::sregex_iterator(); ++it)
+        colors += (*it)[1].str() + " " + (*it)[2].str() + "|";
+    EXPECT_EQ(colors, "#fe0000 @ |#00fe00 +&lt;|#102030 &amp;&gt;a&eacute;|#000000 \\{} |");
+    EXPECT_NE(html.find("Courier New"), std::string::npos);
+
+    EXPECT_EQ(rtfDocument(*grid, "Monaco", 12, false).find("\\cf"), std::string::npos);
+
+    // LibreOffice gives back the plain display text, after a byte-order mark.
+    runOn("soffice -env:UserInstallation=file://" + folder + "/profile --headless --convert-to " +
+              "txt:Text --outdir " + folder + " " + file + " >/dev/null",
+          file, rtf);
+    EXPECT_EQ(read(folder + "/art.txt"), "\xef\xbb\xbf" + plainDisplayText(*grid));
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace
+} // namespace gw
