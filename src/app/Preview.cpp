@@ -58,8 +58,7 @@ void GlyphwerkAppDelegate::connectPreviewActions() {
     if (outlets.buttonPreview != nullptr)
         outlets.buttonPreview->setAction([this](platform::Control* sender) { preview(sender); });
     if (outlets.buttonExport != nullptr)
-        outlets.buttonExport->setAction(
-            [this](platform::Control* sender) { exportImage(sender); });
+        outlets.buttonExport->setAction([this](platform::Control* sender) { exportImage(sender); });
     if (outlets.menuClosePreview != nullptr)
         outlets.menuClosePreview->setAction(
             [this](platform::Control* sender) { closePreview(sender); });

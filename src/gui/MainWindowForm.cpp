@@ -25,10 +25,10 @@ void showFontSubstitutes(QComboBox* font) {
         const render::ResolvedFont resolved =
             render::resolveMonospaceFont(font->itemText(i).toStdString());
         const QString family = QString::fromStdString(resolved.family);
-        const QString tip = !resolved.substituted
-                                ? font->itemText(i)
-                                : font->itemText(i) + " is not installed: " + family +
-                                      " stands in for it";
+        const QString tip =
+            !resolved.substituted
+                ? font->itemText(i)
+                : font->itemText(i) + " is not installed: " + family + " stands in for it";
         font->setItemData(i, tip, Qt::ToolTipRole);
     }
     const auto update = [font, general](int index) {

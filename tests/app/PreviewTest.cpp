@@ -14,6 +14,11 @@
 #include <fstream>
 #include <iterator>
 
+// The font resolver keeps fontconfig's configuration for the life of the process.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
 namespace gw {
 namespace {
 
@@ -44,8 +49,8 @@ protected:
         options.color = color;
         std::string error;
         const std::string file = folder.file("expected.tif");
-        EXPECT_TRUE(render::writeTiffImage(file, *d().grid, options, LinkPolicy::writeThrough,
-                                           error))
+        EXPECT_TRUE(
+            render::writeTiffImage(file, *d().grid, options, LinkPolicy::writeThrough, error))
             << error;
         return contents(file);
     }
@@ -63,12 +68,12 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
         File file;
         bool stays; // the window is open afterwards
     };
-    for (const Row row : {Row{0, 0, false, none, true}, Row{0, 1, false, none, true},
-                          Row{0, 0, true, plain, true}, Row{0, 1, true, rtf, true},
-                          Row{1, 0, false, html, false}, Row{1, 1, true, html, false},
-                          Row{2, 0, false, tiff, false}, Row{2, 1, true, tiff, false}}) {
-        SCOPED_TRACE(testing::Message() << "mode " << row.mode << " colour " << row.color
-                                        << (row.exportRun ? " export" : " preview"));
+    for (const Row row :
+         {Row{0, 0, false, none, true}, Row{0, 1, false, none, true}, Row{0, 0, true, plain, true},
+          Row{0, 1, true, rtf, true}, Row{1, 0, false, html, false}, Row{1, 1, true, html, false},
+          Row{2, 0, false, tiff, false}, Row{2, 1, true, tiff, false}}) {
+        SCOPED_TRACE(::testing::Message() << "mode " << row.mode << " colour " << row.color
+                                          << (row.exportRun ? " export" : " preview"));
         setModes(row.mode, row.color);
         app.workspace.opened.clear();
         std::filesystem::remove_all(work);
@@ -100,8 +105,7 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
             expected = tiffOf(color);
             break;
         }
-        const std::string previewFile =
-            work + (row.file == html ? "Preview.html" : "Preview.tif");
+        const std::string previewFile = work + (row.file == html ? "Preview.html" : "Preview.tif");
         const std::string written = row.exportRun ? *d().savePath : previewFile;
         if (row.file == none) {
             EXPECT_TRUE(std::filesystem::is_empty(work));
@@ -158,8 +162,8 @@ TEST_F(Preview, TheFrameFollowsGridAndSizeAndKeepsTheBottomLeftCorner) {
         d().resizeWindow();
         EXPECT_NEAR(d().previewFrame.width, row.width, 1e-9);
         EXPECT_EQ(d().previewFrame.height, row.height);
-        EXPECT_EQ(d().windowFrame, (platform::Rect{100.0, 50.0, d().previewFrame.width,
-                                                   d().previewFrame.height}));
+        EXPECT_EQ(d().windowFrame,
+                  (platform::Rect{100.0, 50.0, d().previewFrame.width, d().previewFrame.height}));
         EXPECT_EQ(app.previewWindow.frame(), d().windowFrame);
         EXPECT_EQ(app.previewText.frame(), d().previewFrame);
     }

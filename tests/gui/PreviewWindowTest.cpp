@@ -135,10 +135,11 @@ TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
     ui().fontSize->setText("9");
     ui().font->setCurrentIndex(2);
     emit ui().font->activated(2);
-    for (const Row row : {Row{ui().exportModeText, ui().bwColorBlackWhite, "art.txt", "-f text"},
-                          Row{ui().exportModeText, ui().bwColorColour, "art.rtf", "-f rtf --color"},
-                          Row{ui().exportModeHtml, ui().bwColorColour, "art.html", "-f html --color"},
-                          Row{ui().exportModeTiff, ui().bwColorBlackWhite, "art.tif", "-f tiff"}}) {
+    for (const Row row :
+         {Row{ui().exportModeText, ui().bwColorBlackWhite, "art.txt", "-f text"},
+          Row{ui().exportModeText, ui().bwColorColour, "art.rtf", "-f rtf --color"},
+          Row{ui().exportModeHtml, ui().bwColorColour, "art.html", "-f html --color"},
+          Row{ui().exportModeTiff, ui().bwColorBlackWhite, "art.tif", "-f tiff"}}) {
         row.mode->click();
         row.color->click();
         fake.panels.answers.push_back(folder.file(row.name));

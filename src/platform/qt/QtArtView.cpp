@@ -20,7 +20,7 @@ namespace gw::platform::qt {
 
 namespace {
 
-// Room the view leaves left and right of the text, in points, as a text view's line padding.
+// Room left of the text, in points, when no font file is at hand.
 constexpr double kPadding = 5.0;
 
 QRgb opaque(const RgbColor& c) {
@@ -33,17 +33,6 @@ QRgb opaque(const RgbColor& c) {
 QColor toQColor(const Color& c) {
     return QColor::fromRgbF(static_cast<float>(c.red), static_cast<float>(c.green),
                             static_cast<float>(c.blue), 1.0f);
-}
-
-// The font a family name gives, without falling back on Qt's own choice of substitute.
-QFont monospaceFont(const std::string& name, int pixelSize) {
-    const render::ResolvedFont resolved = render::resolveMonospaceFont(name);
-    QFont font(QString::fromStdString(resolved.family.empty() ? name : resolved.family));
-    font.setStyleHint(QFont::Monospace);
-    font.setFixedPitch(true);
-    font.setKerning(false);
-    font.setPixelSize(std::max(1, pixelSize));
-    return font;
 }
 
 } // namespace
@@ -122,16 +111,27 @@ std::string QtArtView::plainText() const {
 }
 
 void QtArtView::setFont(const std::string& name, int pointSize) {
-    // Points are drawn as pixels at scale 1, as the frame and the TIFF image count them.
-    font_ = monospaceFont(name, pointSize);
-    const QFontMetricsF metrics(font_);
-    advance_ = metrics.horizontalAdvance(QChar('M'));
-    ascent_ = metrics.ascent();
-    // The row pitch the frame allows for: 15 points per row at 12 points.
-    pitch_ = std::max(1.0, pointSize * 15.0 / 12.0);
-    glyphs_.clear();
-    adjustSize();
-    update();
+    render::ResolvedFont resolved = render::resolveMonospaceFont(name);
+    pointSize = std::max(1, pointSize);
+    if (glyphs_ && resolved.file == resolved_.file && resolved.faceIndex == resolved_.faceIndex &&
+        pointSize == pointSize_)
+        return;
+    resolved_ = std::move(resolved);
+    pointSize_ = pointSize;
+    // Points are pixels, as the frame and the TIFF image count them.
+    font_ = QFont(QString::fromStdString(resolved_.family.empty() ? name : resolved_.family));
+    font_.setStyleHint(QFont::Monospace);
+    font_.setFixedPitch(true);
+    font_.setKerning(false);
+    font_.setPixelSize(pointSize);
+    std::string error;
+    glyphs_ = render::GlyphSource::open(resolved_, pointSize, error);
+    fallback_.clear();
+    textChanged();
+}
+
+render::GlyphSource* QtArtView::glyphSource() {
+    return glyphs_.get();
 }
 
 void QtArtView::setBackgroundColor(const Color& color) {
@@ -159,52 +159,64 @@ void QtArtView::textChanged() {
     update();
 }
 
+// Laid out as the TIFF image lays out a grid of the text's size: the display text of a grid
+// has width2 - 2 columns and height2 - 2 rows, and ends with a line feed.
 QSize QtArtView::sizeHint() const {
     int columns = 0;
     for (const Line& line : lines_)
         columns = std::max(columns, static_cast<int>(line.text.size()));
-    const double width = std::max(frame_.width, 2 * kPadding + columns * advance_);
-    const double height =
-        std::max(frame_.height, static_cast<double>(lines_.size()) * pitch_ + pitch_ / 4);
+    int rows = static_cast<int>(lines_.size());
+    if (rows > 1 && lines_.back().text.isEmpty()) --rows;
+    const double width = std::max(frame_.width, layout_.left + columns * layout_.columnPitch +
+                                                    (glyphs_ ? glyphs_->metrics().inkRight : 0));
+    const double height = std::max(frame_.height, rowTop(rows) + layout_.rowPitch);
     return {static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height))};
 }
 
-// The frame, widened where a font's advance is wider than the frame allows for, so that no
-// character is ever cut off.
 void QtArtView::adjustSize() {
+    int columns = 0;
+    for (const Line& line : lines_)
+        columns = std::max(columns, static_cast<int>(line.text.size()));
+    int rows = static_cast<int>(lines_.size());
+    if (rows > 1 && lines_.back().text.isEmpty()) --rows;
+    if (glyphs_) {
+        layout_ = render::layoutText(glyphs_->metrics(), std::min(columns + 2, kGridCapacity),
+                                     std::min(rows + 2, kGridRowCapacity), pointSize_);
+    } else {
+        // No font file at all: Qt's metrics, at the frame's own pitches.
+        const QFontMetricsF metrics(font_);
+        layout_ = {};
+        layout_.left = kPadding;
+        layout_.columnPitch = metrics.horizontalAdvance(QChar('M'));
+        layout_.rowPitch = metrics.lineSpacing();
+        layout_.firstBaseline = static_cast<int>(std::ceil(metrics.ascent()));
+    }
     const QSize size = sizeHint();
     if (size != QWidget::size()) resize(size);
 }
 
-QPoint QtArtView::cellOrigin(int row, int column) const {
-    return {static_cast<int>(std::lround(kPadding + column * advance_)),
-            static_cast<int>(std::lround(row * pitch_))};
+int QtArtView::rowTop(int row) const {
+    return layout_.baseline(row) - layout_.firstBaseline;
 }
 
-const QtArtView::Glyph& QtArtView::glyph(char16_t c, double scale) {
-    if (scale != glyphScale_) {
-        glyphs_.clear();
-        glyphScale_ = scale;
-    }
-    const auto found = glyphs_.find(c);
-    if (found != glyphs_.end()) return found->second;
+QPoint QtArtView::cellOrigin(int row, int column) const {
+    return {layout_.penX(column) / render::kSubpixelPhases, rowTop(row)};
+}
 
-    // Drawn once into a roomy canvas, then cropped to the ink.
-    QFont scaled = font_;
-    scaled.setPixelSize(std::max(1, static_cast<int>(std::lround(font_.pixelSize() * scale))));
-    const int margin = static_cast<int>(std::ceil(scaled.pixelSize() / 2.0)) + 2;
-    const int cellWidth = static_cast<int>(std::ceil(advance_ * scale));
-    const int cellHeight = static_cast<int>(std::ceil(pitch_ * scale));
-    QImage canvas(cellWidth + 2 * margin, cellHeight + 2 * margin,
+// A character the font's Latin-1 cache cannot give, drawn by Qt once.
+const QtArtView::Glyph& QtArtView::fallbackGlyph(char16_t c) {
+    const auto found = fallback_.find(c);
+    if (found != fallback_.end()) return found->second;
+    const int margin = pointSize_ + 2;
+    const int baseline = 2 * margin;
+    QImage canvas(static_cast<int>(std::ceil(layout_.columnPitch)) + 2 * margin, 3 * margin,
                   QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);
     {
         QPainter painter(&canvas);
-        painter.setFont(scaled);
+        painter.setFont(font_);
         painter.setPen(Qt::black);
-        const double lead = (pitch_ * scale - QFontMetricsF(scaled).height()) / 2;
-        painter.drawText(QPointF(margin, margin + std::max(0.0, lead) + ascent_ * scale),
-                         QString(QChar(c)));
+        painter.drawText(QPointF(margin, baseline), QString(QChar(c)));
     }
     int left = canvas.width(), right = -1, top = canvas.height(), bottom = -1;
     for (int y = 0; y < canvas.height(); ++y) {
@@ -220,7 +232,7 @@ const QtArtView::Glyph& QtArtView::glyph(char16_t c, double scale) {
     Glyph g;
     if (right >= left) {
         g.dx = left - margin;
-        g.dy = top - margin;
+        g.dy = top - baseline;
         g.width = right - left + 1;
         g.height = bottom - top + 1;
         g.coverage.resize(static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.height));
@@ -231,22 +243,24 @@ const QtArtView::Glyph& QtArtView::glyph(char16_t c, double scale) {
                     static_cast<std::uint8_t>(qAlpha(row[left + x]));
         }
     }
-    return glyphs_.emplace(c, std::move(g)).first->second;
+    return fallback_.emplace(c, std::move(g)).first->second;
 }
 
 void QtArtView::paintEvent(QPaintEvent* event) {
+    // Drawn at one pixel per point, as the TIFF image is; a high-density screen scales it.
     const QRect exposed = event->rect();
-    const double scale = devicePixelRatioF();
-    QImage canvas(exposed.size() * scale, QImage::Format_RGB32);
-    canvas.setDevicePixelRatio(scale);
+    QImage canvas(exposed.size(), QImage::Format_RGB32);
     canvas.fill(background_);
 
-    const int firstRow = std::max(0, static_cast<int>(std::floor(exposed.top() / pitch_)) - 1);
+    const double rowPitch = std::max(layout_.rowPitch, 1.0);
+    const double columnPitch = std::max(layout_.columnPitch, 0.25);
+    const int firstRow = std::max(0, static_cast<int>(std::floor(exposed.top() / rowPitch)) - 2);
     const int lastRow = std::min(static_cast<int>(lines_.size()) - 1,
-                                 static_cast<int>(std::ceil(exposed.bottom() / pitch_)) + 1);
-    const int firstColumn =
-        std::max(0, static_cast<int>(std::floor((exposed.left() - kPadding) / advance_)) - 2);
-    const int lastColumn = static_cast<int>(std::ceil((exposed.right() - kPadding) / advance_)) + 2;
+                                 static_cast<int>(std::ceil(exposed.bottom() / rowPitch)) + 2);
+    const int firstColumn = std::max(
+        0, static_cast<int>(std::floor((exposed.left() - layout_.left) / columnPitch)) - 4);
+    const int lastColumn =
+        static_cast<int>(std::ceil((exposed.right() - layout_.left) / columnPitch)) + 4;
     const Position selFrom = std::min(anchor_, cursor_);
     const Position selTo = std::max(anchor_, cursor_);
     const QColor highlight = palette().color(QPalette::Highlight);
@@ -254,46 +268,64 @@ void QtArtView::paintEvent(QPaintEvent* event) {
     const QRgb defaultText = textColor_.rgb();
     const int canvasWidth = canvas.width();
     const int canvasHeight = canvas.height();
-    const auto device = [&](double x) { return static_cast<int>(std::lround(x * scale)); };
+    render::GlyphSource* source = glyphSource();
 
     for (int row = firstRow; row <= lastRow; ++row) {
         const Line& line = lines_[static_cast<std::size_t>(row)];
-        const int top = cellOrigin(row, 0).y();
+        const int length = static_cast<int>(line.text.size());
         // The selection's background first, under the characters.
-        Position from{row, 0}, to{row, static_cast<int>(line.text.size()) + 1};
-        if (hasSelection() && selFrom < to && from < selTo) {
-            const int a = std::max(from, selFrom).row == row ? std::max(from, selFrom).column : 0;
-            const int b = selTo.row == row ? selTo.column : static_cast<int>(line.text.size()) + 1;
+        if (hasSelection() && selFrom.row <= row && row <= selTo.row) {
+            const int a = selFrom.row == row ? selFrom.column : 0;
+            const int b = selTo.row == row ? selTo.column : length + 1;
             if (b > a) {
                 QPainter painter(&canvas);
-                painter.fillRect(QRectF(cellOrigin(row, a).x() - exposed.left(), top - exposed.top(),
-                                        (b - a) * advance_, pitch_),
-                                 highlight);
+                const int x0 = cellOrigin(row, a).x(), x1 = cellOrigin(row, b).x();
+                painter.fillRect(x0 - exposed.left(), rowTop(row) - exposed.top(), x1 - x0,
+                                 rowTop(row + 1) - rowTop(row), highlight);
             }
         }
-        const int end = std::min(lastColumn, static_cast<int>(line.text.size()) - 1);
+        const int baseline = layout_.baseline(row) - exposed.top();
+        const int end = std::min(lastColumn, length - 1);
         for (int column = firstColumn; column <= end; ++column) {
             const char16_t c = line.text[column].unicode();
-            if (c == u' ') continue;
-            const Glyph& g = glyph(c, scale);
-            if (g.coverage.empty()) continue;
+            if (c <= u' ') continue;
+            const int pen = layout_.penX(column);
+            int x0 = pen / render::kSubpixelPhases - exposed.left();
+            int y0 = baseline;
+            const std::uint8_t* coverage = nullptr;
+            int width = 0, height = 0;
+            if (const render::GlyphBitmap* g = source != nullptr && c <= 0xFF
+                                                   ? source->glyph(c, pen % render::kSubpixelPhases)
+                                                   : nullptr) {
+                x0 += g->left;
+                y0 -= g->top;
+                coverage = g->coverage.data();
+                width = g->width;
+                height = g->rows;
+            } else if (c > 0xFF || source == nullptr) {
+                const Glyph& f = fallbackGlyph(c);
+                x0 += f.dx;
+                y0 += f.dy;
+                coverage = f.coverage.data();
+                width = f.width;
+                height = f.height;
+            }
+            if (width == 0 || height == 0) continue;
             const Position here{row, column};
             const bool selected = hasSelection() && selFrom <= here && here < selTo;
             QRgb color = line.colors[static_cast<std::size_t>(column)];
             if (qAlpha(color) == 0) color = selected ? highlightedText : defaultText;
             const int cr = qRed(color), cg = qGreen(color), cb = qBlue(color);
-            const QPoint origin = cellOrigin(row, column);
-            const int x0 = device(origin.x() - exposed.left()) + g.dx;
-            const int y0 = device(origin.y() - exposed.top()) + g.dy;
-            for (int y = std::max(0, -y0); y < g.height && y0 + y < canvasHeight; ++y) {
+            for (int y = std::max(0, -y0); y < height && y0 + y < canvasHeight; ++y) {
                 auto* out = reinterpret_cast<QRgb*>(canvas.scanLine(y0 + y));
-                const std::uint8_t* in = &g.coverage[static_cast<std::size_t>(y * g.width)];
-                for (int x = std::max(0, -x0); x < g.width && x0 + x < canvasWidth; ++x) {
+                const std::uint8_t* in = coverage + static_cast<std::ptrdiff_t>(y) * width;
+                for (int x = std::max(0, -x0); x < width && x0 + x < canvasWidth; ++x) {
                     const int a = in[x];
                     if (a == 0) continue;
                     QRgb& d = out[x0 + x];
                     const int na = 255 - a;
-                    d = qRgb((cr * a + qRed(d) * na + 127) / 255, (cg * a + qGreen(d) * na + 127) / 255,
+                    d = qRgb((cr * a + qRed(d) * na + 127) / 255,
+                             (cg * a + qGreen(d) * na + 127) / 255,
                              (cb * a + qBlue(d) * na + 127) / 255);
                 }
             }
@@ -304,18 +336,19 @@ void QtArtView::paintEvent(QPaintEvent* event) {
     painter.drawImage(exposed.topLeft(), canvas);
     if (editable_ && hasFocus()) {
         const QPoint caret = cellOrigin(cursor_.row, cursor_.column);
-        painter.fillRect(QRectF(caret.x(), caret.y(), 1.0, pitch_), defaultText == highlightedText
-                                                                         ? QColor(Qt::black)
-                                                                         : textColor_);
+        painter.fillRect(caret.x(), caret.y(), 1, rowTop(cursor_.row + 1) - caret.y(), textColor_);
     }
 }
 
 QtArtView::Position QtArtView::positionAt(QPointF point) const {
-    const int row = std::clamp(static_cast<int>(std::floor(point.y() / pitch_)), 0,
-                               static_cast<int>(lines_.size()) - 1);
+    const int row =
+        std::clamp(static_cast<int>(std::floor(point.y() / std::max(layout_.rowPitch, 1.0))), 0,
+                   static_cast<int>(lines_.size()) - 1);
     const int length = static_cast<int>(lines_[static_cast<std::size_t>(row)].text.size());
     const int column =
-        std::clamp(static_cast<int>(std::lround((point.x() - kPadding) / advance_)), 0, length);
+        std::clamp(static_cast<int>(std::lround((point.x() - layout_.left) /
+                                                std::max(layout_.columnPitch, 0.25))),
+                   0, length);
     return {row, column};
 }
 
@@ -355,8 +388,7 @@ QString QtArtView::selectedText() const {
 void QtArtView::selectAll() {
     if (!selectable_) return;
     anchor_ = {};
-    cursor_ = {static_cast<int>(lines_.size()) - 1,
-               static_cast<int>(lines_.back().text.size())};
+    cursor_ = {static_cast<int>(lines_.size()) - 1, static_cast<int>(lines_.back().text.size())};
     update();
 }
 
@@ -444,8 +476,8 @@ void QtArtView::keyPressEvent(QKeyEvent* event) {
         return moveCursor(stepped(cursor_, key), event->modifiers() & Qt::ShiftModifier);
     if (!editable_) return QWidget::keyPressEvent(event);
     if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
-        if (!hasSelection()) anchor_ = stepped(cursor_, key == Qt::Key_Backspace ? Qt::Key_Left
-                                                                                  : Qt::Key_Right);
+        if (!hasSelection())
+            anchor_ = stepped(cursor_, key == Qt::Key_Backspace ? Qt::Key_Left : Qt::Key_Right);
         removeSelection();
         adjustSize();
         update();

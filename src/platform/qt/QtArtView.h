@@ -2,18 +2,21 @@
 // The preview's text view. Character art is a grid of up to 130,000 characters, each in its own
 // colour; a rich-text document with a format per character takes about a second to build and
 // lay out, so this view keeps the text as lines of characters with a colour each and draws only
-// the part that is exposed, from a cache of one coverage mask per character. Characters sit on
-// a fixed grid: one advance of the monospace font per column, one pitch per row. The user can
+// the part that is exposed, from cached glyph coverage. It lays the text out and draws it as the
+// TIFF image does (same font, pitches and glyphs), so the preview shows what the image holds;
+// characters outside Latin-1, which only typing can bring in, are drawn by Qt. The user can
 // select (mouse, Shift with the arrow keys, Ctrl+A), copy (Ctrl+C, the context menu, and the
 // X11 selection) and, when editable, type, delete and break lines.
 
 #include "platform/Window.h"
+#include "render/TextRaster.h"
 
 #include <QColor>
 #include <QFont>
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -75,6 +78,7 @@ private:
     void appendUtf8(const std::string& text, QRgb color);
     void textChanged();
     void adjustSize();
+    int rowTop(int row) const;
     Position positionAt(QPointF point) const;
     void moveCursor(Position to, bool extend);
     Position stepped(Position from, int key) const;
@@ -82,13 +86,15 @@ private:
     void removeSelection();
     void copySelection(bool toX11Selection) const;
     bool hasSelection() const { return anchor_ != cursor_; }
-    const Glyph& glyph(char16_t c, double scale);
+    const Glyph& fallbackGlyph(char16_t c);
+    render::GlyphSource* glyphSource();
 
     std::vector<Line> lines_{1};
     QFont font_;
-    double advance_ = 7.0; // points per column
-    double pitch_ = 15.0;  // points per row
-    double ascent_ = 10.0;
+    render::ResolvedFont resolved_;
+    int pointSize_ = 0;
+    std::unique_ptr<render::GlyphSource> glyphs_;
+    render::TextLayout layout_;
     QColor background_{Qt::white};
     QColor textColor_{Qt::black};
     bool editable_ = false;
@@ -96,8 +102,7 @@ private:
     Rect frame_;
     Position anchor_;
     Position cursor_;
-    std::unordered_map<char16_t, Glyph> glyphs_;
-    double glyphScale_ = 0.0; // device pixels per point the cache was drawn at
+    std::unordered_map<char16_t, Glyph> fallback_;
 };
 
 } // namespace gw::platform::qt

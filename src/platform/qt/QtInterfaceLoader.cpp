@@ -16,8 +16,7 @@ namespace {
 // Qt's form loader, taught the one widget of ours that the preview form uses.
 class FormLoader final : public QUiLoader {
 public:
-    QWidget* createWidget(const QString& className, QWidget* parent,
-                          const QString& name) override {
+    QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
         if (className == "gw::platform::qt::QtArtView") {
             auto* view = new QtArtView(parent);
             view->setObjectName(name);
@@ -63,7 +62,8 @@ bool QtInterfaceLoader::loadPreviewWindow(const std::string& fileName, PreviewOu
     Loaded* raw = loaded.get();
     // Deleted from the event loop, once whatever closed the window has returned.
     struct CloseWatch final : QObject {
-        CloseWatch(Loaded* l, QtInterfaceLoader* o) : QObject(l->widget.get()), loaded(l), owner(o) {}
+        CloseWatch(Loaded* l, QtInterfaceLoader* o)
+            : QObject(l->widget.get()), loaded(l), owner(o) {}
         bool eventFilter(QObject* /*watched*/, QEvent* event) override {
             if (event->type() == QEvent::Close) {
                 loaded->closed = true;

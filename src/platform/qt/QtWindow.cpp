@@ -69,9 +69,9 @@ void QtWindow::setFrame(const Rect& frame) {
 
 void QtWindow::setBackgroundColor(const Color& color) {
     QPalette palette = widget_->palette();
-    palette.setColor(QPalette::Window,
-                     QColor::fromRgbF(static_cast<float>(color.red), static_cast<float>(color.green),
-                                      static_cast<float>(color.blue), 1.0f));
+    palette.setColor(QPalette::Window, QColor::fromRgbF(static_cast<float>(color.red),
+                                                        static_cast<float>(color.green),
+                                                        static_cast<float>(color.blue), 1.0f));
     widget_->setPalette(palette);
     widget_->setAutoFillBackground(true);
 }

@@ -151,9 +151,7 @@ public:
         }
     }
     std::string plainText() const override { return text_; }
-    void setFont(const std::string& name, int pointSize) override {
-        font = {name, pointSize};
-    }
+    void setFont(const std::string& name, int pointSize) override { font = {name, pointSize}; }
     void setBackgroundColor(const platform::Color& color) override { background = color; }
     void setEditable(bool on) override { editable = on; }
     void setSelectable(bool on) override { selectable = on; }
@@ -176,7 +174,8 @@ class FakeInterfaceLoader final : public platform::InterfaceLoader {
 public:
     FakeInterfaceLoader(platform::Window& window, platform::TextView& text)
         : window_(window), text_(text) {}
-    bool loadPreviewWindow(const std::string& fileName, platform::PreviewOutlets& outlets) override {
+    bool loadPreviewWindow(const std::string& fileName,
+                           platform::PreviewOutlets& outlets) override {
         loaded.push_back(fileName);
         if (fails) return false;
         outlets = {&window_, &text_};
