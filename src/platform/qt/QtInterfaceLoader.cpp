@@ -3,11 +3,15 @@
 #include "platform/qt/QtArtView.h"
 #include "platform/qt/QtWindow.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFile>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTimer>
 #include <QUiLoader>
+
+#include <algorithm>
 
 namespace gw::platform::qt {
 
@@ -25,6 +29,18 @@ public:
         return QUiLoader::createWidget(className, parent, name);
     }
 };
+
+// The window grows up and to the right from its bottom-left corner, so a new one starts low on
+// the screen, a little inside the window that opened it.
+void placeNewWindow(QWidget& window) {
+    const QWidget* opener = QApplication::activeWindow();
+    const QScreen* screen = opener != nullptr ? opener->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect area = screen->availableGeometry();
+    const int left = opener != nullptr ? opener->geometry().left() + 32 : area.left() + 32;
+    window.move(std::clamp(left, area.left(), std::max(area.left(), area.right() - window.width())),
+                std::max(area.top(), area.bottom() - 32 - window.height()));
+}
 
 } // namespace
 
@@ -57,6 +73,7 @@ bool QtInterfaceLoader::loadPreviewWindow(const std::string& fileName, PreviewOu
     if (scroll->widget() != view) scroll->setWidget(view);
     scroll->setWidgetResizable(false);
     widget->setAttribute(Qt::WA_DeleteOnClose, false);
+    placeNewWindow(*widget);
 
     auto loaded = std::make_unique<Loaded>(std::move(widget), view, center_);
     Loaded* raw = loaded.get();
