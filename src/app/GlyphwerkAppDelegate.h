@@ -127,10 +127,13 @@ private:
     void connectPreviewActions();
     bool writeOutput(const std::string& file, bool chosenByUser, const std::string& bytes);
     bool writeImage(const std::string& file, bool chosenByUser, int pointSize, bool color);
+    std::string conversionInputs() const;
     bool loadPicture(const std::string& file);
     void takePicture(std::shared_ptr<const platform::Image> picture);
 
     Services services_;
+    // What export's own conversion was made from, until its preview run takes it over.
+    std::string exportConversion_;
 };
 
 } // namespace gw

@@ -10,6 +10,7 @@
 #include "render/TiffImage.h"
 
 #include <array>
+#include <cstdint>
 
 namespace gw {
 
@@ -90,7 +91,10 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
     text.setEditable(true);
     text.setSelectable(true);
 
-    processImage();
+    // Export converts before its save panel and then runs this; the panel is modal, so the same
+    // inputs give the same grid, and converting a large picture twice would double the wait.
+    if (exportConversion_.empty() || exportConversion_ != conversionInputs()) processImage();
+    exportConversion_.clear();
     if (!grid) return; // no grids: nothing was converted
     const CellGrid& cells = *grid;
 
@@ -201,14 +205,27 @@ void GlyphwerkAppDelegate::changeFont(platform::Control* sender) {
 
 void GlyphwerkAppDelegate::scroll(const void* /*sender*/) {}
 
+std::string GlyphwerkAppDelegate::conversionInputs() const {
+    std::string key = std::to_string(reinterpret_cast<std::uintptr_t>(image.get()));
+    key += '\n' + (outlets.maxWidth ? outlets.maxWidth->stringValue() : std::string());
+    key += '\n' + (outlets.characterSet ? outlets.characterSet->stringValue() : std::string());
+    for (const double scale : services_.screens.backingScaleFactors())
+        key += '\n' + std::to_string(scale);
+    return key;
+}
+
 void GlyphwerkAppDelegate::exportImage(platform::Control* /*sender*/) {
     processImage();
     const ExportType* type =
         exportType(outlets.exportMode->selectedTag(), outlets.bwColor->selectedTag());
     if (type == nullptr) return;
+    exportConversion_ = conversionInputs();
     const std::optional<std::string> chosen =
         services_.panels.runSavePanel(userDirectory(), {type->type}, type->proposedName);
-    if (!chosen) return;
+    if (!chosen) {
+        exportConversion_.clear();
+        return;
+    }
     savePath = *chosen;
     preview(&*savePath);
     closePreview(nullptr);
