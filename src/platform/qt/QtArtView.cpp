@@ -135,9 +135,9 @@ render::GlyphSource* QtArtView::glyphSource() {
 }
 
 void QtArtView::setBackgroundColor(const Color& color) {
+    // The default text colour stays black whatever the background, as in the TIFF image, so
+    // that the preview shows what the image will hold.
     background_ = toQColor(color);
-    // Black text on a dark background cannot be read; the default colour follows the background.
-    textColor_ = background_.lightnessF() < 0.4 ? QColor(Qt::white) : QColor(Qt::black);
     update();
 }
 
@@ -336,7 +336,8 @@ void QtArtView::paintEvent(QPaintEvent* event) {
     painter.drawImage(exposed.topLeft(), canvas);
     if (editable_ && hasFocus()) {
         const QPoint caret = cellOrigin(cursor_.row, cursor_.column);
-        painter.fillRect(caret.x(), caret.y(), 1, rowTop(cursor_.row + 1) - caret.y(), textColor_);
+        painter.fillRect(caret.x(), caret.y(), 1, rowTop(cursor_.row + 1) - caret.y(),
+                         background_.lightnessF() < 0.5 ? QColor(Qt::white) : QColor(Qt::black));
     }
 }
 
