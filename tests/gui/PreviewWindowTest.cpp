@@ -12,9 +12,11 @@
 
 #include "TestApplication.h"
 
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollArea>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +105,14 @@ TEST_F(PreviewWindow, TheFormLoadsWiredAndShowsEveryCharacterInItsColourWithinTh
     EXPECT_GE(view()->width(), delegate.previewFrame.width);
     EXPECT_GE(view()->height(), delegate.previewFrame.height);
     EXPECT_EQ(view()->artFont().pixelSize(), 73);
+
+    // The user can select and copy all of it, and type into it.
+    QTest::keyClick(view(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(view(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), view()->plainText());
+    QTest::keyClick(view(), Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClicks(view(), "x");
+    EXPECT_EQ(view()->characterAt(0, 0), QChar('x'));
 
     ui().menuClosePreview->trigger();
     EXPECT_EQ(delegate.outlets.preview, nullptr);

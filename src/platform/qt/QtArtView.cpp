@@ -473,8 +473,16 @@ void QtArtView::keyPressEvent(QKeyEvent* event) {
     if (event == QKeySequence::SelectAll) return selectAll();
     const int key = event->key();
     if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down ||
-        key == Qt::Key_Home || key == Qt::Key_End)
-        return moveCursor(stepped(cursor_, key), event->modifiers() & Qt::ShiftModifier);
+        key == Qt::Key_Home || key == Qt::Key_End) {
+        Position to = stepped(cursor_, key);
+        // Ctrl+Home and Ctrl+End go to the start and the end of the text.
+        if ((event->modifiers() & Qt::ControlModifier) &&
+            (key == Qt::Key_Home || key == Qt::Key_End))
+            to = key == Qt::Key_Home ? Position{}
+                                     : Position{static_cast<int>(lines_.size()) - 1,
+                                                static_cast<int>(lines_.back().text.size())};
+        return moveCursor(to, event->modifiers() & Qt::ShiftModifier);
+    }
     if (!editable_) return QWidget::keyPressEvent(event);
     if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
         if (!hasSelection())
