@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev libqt6opengl6-dev libgl-dev libqt6svg6
     libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
-    libfreetype-dev libfontconfig-dev fonts-dejavu-core
+    libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
     libgtest-dev libgmock-dev
     unrtf libreoffice-writer-nogui # read the RTF document back in the tests
 )
@@ -15,7 +15,7 @@ case "${1:-}" in
 --bench)
     # The peers the benchmarks compare against, the tools that time them, and the photographs
     # they run on.
-    packages+=(jp2a chafa libjpeg-turbo-progs hyperfine imagemagick time python3
+    packages+=(jp2a chafa libjpeg-turbo-progs hyperfine imagemagick time python3 python3-pil
         plasma-workspace-wallpapers)
     ;;
 esac

@@ -2,7 +2,10 @@
 
 #include "engine/Engine.h"
 #include "imaging/Picture.h"
+#include "output/Outputs.h"
+#include "output/SafeFile.h"
 #include "output/TextOutput.h"
+#include "render/TiffImage.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,7 +16,9 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace gw::cli {
 namespace {
@@ -51,8 +56,21 @@ private:
 
 struct Result {
     bool ok = false;
-    std::string bytes; // the converted text
-    std::string error; // "<picture>: <reason>"
+    bool written = false;   // the output is already written (images are drawn from the grid)
+    bool unwritten = false; // converted, but the output could not be written
+    std::string bytes;      // the converted text
+    std::string error;      // "<picture>: <reason>" or "<output>: <reason>"
+};
+
+// Everything a worker needs besides the picture.
+struct Job {
+    const Options& options;
+    const CharacterTable& table;
+    std::u16string set;
+    bool ansiColor = false;
+    RgbColor background;
+    const OutputPlan& plan;
+    std::FILE* out = nullptr;
 };
 
 std::string readStandardInput(std::vector<std::uint8_t>& bytes) {
@@ -66,10 +84,10 @@ std::string readStandardInput(std::vector<std::uint8_t>& bytes) {
     return {};
 }
 
-Result convertOne(const std::string& argument, std::vector<std::uint8_t>* stdinBytes,
-                  const std::u16string& set, const Options& options, const CharacterTable& table,
-                  bool color, CellGrid& grid) {
+Result convertOne(std::size_t index, std::vector<std::uint8_t>* stdinBytes, const Job& job,
+                  CellGrid& grid) {
     Result result;
+    const std::string& argument = job.options.pictures[index];
     imaging::PictureError failure;
     std::optional<imaging::Picture> picture;
     if (argument == "-") {
@@ -84,33 +102,50 @@ Result convertOne(const std::string& argument, std::vector<std::uint8_t>* stdinB
     const ImagingPicture source(*picture);
     ConversionInput input;
     input.picture = &source;
-    input.maxWidth = options.maxWidth;
-    input.characterSet = set;
-    input.characters = &table;
+    input.maxWidth = job.options.maxWidth;
+    input.characterSet = job.set;
+    input.characters = &job.table;
     ConversionInfo info;
     const ConversionStatus status = processImage(input, grid, info);
     if (!status.ok) {
         result.error = status.error;
         return result;
     }
-    result.bytes = options.format == OutputFormat::Ansi ? ansiText(grid, color) : plainText(grid);
+    const Options& o = job.options;
+    switch (o.format) {
+    case OutputFormat::Text:
+        result.bytes = plainText(grid);
+        break;
+    case OutputFormat::Ansi:
+        result.bytes = ansiText(grid, job.ansiColor);
+        break;
+    case OutputFormat::Html:
+        result.bytes = htmlPage(grid, o.color, job.background);
+        break;
+    case OutputFormat::Rtf:
+        result.bytes = rtfDocument(grid, o.fontName, o.fontSize, o.color);
+        break;
+    case OutputFormat::Tiff: {
+        // Drawn from the grid while this worker holds it, in bands, straight into the file.
+        render::TiffImageOptions image;
+        image.fontName = o.fontName;
+        image.pointSize = o.fontSize;
+        image.color = o.color;
+        image.background = job.background;
+        const std::string& path = job.plan.paths[index];
+        const LinkPolicy policy =
+            job.plan.inFolder ? LinkPolicy::replaceLink : LinkPolicy::writeThrough;
+        result.written = true;
+        if (!(path.empty() ? render::writeTiffImage(job.out, grid, image, result.error)
+                           : render::writeTiffImage(path, grid, image, policy, result.error))) {
+            result.unwritten = true;
+            return result;
+        }
+        break;
+    }
+    }
     result.ok = true;
     return result;
-}
-
-bool writeFile(const std::string& path, const std::string& bytes, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        error = path + ": cannot write: " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const int writeErrno = errno;
-    if (std::fclose(file) != 0 || !written) {
-        error = path + ": cannot write: " + std::strerror(written ? errno : writeErrno);
-        return false;
-    }
-    return true;
 }
 
 std::string showCharacter(char32_t cp, const std::string& utf8) {
@@ -166,49 +201,81 @@ std::vector<std::string> charactersWithoutDarkness(const std::string& set,
     return missing;
 }
 
-std::vector<std::string> outputPaths(const Options& options, std::string& error) {
+OutputPlan planOutputs(const Options& options) {
+    OutputPlan plan;
     const std::size_t count = options.pictures.size();
-    std::vector<std::string> paths(count);
-    if (options.output.empty() || options.output == "-") return paths; // standard output
+    plan.paths.assign(count, std::string());
+    const auto usage = [&](std::string message) {
+        plan.error = std::move(message);
+        plan.usageError = true;
+        return plan;
+    };
+    if (options.output.empty() || options.output == "-") {
+        if (options.format == OutputFormat::Tiff && count > 1)
+            return usage("several TIFF images cannot share standard output; use -o FOLDER/");
+        return plan;
+    }
     const fs::path target(options.output);
     std::error_code ec;
-    const bool isFolder = fs::is_directory(target, ec);
-    if (count == 1 && !isFolder) {
-        paths[0] = options.output;
-        return paths;
+    const bool exists = fs::is_directory(target, ec);
+    const bool named = options.output.ends_with('/');
+    plan.inFolder = exists || named;
+    if (!plan.inFolder && count > 1) {
+        return usage("several pictures need an output folder (one that exists, or a path "
+                     "ending in '/'), not '" +
+                     options.output + "'");
     }
-    if (!isFolder && !fs::create_directories(target, ec) && ec) {
-        error = options.output + ": cannot create the output folder: " + ec.message();
-        return {};
-    }
-    // One file per picture, named after it; a repeated name gets a number.
-    std::set<std::string> used;
-    std::string extension(formatExtension(options.format));
-    extension.insert(extension.begin(), '.');
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string& picture = options.pictures[i];
-        std::string stem = picture == "-" ? "stdin" : fs::path(picture).stem().string();
-        if (stem.empty()) stem = "picture";
-        std::string name = stem + extension;
-        for (int n = 2; used.count(name) != 0; ++n) {
-            name = stem + "-" + std::to_string(n) + extension;
+    if (!plan.inFolder) {
+        plan.paths[0] = options.output;
+    } else {
+        // One file per picture, named after it; a repeated name gets a number.
+        std::set<std::string> used;
+        std::string extension(formatExtension(options.format));
+        extension.insert(extension.begin(), '.');
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string& picture = options.pictures[i];
+            std::string stem = picture == "-" ? "stdin" : fs::path(picture).stem().string();
+            if (stem.empty()) stem = "picture";
+            std::string name = stem + extension;
+            for (int n = 2; used.count(name) != 0; ++n)
+                name = stem + "-" + std::to_string(n) + extension;
+            used.insert(name);
+            plan.paths[i] = (target / name).string();
         }
-        used.insert(name);
-        paths[i] = (target / name).string();
     }
-    return paths;
+    // A picture is never replaced by its own art, whatever name reaches it.
+    for (const std::string& path : plan.paths) {
+        struct stat out {};
+        if (::stat(path.c_str(), &out) != 0) continue;
+        for (const std::string& picture : options.pictures) {
+            struct stat in {};
+            const int found =
+                picture == "-" ? ::fstat(STDIN_FILENO, &in) : ::stat(picture.c_str(), &in);
+            if (found == 0 && S_ISREG(in.st_mode) && in.st_dev == out.st_dev &&
+                in.st_ino == out.st_ino) {
+                return usage(path + ": is the picture '" +
+                             (picture == "-" ? std::string("standard input") : picture) +
+                             "' itself; choose another output");
+            }
+        }
+    }
+    if (named && !exists && !fs::create_directories(target, ec) && ec) {
+        plan.error = options.output + ": cannot create the output folder: " + ec.message();
+    }
+    return plan;
 }
 
 RunReport convertAll(const Options& options, const CharacterTable& table, const Environment& env) {
     RunReport report;
     const std::size_t count = options.pictures.size();
-    std::string pathError;
-    const std::vector<std::string> paths = outputPaths(options, pathError);
-    if (!pathError.empty()) {
-        std::fprintf(env.err, "glyphwerk-cli: %s\n", pathError.c_str());
+    const OutputPlan plan = planOutputs(options);
+    if (!plan.error.empty()) {
+        std::fprintf(env.err, "glyphwerk-cli: %s\n%s", plan.error.c_str(),
+                     plan.usageError ? "Try 'glyphwerk-cli --help'.\n" : "");
         report.failed = static_cast<int>(count);
         return report;
     }
+    const std::vector<std::string>& paths = plan.paths;
 
     std::vector<std::uint8_t> stdinBytes;
     std::string stdinError;
@@ -217,8 +284,13 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
         stdinError = readStandardInput(stdinBytes);
     }
 
-    const std::u16string set = utf8ToUtf16(options.characters);
-    const bool color = options.color && !env.noColor;
+    const Job job{options,
+                  table,
+                  utf8ToUtf16(options.characters),
+                  options.color && !env.noColor,
+                  parseColor(options.background).value_or(RgbColor{1.0, 1.0, 1.0}),
+                  plan,
+                  env.out};
 
     std::vector<std::optional<Result>> results(count);
     std::mutex mutex;
@@ -236,7 +308,7 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
             } else if (argument == "-" && !stdinError.empty()) {
                 r.error = stdinError;
             } else {
-                r = convertOne(argument, &stdinBytes, set, options, table, color, *grid);
+                r = convertOne(i, &stdinBytes, job, *grid);
             }
             std::lock_guard lock(mutex);
             results[i] = std::move(r);
@@ -264,23 +336,25 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
             results[i].reset();
         }
         if (progress) std::fputs("\r\x1b[K", env.err);
-        if (r.ok) {
-            std::string error;
+        if (r.ok && !r.written) {
             if (paths[i].empty()) {
                 if (std::fwrite(r.bytes.data(), 1, r.bytes.size(), env.out) != r.bytes.size() ||
                     std::fflush(env.out) != 0) {
                     r.ok = false;
                     r.error = std::string("standard output: ") + std::strerror(errno);
                 }
-            } else if (!writeFile(paths[i], r.bytes, error)) {
-                r.ok = false;
-                r.error = error;
+            } else {
+                r.ok = writeFileSafely(paths[i], r.bytes, r.error,
+                                       plan.inFolder ? LinkPolicy::replaceLink
+                                                     : LinkPolicy::writeThrough);
             }
+            r.unwritten = !r.ok;
         }
         if (r.ok) {
             ++report.converted;
         } else {
             ++report.failed;
+            report.unwritten += r.unwritten ? 1 : 0;
             std::fprintf(env.err, "glyphwerk-cli: %s\n", r.error.c_str());
         }
         if (progress) {

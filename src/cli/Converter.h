@@ -13,7 +13,8 @@ namespace gw::cli {
 
 struct RunReport {
     int converted = 0;
-    int failed = 0;
+    int failed = 0;    // pictures not read, not converted or not written
+    int unwritten = 0; // of those, pictures whose output could not be written
 };
 
 struct Environment {
@@ -29,8 +30,18 @@ struct Environment {
 std::vector<std::string> charactersWithoutDarkness(const std::string& set,
                                                    const CharacterTable& table);
 
-// Where the result of picture `index` goes: empty for standard output.
-std::vector<std::string> outputPaths(const Options& options, std::string& error);
+// Where each picture's result goes.
+struct OutputPlan {
+    std::vector<std::string> paths; // per picture; empty for standard output
+    bool inFolder = false;          // names made up in an output folder
+    std::string error;              // when not empty, nothing may be written
+    bool usageError = false;        // the error is the command line's
+};
+
+// The outputs of a command line, checked before anything is written: several pictures need a
+// folder (an existing one, or a path ending in '/', which is then created), and no output may
+// be one of the pictures (same file, also through links).
+OutputPlan planOutputs(const Options& options);
 
 RunReport convertAll(const Options& options, const CharacterTable& table, const Environment& env);
 

@@ -1,9 +1,11 @@
 #include "Options.h"
 
+#include "output/TextFrame.h"
 #include "palette/InitialSet.h"
 
 #include <charconv>
 #include <optional>
+#include <utility>
 
 namespace gw::cli {
 namespace {
@@ -18,13 +20,35 @@ std::optional<int> wholeNumber(std::string_view text) {
     return value;
 }
 
-bool isHexColor(std::string_view text) {
-    if (text.size() != 7 || text[0] != '#') return false;
-    for (const char c : text.substr(1)) {
-        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-        if (!hex) return false;
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The sixteen basic colours of HTML and CSS, and a few common others.
+constexpr std::pair<std::string_view, std::string_view> kColorNames[] = {
+    {"black", "#000000"},   {"silver", "#c0c0c0"},  {"gray", "#808080"},  {"grey", "#808080"},
+    {"white", "#ffffff"},   {"maroon", "#800000"},  {"red", "#ff0000"},   {"purple", "#800080"},
+    {"fuchsia", "#ff00ff"}, {"magenta", "#ff00ff"}, {"green", "#008000"}, {"lime", "#00ff00"},
+    {"olive", "#808000"},   {"yellow", "#ffff00"},  {"navy", "#000080"},  {"blue", "#0000ff"},
+    {"teal", "#008080"},    {"aqua", "#00ffff"},    {"cyan", "#00ffff"},  {"orange", "#ffa500"},
+};
+
+// "#rrggbb" in lower case for a colour the user wrote; empty when it is none.
+std::string normalColor(std::string_view text) {
+    std::string lower;
+    for (const char c : text)
+        lower += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    for (const auto& [name, hex] : kColorNames) {
+        if (lower == name) return std::string(hex);
     }
-    return true;
+    if (lower.size() != 7 || lower[0] != '#') return {};
+    for (const char c : std::string_view(lower).substr(1)) {
+        if (hexDigit(c) < 0) return {};
+    }
+    return lower;
 }
 
 std::optional<OutputFormat> parseFormat(std::string_view text) {
@@ -88,9 +112,15 @@ std::string_view formatExtension(OutputFormat format) {
     return "txt";
 }
 
-int effectiveFontSize(std::string_view text) {
-    const std::optional<int> n = wholeNumber(text);
-    return n && *n >= 1 && *n <= 73 ? *n : 12;
+std::optional<RgbColor> parseColor(std::string_view text) {
+    const std::string hex = normalColor(text);
+    if (hex.empty()) return std::nullopt;
+    double components[3];
+    for (int i = 0; i < 3; ++i) {
+        const int value = hexDigit(hex[1 + 2 * i]) * 16 + hexDigit(hex[2 + 2 * i]);
+        components[i] = value / 255.0;
+    }
+    return RgbColor{components[0], components[1], components[2]};
 }
 
 CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
@@ -172,15 +202,17 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
             }
             o.format = *f;
         } else if (name == "background") {
-            if (!isHexColor(value)) {
-                return usageError("the background must be a colour like #ff8000, not '" +
+            o.background = normalColor(value);
+            if (o.background.empty()) {
+                return usageError("the background must be a colour like #ff8000 or a name like "
+                                  "navy (see --help), not '" +
                                   std::string(value) + "'");
             }
-            o.background = std::string(value);
         } else if (name == "font") {
             o.fontName = std::string(value);
+            o.fontChosen = true;
         } else if (name == "font-size") {
-            o.fontSize = effectiveFontSize(value);
+            o.fontSize = gw::effectiveFontSize(value);
         } else if (name == "output") {
             o.output = std::string(value);
         } else if (name == "table") {
@@ -204,20 +236,30 @@ std::string helpText() {
            "  -c, --chars TEXT     allowed characters, in tie-breaking order\n"
            "                       (default: letters, digits and .,:;'-+=*#%@)\n"
            "      --color          colour output (default black and white)\n"
-           "  -f, --format F       text | ansi (default text); html, rtf and tiff are not\n"
-           "                       available yet in this version\n"
-           "      --background C   background colour #rrggbb (html, tiff)\n"
-           "      --font NAME      font name (default Monaco)\n"
-           "      --font-size N    font size 1-73, else 12\n"
-           "  -o, --output PATH    output file; with several pictures, a folder;\n"
-           "                       - for standard output\n"
+           "  -f, --format F       text (default), ansi (terminal colours), html (a web\n"
+           "                       page), rtf (a document) or tiff (an image)\n"
+           "      --background C   page and image background, #rrggbb or a name (default\n"
+           "                       white): black silver gray grey white maroon red purple\n"
+           "                       fuchsia magenta green lime olive yellow navy blue teal\n"
+           "                       aqua cyan orange\n"
+           "      --font NAME      font of rtf and tiff (default Monaco; a monospace font\n"
+           "                       stands in for one not installed)\n"
+           "      --font-size N    font size in points for rtf and tiff: the whole number N\n"
+           "                       starts with when it is 1 to 73, else 12\n"
+           "  -o, --output PATH    output file, or - for standard output (the default).\n"
+           "                       A folder (one that exists, or PATH ending in /, which\n"
+           "                       is created) gets one file per picture, named after it:\n"
+           "                       NAME.txt, .ans, .html, .rtf or .tif. Several pictures\n"
+           "                       need such a folder or standard output.\n"
            "      --table PATH     another character darkness table\n"
            "  -h, --help           show this help\n"
            "      --version        show the version\n"
            "\n"
-           "Output goes to standard output unless -o is given. The space is always allowed.\n"
-           "NO_COLOR in the environment turns --color off for ansi output.\n"
-           "Exit status: 0 all pictures converted, 1 some failed, 2 usage error or all failed.\n";
+           "The space is always allowed. NO_COLOR in the environment turns --color off for\n"
+           "ansi output. Files are replaced only once complete; a picture is never\n"
+           "overwritten by its own art. A TIFF image is not written to a terminal.\n"
+           "Exit status: 0 all pictures written, 1 some failed or an output could not be\n"
+           "written, 2 usage error or no picture could be read.\n";
 }
 
 } // namespace gw::cli

@@ -1,6 +1,9 @@
 #pragma once
 // The command line of glyphwerk-cli.
 
+#include "output/Outputs.h"
+
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,11 +17,12 @@ struct Options {
     std::string characters; // UTF-8; the main window's initial set unless given
     bool color = false;
     OutputFormat format = OutputFormat::Text;
-    std::string background = "#ffffff";
+    std::string background = "#ffffff"; // "#rrggbb", lower case
     std::string fontName = "Monaco";
+    bool fontChosen = false; // --font was given
     int fontSize = 12;
-    std::string output;                // empty: standard output
-    std::string table;                 // empty: the installed Table.txt
+    std::string output; // empty or "-": standard output; ending in '/': a folder, created
+    std::string table;  // empty: the installed Table.txt
     std::vector<std::string> pictures; // "-" is standard input
 };
 
@@ -37,8 +41,8 @@ std::string_view formatName(OutputFormat format);
 // The file name extension for a format ("txt", "ans", "html", "rtf", "tif").
 std::string_view formatExtension(OutputFormat format);
 
-// The font size in effect: `text` as a whole number from 1 to 73, anything else gives 12.
-int effectiveFontSize(std::string_view text);
+// A colour as "#rrggbb" (either case) or one of the names in the help text; nullopt otherwise.
+std::optional<RgbColor> parseColor(std::string_view text);
 
 std::string helpText();
 

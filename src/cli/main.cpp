@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -23,10 +25,15 @@ namespace {
 
 constexpr int kExitUsage = 2;
 
+// The default font stands in silently: only a font the user named is worth a word when it is
+// replaced.
+bool quietDefaultFont = true;
+
 // The engine's system log lines, as a command-line tool shows them. The version line is
 // routine, and a character the table lacks has been reported once, in words, already.
 void showLogLine(std::string_view message) {
     if (message.starts_with("Mac OS Version ") || message == "Shouldn't Be Hit A") return;
+    if (quietDefaultFont && message.starts_with("Font \"Monaco\" ")) return;
     std::fprintf(stderr, "glyphwerk-cli: %.*s\n", static_cast<int>(message.size()), message.data());
 }
 
@@ -49,6 +56,18 @@ bool loadTable(const gw::cli::Options& options, gw::CharacterTable& table) {
         return false;
     }
     return true;
+}
+
+// Whether `output` (empty or "-" for standard output) is a terminal. Only character devices are
+// opened to ask, without blocking and without becoming the controlling terminal.
+bool writesToTerminal(const std::string& output) {
+    if (output.empty() || output == "-") return ::isatty(STDOUT_FILENO) == 1;
+    struct stat st {};
+    if (::stat(output.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+    const int fd = ::open(output.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const bool terminal = fd >= 0 && ::isatty(fd) == 1;
+    if (fd >= 0) ::close(fd);
+    return terminal;
 }
 
 } // namespace
@@ -74,12 +93,11 @@ int main(int argc, char** argv) {
         break;
     }
     const Options& options = command.options;
-    if (options.format != OutputFormat::Text && options.format != OutputFormat::Ansi) {
-        std::fprintf(stderr,
-                     "glyphwerk-cli: the %.*s format is not available yet in this version; "
-                     "use text or ansi\n",
-                     static_cast<int>(formatName(options.format).size()),
-                     formatName(options.format).data());
+    quietDefaultFont = !options.fontChosen;
+    if (options.format == OutputFormat::Tiff && writesToTerminal(options.output)) {
+        std::fputs("glyphwerk-cli: a TIFF image is not written to a terminal; use -o FILE or "
+                   "redirect standard output\n",
+                   stderr);
         return kExitUsage;
     }
 
@@ -108,5 +126,6 @@ int main(int argc, char** argv) {
 
     const RunReport report = convertAll(options, table, env);
     if (report.failed == 0) return 0;
-    return report.converted > 0 ? 1 : kExitUsage;
+    // 2 when nothing could be read at all; an output that could not be written is 1.
+    return report.converted > 0 || report.unwritten > 0 ? 1 : kExitUsage;
 }

@@ -2,7 +2,7 @@
 
 #include "common/Log.h"
 
-#include <fontconfig/fontconfig.h>
+#include "render/FontLibraries.h"
 
 #include <map>
 #include <mutex>
@@ -25,38 +25,40 @@ struct Match {
 // What fontconfig offers for `family` in the regular style. The family goes in as a literal
 // value, not through the name parser, so that names with ':' or '-' mean nothing special.
 Match bestMatch(FcConfig* config, const std::string& family) {
+    const detail::FontconfigApi& fc = detail::fontconfig();
     Match match;
-    FcPattern* pattern = FcPatternCreate();
+    FcPattern* pattern = fc.FcPatternCreate();
     if (pattern == nullptr) return match;
-    FcPatternAddString(pattern, FC_FAMILY, fcString(family));
-    FcConfigSubstitute(config, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
+    fc.FcPatternAddString(pattern, FC_FAMILY, fcString(family));
+    fc.FcConfigSubstitute(config, pattern, FcMatchPattern);
+    fc.FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* font = FcFontMatch(config, pattern, &result);
-    FcPatternDestroy(pattern);
+    FcPattern* font = fc.FcFontMatch(config, pattern, &result);
+    fc.FcPatternDestroy(pattern);
     if (font == nullptr) return match;
     FcChar8* value = nullptr;
-    if (FcPatternGetString(font, FC_FILE, 0, &value) == FcResultMatch)
+    if (fc.FcPatternGetString(font, FC_FILE, 0, &value) == FcResultMatch)
         match.file = reinterpret_cast<const char*>(value);
-    if (FcPatternGetString(font, FC_FAMILY, 0, &value) == FcResultMatch)
+    if (fc.FcPatternGetString(font, FC_FAMILY, 0, &value) == FcResultMatch)
         match.family = reinterpret_cast<const char*>(value);
-    for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &value) == FcResultMatch; ++i) {
-        if (FcStrCmpIgnoreCase(value, fcString(family)) == 0) match.namesRequest = true;
+    for (int i = 0; fc.FcPatternGetString(font, FC_FAMILY, i, &value) == FcResultMatch; ++i) {
+        if (fc.FcStrCmpIgnoreCase(value, fcString(family)) == 0) match.namesRequest = true;
     }
     int number = 0;
-    if (FcPatternGetInteger(font, FC_INDEX, 0, &number) == FcResultMatch) match.faceIndex = number;
+    if (fc.FcPatternGetInteger(font, FC_INDEX, 0, &number) == FcResultMatch)
+        match.faceIndex = number;
     // Dual-width fonts (monospace with double-width ideographs) are single width for the
     // Latin-1 characters the art uses.
     match.monospace =
-        FcPatternGetInteger(font, FC_SPACING, 0, &number) == FcResultMatch && number >= FC_DUAL;
-    FcPatternDestroy(font);
+        fc.FcPatternGetInteger(font, FC_SPACING, 0, &number) == FcResultMatch && number >= FC_DUAL;
+    fc.FcPatternDestroy(font);
     return match;
 }
 
 ResolvedFont resolve(FcConfig* config, const std::string& name) {
     ResolvedFont font;
     font.requested = name;
-    const Match match = config != nullptr && !name.empty() ? bestMatch(config, name) : Match{};
+    const Match match = name.empty() ? Match{} : bestMatch(config, name);
     if (match.monospace && !match.file.empty()) {
         font.family = match.family;
         font.file = match.file;
@@ -68,7 +70,7 @@ ResolvedFont resolve(FcConfig* config, const std::string& name) {
         return font;
     }
     font.substituted = true;
-    const Match fallback = config != nullptr ? bestMatch(config, "monospace") : Match{};
+    const Match fallback = bestMatch(config, "monospace");
     if (!fallback.monospace || fallback.file.empty()) {
         systemLog("Font \"" + name + "\" cannot be used and no monospace font is installed");
         return font;
@@ -86,16 +88,28 @@ ResolvedFont resolve(FcConfig* config, const std::string& name) {
 ResolvedFont resolveMonospaceFont(const std::string& name) {
     static std::mutex mutex;
     static std::map<std::string, ResolvedFont> cache;
-    // Kept for the life of the process: the preview asks again at every run.
-    static FcConfig* config = nullptr;
-    static bool initialised = false;
     const std::lock_guard lock(mutex);
     if (const auto found = cache.find(name); found != cache.end()) return found->second;
-    if (!initialised) {
-        initialised = true;
-        config = FcInitLoadConfigAndFonts();
+    // A configuration of our own, kept for the life of the process (the preview asks again at
+    // every run) and destroyed at exit, which also frees what fontconfig sets up once.
+    struct Configuration {
+        const detail::FontconfigApi& fc = detail::fontconfig();
+        FcConfig* config = fc.failure.empty() ? fc.FcInitLoadConfigAndFonts() : nullptr;
+        ~Configuration() {
+            if (config != nullptr) fc.FcConfigDestroy(config);
+        }
+    };
+    static const Configuration configuration;
+    if (configuration.config == nullptr) {
+        const std::string& failure = configuration.fc.failure;
+        systemLog("Font \"" + name + "\" cannot be looked up: " +
+                  (failure.empty() ? "fontconfig cannot start" : failure));
+        ResolvedFont font;
+        font.requested = name;
+        font.substituted = true;
+        return cache.emplace(name, font).first->second;
     }
-    return cache.emplace(name, resolve(config, name)).first->second;
+    return cache.emplace(name, resolve(configuration.config, name)).first->second;
 }
 
 } // namespace gw::render

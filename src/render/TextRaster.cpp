@@ -3,9 +3,7 @@
 #include "engine/CellGrid.h"
 #include "output/TextFrame.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_OUTLINE_H
+#include "render/FontLibraries.h"
 
 #include <algorithm>
 #include <cmath>
@@ -73,11 +71,12 @@ TextLayout layoutText(const FaceMetrics& metrics, int width2, int height2, int p
 }
 
 struct GlyphSource::Library {
+    const detail::FreeTypeApi& ft = detail::freeType();
     FT_Library library = nullptr;
     FT_Face face = nullptr;
     ~Library() {
-        if (face != nullptr) FT_Done_Face(face);
-        if (library != nullptr) FT_Done_FreeType(library);
+        if (face != nullptr) ft.FT_Done_Face(face);
+        if (library != nullptr) ft.FT_Done_FreeType(library);
     }
 };
 
@@ -86,7 +85,12 @@ std::unique_ptr<GlyphSource> GlyphSource::open(const ResolvedFont& font, int pix
     std::unique_ptr<GlyphSource> source(new GlyphSource);
     source->library_ = std::make_unique<Library>();
     Library& lib = *source->library_;
-    if (FT_Init_FreeType(&lib.library) != 0) {
+    const detail::FreeTypeApi& ft = lib.ft;
+    if (!ft.failure.empty()) {
+        error = ft.failure;
+        return nullptr;
+    }
+    if (ft.FT_Init_FreeType(&lib.library) != 0) {
         error = "the font engine cannot start";
         return nullptr;
     }
@@ -94,8 +98,8 @@ std::unique_ptr<GlyphSource> GlyphSource::open(const ResolvedFont& font, int pix
         error = "no monospace font is installed";
         return nullptr;
     }
-    if (FT_New_Face(lib.library, font.file.c_str(), font.faceIndex, &lib.face) != 0 ||
-        FT_Set_Pixel_Sizes(lib.face, 0, static_cast<FT_UInt>(std::max(pixelSize, 1))) != 0) {
+    if (ft.FT_New_Face(lib.library, font.file.c_str(), font.faceIndex, &lib.face) != 0 ||
+        ft.FT_Set_Pixel_Sizes(lib.face, 0, static_cast<FT_UInt>(std::max(pixelSize, 1))) != 0) {
         error = font.file + ": cannot be read as a font";
         return nullptr;
     }
@@ -106,13 +110,13 @@ std::unique_ptr<GlyphSource> GlyphSource::open(const ResolvedFont& font, int pix
     FT_Pos xMin = 0, xMax = 0, yMin = 0, yMax = 0;
     FT_Fixed advance = 0;
     for (int code = 1; code < 256; ++code) {
-        const FT_UInt index = isDrawnCode(code) ? FT_Get_Char_Index(face, code) : 0;
-        if (index == 0 || FT_Load_Glyph(face, index, kLoadFlags) != 0) continue;
+        const FT_UInt index = isDrawnCode(code) ? ft.FT_Get_Char_Index(face, code) : 0;
+        if (index == 0 || ft.FT_Load_Glyph(face, index, kLoadFlags) != 0) continue;
         advance = std::max(advance, face->glyph->linearHoriAdvance);
         if (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE || face->glyph->outline.n_points == 0)
             continue;
         FT_BBox box;
-        FT_Outline_Get_CBox(&face->glyph->outline, &box);
+        ft.FT_Outline_Get_CBox(&face->glyph->outline, &box);
         xMin = std::min(xMin, box.xMin);
         xMax = std::max(xMax, box.xMax);
         yMin = std::min(yMin, box.yMin);
@@ -134,14 +138,15 @@ const GlyphBitmap* GlyphSource::glyph(std::int32_t code, int phase) {
     const int slot = (code & 0xFF) * kSubpixelPhases + (phase & (kSubpixelPhases - 1));
     if (tried_[slot]) return cache_[slot].get();
     tried_[slot] = true;
+    const detail::FreeTypeApi& ft = library_->ft;
     FT_Face face = library_->face;
-    const FT_UInt index = isDrawnCode(code) ? FT_Get_Char_Index(face, code & 0xFF) : 0;
-    if (index == 0 || FT_Load_Glyph(face, index, kLoadFlags) != 0 ||
+    const FT_UInt index = isDrawnCode(code) ? ft.FT_Get_Char_Index(face, code & 0xFF) : 0;
+    if (index == 0 || ft.FT_Load_Glyph(face, index, kLoadFlags) != 0 ||
         face->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
         return nullptr;
-    FT_Outline_Translate(&face->glyph->outline,
-                         (phase & (kSubpixelPhases - 1)) * 64 / kSubpixelPhases, 0);
-    if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) != 0) return nullptr;
+    ft.FT_Outline_Translate(&face->glyph->outline,
+                            (phase & (kSubpixelPhases - 1)) * 64 / kSubpixelPhases, 0);
+    if (ft.FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) != 0) return nullptr;
     const FT_Bitmap& bitmap = face->glyph->bitmap;
     if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY || bitmap.pitch < 0) return nullptr;
     // Cropped to the ink box the layout reserved, so that no glyph can leave the frame.

@@ -1,6 +1,7 @@
 // The TIFF image, drawn band by band: each band of scanlines is filled with the background, the
-// glyphs of the text rows that reach into it are blended in, and the band is handed to libtiff
-// as one LZW strip. Memory is a band and the glyph cache, whatever the picture's size.
+// glyphs of the text rows that reach into it are blended in, and the band is compressed as one
+// LZW strip, which libtiff writes into the file. Memory is a band and the glyph cache, whatever
+// the picture's size.
 //
 // libtiff is loaded when the first image is written, as the picture decoder does: linking it
 // would cost every start of the command-line converter the loading of seven libraries, for an
@@ -8,6 +9,7 @@
 #include "render/TiffImage.h"
 
 #include "render/FontResolver.h"
+#include "render/LzwEncoder.h"
 #include "render/TextRaster.h"
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include <tiffio.h>
@@ -33,7 +36,7 @@ struct TiffApi {
     decltype(&TIFFClientOpenExt) ClientOpenExt = nullptr;
     decltype(&TIFFClose) Close = nullptr;
     decltype(&TIFFSetField) SetField = nullptr;
-    decltype(&TIFFWriteEncodedStrip) WriteEncodedStrip = nullptr;
+    decltype(&TIFFWriteRawStrip) WriteRawStrip = nullptr;
     decltype(&TIFFOpenOptionsAlloc) OpenOptionsAlloc = nullptr;
     decltype(&TIFFOpenOptionsFree) OpenOptionsFree = nullptr;
     decltype(&TIFFOpenOptionsSetErrorHandlerExtR) OpenOptionsSetErrorHandlerExtR = nullptr;
@@ -62,7 +65,7 @@ const TiffApi& tiffApi() {
         GW_RESOLVE(ClientOpenExt);
         GW_RESOLVE(Close);
         GW_RESOLVE(SetField);
-        GW_RESOLVE(WriteEncodedStrip);
+        GW_RESOLVE(WriteRawStrip);
         GW_RESOLVE(OpenOptionsAlloc);
         GW_RESOLVE(OpenOptionsFree);
         GW_RESOLVE(OpenOptionsSetErrorHandlerExtR);
@@ -168,9 +171,9 @@ public:
         pens_.resize(static_cast<std::size_t>(layout.columns));
         for (int c = 0; c < layout.columns; ++c)
             pens_[static_cast<std::size_t>(c)] = layout.penX(c);
-        backgroundRow_.resize(rowBytes_);
-        for (std::size_t i = 0; i < rowBytes_; i += 3)
-            std::copy_n(background_, 3, backgroundRow_.begin() + static_cast<std::ptrdiff_t>(i));
+        backgroundRow_.reserve(rowBytes_);
+        for (std::size_t i = 0; i < rowBytes_; ++i)
+            backgroundRow_.push_back(background_[i % 3]);
     }
 
     std::size_t rowBytes() const { return rowBytes_; }
@@ -285,14 +288,19 @@ bool writeTiffToFd(int fd, const std::string& name, const CellGrid& grid,
         api.SetField(tif, TIFFTAG_XRESOLUTION, 72.0);
         api.SetField(tif, TIFFTAG_YRESOLUTION, 72.0);
         api.SetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        // The strips are compressed here rather than by libtiff: text pictures difference to
+        // long runs of zeros, which this encoder takes with one look-up a byte, differencing
+        // in the same pass; libtiff's general encoder was the slowest part of the writer.
         std::vector<std::uint8_t> band(static_cast<std::size_t>(bandRows) * painter.rowBytes());
+        std::vector<std::uint8_t> encoded;
+        LzwEncoder encoder;
         for (int y0 = 0, strip = 0; ok && y0 < layout.height; y0 += bandRows, ++strip) {
             const int y1 = std::min(y0 + bandRows, layout.height);
             painter.paint(y0, y1, band.data());
-            const auto bytes =
-                static_cast<tmsize_t>(static_cast<std::size_t>(y1 - y0) * painter.rowBytes());
-            ok = api.WriteEncodedStrip(tif, static_cast<std::uint32_t>(strip), band.data(),
-                                       bytes) == bytes;
+            encoder.encodeStrip(band.data(), y1 - y0, painter.rowBytes(), encoded);
+            const auto bytes = static_cast<tmsize_t>(encoded.size());
+            ok = api.WriteRawStrip(tif, static_cast<std::uint32_t>(strip), encoded.data(), bytes) ==
+                 bytes;
         }
         api.Close(tif); // writes the directory
     }
@@ -323,19 +331,12 @@ int anonymousFile(std::string& error) {
     return fd;
 }
 
-} // namespace
-
-bool writeTiffImage(const std::string& path, const CellGrid& grid, const TiffImageOptions& options,
-                    LinkPolicy policy, std::string& error) {
-    SafeFile file;
-    if (!file.open(path, policy, error)) return false;
-    if (!writeTiffToFd(file.fd(), path, grid, options, error)) return false;
-    return file.commit(error);
-}
-
-bool writeTiffImage(std::FILE* out, const CellGrid& grid, const TiffImageOptions& options,
-                    std::string& error) {
-    const std::string name = out == stdout ? "standard output" : "output";
+// The image built in an unlinked file, for a target that cannot seek, then handed to `sink`
+// in pieces.
+template <typename Sink>
+bool writeTiffThroughAnonymousFile(const std::string& name, const CellGrid& grid,
+                                   const TiffImageOptions& options, std::string& error,
+                                   Sink&& sink) {
     const int fd = anonymousFile(error);
     if (fd < 0) return false;
     bool ok = writeTiffToFd(fd, name, grid, options, error);
@@ -347,25 +348,46 @@ bool writeTiffImage(std::FILE* out, const CellGrid& grid, const TiffImageOptions
     while (ok) {
         const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n < 0) {
-                error = name + ": " + std::strerror(errno);
-                ok = false;
-            }
-            break;
-        }
-        if (std::fwrite(buffer.data(), 1, static_cast<std::size_t>(n), out) !=
-            static_cast<std::size_t>(n)) {
+        if (n < 0) {
             error = name + ": " + std::strerror(errno);
             ok = false;
         }
+        if (n <= 0) break;
+        ok = sink(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
     }
     ::close(fd);
-    if (ok && std::fflush(out) != 0) {
-        error = name + ": " + std::strerror(errno);
-        ok = false;
-    }
     return ok;
+}
+
+} // namespace
+
+bool writeTiffImage(const std::string& path, const CellGrid& grid, const TiffImageOptions& options,
+                    LinkPolicy policy, std::string& error) {
+    SafeFile file;
+    if (!file.open(path, policy, error)) return false;
+    // A device or a pipe written as it stands cannot seek, which libtiff needs.
+    const bool written = file.direct()
+                             ? writeTiffThroughAnonymousFile(
+                                   path, grid, options, error,
+                                   [&](std::string_view bytes) { return file.write(bytes, error); })
+                             : writeTiffToFd(file.fd(), path, grid, options, error);
+    return written && file.commit(error);
+}
+
+bool writeTiffImage(std::FILE* out, const CellGrid& grid, const TiffImageOptions& options,
+                    std::string& error) {
+    const std::string name = out == stdout ? "standard output" : "output";
+    const bool written =
+        writeTiffThroughAnonymousFile(name, grid, options, error, [&](std::string_view bytes) {
+            if (std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size()) return true;
+            error = name + ": " + std::strerror(errno);
+            return false;
+        });
+    if (written && std::fflush(out) != 0) {
+        error = name + ": " + std::strerror(errno);
+        return false;
+    }
+    return written;
 }
 
 } // namespace gw::render

@@ -32,27 +32,32 @@ TEST(CommandLine, DefaultsAndValueSpellings) {
     EXPECT_EQ(parseCommandLine({"-w", "-5", "a"}).options.maxWidth, -5);
     EXPECT_EQ(parseCommandLine({"--", "-w", "--color"}).options.pictures,
               std::vector<std::string>({"-w", "--color"}));
-    // A font size outside 1 to 73 is 12.
+    // The font size is the leading whole number when it lies in 1 to 73, else 12.
     EXPECT_EQ(parseCommandLine({"--font-size", "73", "a"}).options.fontSize, 73);
-    for (const std::string_view bad : {"0", "74", "big", "12.5", ""})
+    EXPECT_EQ(parseCommandLine({"--font-size", "9.5", "a"}).options.fontSize, 9);
+    for (const std::string_view bad : {"0", "74", "big", ""})
         EXPECT_EQ(parseCommandLine({"--font-size", bad, "a"}).options.fontSize, 12) << bad;
+    // Colours by name or digits, in either case.
+    EXPECT_EQ(parseCommandLine({"--background", "Navy", "a"}).options.background, "#000080");
+    EXPECT_EQ(parseCommandLine({"--background", "#FF7F3F", "a"}).options.background, "#ff7f3f");
 }
 
 TEST(OutputPaths, OneFileOrOneFilePerPictureInAFolder) {
     Options o;
     o.pictures = {"x/a.png"};
-    std::string error;
     o.output = "-";
-    EXPECT_EQ(outputPaths(o, error), std::vector<std::string>({""}));
+    EXPECT_EQ(planOutputs(o).paths, std::vector<std::string>({""}));
     o.output = "art.txt";
-    EXPECT_EQ(outputPaths(o, error), std::vector<std::string>({"art.txt"}));
-    const std::string folder = ::testing::TempDir() + "gw-output-paths";
+    EXPECT_EQ(planOutputs(o).paths, std::vector<std::string>({"art.txt"}));
+    EXPECT_FALSE(planOutputs(o).inFolder);
+    const std::string folder = ::testing::TempDir() + "gw-output-paths/";
     o.output = folder;
-    o.format = OutputFormat::Ansi;
+    o.format = OutputFormat::Html;
     o.pictures = {"x/a.png", "y/a.jpg", ".hidden"};
-    EXPECT_EQ(outputPaths(o, error),
-              std::vector<std::string>(
-                  {folder + "/a.ans", folder + "/a-2.ans", folder + "/.hidden.ans"}));
+    const OutputPlan plan = planOutputs(o);
+    EXPECT_EQ(plan.paths, std::vector<std::string>(
+                              {folder + "a.html", folder + "a-2.html", folder + ".hidden.html"}));
+    EXPECT_TRUE(plan.inFolder && fs::is_directory(folder));
     fs::remove_all(folder);
 }
 
@@ -155,7 +160,7 @@ TEST_F(CliTest, StandardInputAndOutputFilesGiveTheSameBytes) {
     EXPECT_EQ(readBytes(path("art.txt")), kHalf);
 
     // Several pictures go into a folder, named after them; a repeated name gets a number.
-    const CliRun folder = run({"-w", "16", "-o", path("out"), kData + "half.png",
+    const CliRun folder = run({"-w", "16", "-o", path("out") + "/", kData + "half.png",
                                kData + "half.tif", kData + "half.tiff", "-"},
                               readBytes(kData + "dark.png"));
     EXPECT_EQ(folder.status, 0) << folder.err;
@@ -186,9 +191,9 @@ TEST_F(CliTest, ReportsEachFailedPictureAndExitsOneOrTwo) {
         << all.err;
 
     const CliRun unwritable = run({"-o", path("no/dir/art.txt"), kData + "half.png"});
-    EXPECT_EQ(unwritable.status, 2);
-    EXPECT_EQ(unwritable.err, "glyphwerk-cli: " + path("no/dir/art.txt") +
-                                  ": cannot write: No such file or directory\n");
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.err,
+              "glyphwerk-cli: " + path("no/dir/art.txt") + ": No such file or directory\n");
 }
 
 TEST_F(CliTest, UsageErrorsExitTwoWithAHint) {
@@ -201,8 +206,14 @@ TEST_F(CliTest, UsageErrorsExitTwoWithAHint) {
         {{""}, "an empty picture name was given"},
         {{"-", "-"}, "standard input ('-') can be read only once"},
         {{"-f", "svg", "x.png"}, "unknown format 'svg'; choose text, ansi, html, rtf or tiff"},
-        {{"--background", "red", "x.png"},
-         "the background must be a colour like #ff8000, not 'red'"},
+        {{"--background", "reddish", "x.png"},
+         "the background must be a colour like #ff8000 or a name like navy (see --help), not "
+         "'reddish'"},
+        {{"-o", "out.txt", "a.png", "b.png"},
+         "several pictures need an output folder (one that exists, or a path ending in '/'), "
+         "not 'out.txt'"},
+        {{"-f", "tiff", "a.png", "b.png"},
+         "several TIFF images cannot share standard output; use -o FOLDER/"},
     };
     for (const auto& [args, message] : cases) {
         const CliRun r = run(args);
@@ -214,15 +225,69 @@ TEST_F(CliTest, UsageErrorsExitTwoWithAHint) {
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with("Usage: glyphwerk-cli [options] PICTURE...\n"));
     EXPECT_TRUE(run({"--version"}, "", "", true).out.starts_with("glyphwerk-cli "));
-    // Formats still to come are refused before any output is made.
-    for (const std::string format : {"html", "rtf", "tiff"}) {
-        const CliRun r = run({"-f", format, "-o", path("out"), kData + "half.png"});
+}
+
+TEST_F(CliTest, NeverWritesOverAPictureItConverts) {
+    fs::copy_file(kData + "half.png", path("victim.png"));
+    fs::create_directory(path("dir"));
+    fs::copy_file(kData + "half.png", path("dir/p.txt"));
+    fs::create_symlink(path("victim.png"), path("link.txt"));
+    const std::vector<std::string> cases[] = {{"-o", path("victim.png"), path("victim.png")},
+                                              {"-o", path("dir"), path("dir/p.txt")},
+                                              {"-o", path("link.txt"), path("victim.png")}};
+    for (const auto& args : cases) {
+        const CliRun r = run(args);
         EXPECT_EQ(std::make_pair(r.status, r.err),
-                  std::make_pair(2, "glyphwerk-cli: the " + format +
-                                        " format is not available yet in this version; use "
-                                        "text or ansi\n"));
-        EXPECT_FALSE(fs::exists(path("out")));
+                  std::make_pair(2, "glyphwerk-cli: " + args[1] +
+                                        (args[1] == path("dir") ? "/p.txt" : "") +
+                                        ": is the picture '" + args[2] +
+                                        "' itself; choose another output\n"
+                                        "Try 'glyphwerk-cli --help'.\n"));
     }
+    EXPECT_EQ(readBytes(path("victim.png")), readBytes(kData + "half.png"));
+    EXPECT_EQ(readBytes(path("dir/p.txt")), readBytes(kData + "half.png"));
+}
+
+TEST_F(CliTest, WritesPagesDocumentsAndImagesToFilesFoldersAndStandardOutput) {
+    const std::string row = "<span style=\"color: #000000\">@@@@@@@" + std::string() +
+                            "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;</span><br>\n";
+    const CliRun html = run({"-w", "16", "-f", "html", "--background", "#ff7f3f", "--font",
+                             "Courier", "-o", "-", kData + "half.png"});
+    EXPECT_EQ(html.status, 0) << html.err;
+    EXPECT_NE(html.out.find("font-family: \"Monaco\", monospace;"), std::string::npos);
+    EXPECT_TRUE(html.out.ends_with("<div style=\"background-color: #ff7f3f\">" + row + row +
+                                   "</div>\n</body>\n</html>\n"))
+        << html.out;
+
+    // Files named after the pictures in a folder that a trailing '/' creates; a planted link
+    // there is replaced, not followed.
+    fs::create_directories(path("art"));
+    writeBytes(dir / "kept.txt", "kept");
+    fs::create_symlink(path("kept.txt"), path("art/half.rtf"));
+    for (const std::string format : {"html", "rtf", "tiff"}) {
+        const CliRun r = run({"-w", "16", "--color", "-f", format, "--font-size", "9.5", "-o",
+                              path("art/"), kData + "half.png", kData + "dark.png"});
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+    EXPECT_EQ(readBytes(path("kept.txt")), "kept");
+    const std::string rtf = readBytes(path("art/half.rtf"));
+    EXPECT_TRUE(rtf.starts_with("{\\rtf1") && rtf.find("\\fs18\n") != std::string::npos) << rtf;
+    EXPECT_TRUE(readBytes(path("art/dark.html")).starts_with("<html>\n"));
+    for (const char* name : {"half.tif", "dark.tif"})
+        EXPECT_TRUE(readBytes(path("art/") + name).starts_with(std::string("II*\0", 4))) << name;
+
+    // An image goes to standard output when it is no terminal, and nowhere when it is one.
+    const CliRun image = run({"-w", "16", "-f", "tiff", kData + "half.png"});
+    EXPECT_EQ(image.status, 0) << image.err;
+    EXPECT_EQ(image.out.substr(0, 4), std::string("II*\0", 4));
+    const std::string onTerminal =
+        "script -qec " + quoted(quoted(GLYPHWERK_CLI) + " -f tiff " + kData + "half.png") +
+        " /dev/null >" + quoted(path("terminal")) + " 2>&1";
+    const int status = std::system(onTerminal.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2);
+    EXPECT_EQ(readBytes(path("terminal")),
+              "glyphwerk-cli: a TIFF image is not written to a terminal; use -o FILE or redirect "
+              "standard output\r\n");
 }
 
 TEST_F(CliTest, TableComesFromTheResourcesUnlessGiven) {

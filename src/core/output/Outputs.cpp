@@ -1,6 +1,8 @@
 #include "output/Outputs.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <unordered_map>
 
@@ -192,14 +194,19 @@ std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int p
                         bool color) {
     const Visible v = visible(grid);
     // The colour table: entry 0 is the reader's default, the cells' colours follow in order of
-    // first use.
-    std::unordered_map<std::uint32_t, unsigned> indexOf;
+    // first use. Each cell's entry is found once, row by row, and kept for the text below.
+    std::vector<unsigned> entries;
     std::string table = "{\\colortbl;";
     if (color) {
+        entries.reserve(static_cast<std::size_t>(v.rows) * static_cast<std::size_t>(v.columns));
+        std::unordered_map<std::uint32_t, unsigned> indexOf;
         for (int y = 1; y <= v.rows; ++y) {
             for (int x = 1; x <= v.columns; ++x) {
                 const std::uint32_t packed = rtfColor(grid, x, y);
-                if (indexOf.emplace(packed, static_cast<unsigned>(indexOf.size() + 1)).second) {
+                const auto [it, added] =
+                    indexOf.emplace(packed, static_cast<unsigned>(indexOf.size() + 1));
+                entries.push_back(it->second);
+                if (added) {
                     table += "\\red";
                     appendRtfNumber(table, packed >> 16);
                     table += "\\green";
@@ -219,14 +226,22 @@ std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int p
     appendRtfFontName(out, fontName);
     out += ";}}\n";
     out += table;
+    // A page wide enough for the rows, so that readers do not wrap them: half-inch margins and
+    // 0.61 em per character (monospace faces take 0.6), from a Letter page's width up to the
+    // widest page word processors accept (22 inches). Wider art still wraps there.
+    const long rowTwips = std::lround(v.columns * std::clamp(pointSize, 1, 1638) * 0.61 * 20.0);
+    out += "\\paperw";
+    appendRtfNumber(out, static_cast<unsigned>(std::clamp(rowTwips + 1440 + 20, 12240L, 31680L)));
+    out += "\\paperh15840\\margl720\\margr720\\margt720\\margb720\n";
     out += "\\pard\\plain\\f0\\fs";
     appendRtfNumber(out, static_cast<unsigned>(std::clamp(pointSize, 1, 1638)) * 2);
     out += '\n';
     unsigned current = 0;
+    std::size_t cell = 0;
     for (int y = 1; y <= v.rows; ++y) {
         for (int x = 1; x <= v.columns; ++x) {
             if (color) {
-                const unsigned index = indexOf[rtfColor(grid, x, y)];
+                const unsigned index = entries[cell++];
                 if (index != current) {
                     out += "\\cf";
                     appendRtfNumber(out, index);

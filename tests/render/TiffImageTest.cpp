@@ -1,0 +1,189 @@
+#include "render/TiffImage.h"
+
+#include "TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <tiffio.h>
+
+#include <array>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <unistd.h>
+
+namespace gw::render {
+namespace {
+
+using Pixel = std::array<int, 3>;
+
+struct Image {
+    std::uint32_t width = 0, height = 0;
+    std::uint16_t compression = 0, predictor = 0, samples = 0, bits = 0, photometric = 0, unit = 0;
+    float xResolution = 0, yResolution = 0;
+    std::vector<std::uint8_t> rgb;
+    Pixel at(std::uint32_t x, std::uint32_t y) const {
+        const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+        return {rgb[i], rgb[i + 1], rgb[i + 2]};
+    }
+};
+
+Image readTiff(const std::string& path) {
+    Image image;
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    if (tif == nullptr) return image;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &image.width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &image.height);
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &image.compression);
+    TIFFGetField(tif, TIFFTAG_PREDICTOR, &image.predictor);
+    TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &image.samples);
+    TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &image.bits);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &image.photometric);
+    TIFFGetField(tif, TIFFTAG_XRESOLUTION, &image.xResolution);
+    TIFFGetField(tif, TIFFTAG_YRESOLUTION, &image.yResolution);
+    TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &image.unit);
+    image.rgb.resize(static_cast<std::size_t>(image.width) * image.height * 3);
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        if (TIFFReadScanline(tif, image.rgb.data() + static_cast<std::size_t>(y) * image.width * 3,
+                             y) < 0)
+            image.rgb.clear();
+    }
+    TIFFClose(tif);
+    return image;
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+class TiffImageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        grid->width2 = 6;
+        grid->height2 = 5;
+        for (auto& column : grid->ascii)
+            std::fill(std::begin(column), std::end(column), ' ');
+        // Top left and bottom right of the 4 x 3 visible cells; the frame's own cells carry
+        // ink that must not show.
+        put(1, 1, '@', {200, 30, 60});
+        put(4, 3, 'M', {300, 250, 20}); // a sample above 255 counts as 255
+        put(0, 0, '@', {1, 2, 3});
+        put(5, 4, '@', {1, 2, 3});
+        options.fontName = "DejaVu Sans Mono";
+        options.pointSize = 40;
+        options.background = {1.0, 0.5, 0.25};
+    }
+    void put(int x, int y, char c, Pixel color) {
+        grid->ascii[x][y] = c;
+        for (int i = 0; i < 3; ++i)
+            grid->data[x][y][i] = static_cast<std::uint64_t>(color[static_cast<std::size_t>(i)]);
+    }
+    // Where a colour occurs: the bounding box of its pixels, or an empty box.
+    static std::array<std::uint32_t, 4> boxOf(const Image& image, Pixel color) {
+        std::array<std::uint32_t, 4> box{image.width, image.height, 0, 0};
+        for (std::uint32_t y = 0; y < image.height; ++y)
+            for (std::uint32_t x = 0; x < image.width; ++x)
+                if (image.at(x, y) == color)
+                    box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x + 1),
+                           std::max(box[3], y + 1)};
+        return box;
+    }
+
+    CellGridPtr grid = makeCellGrid();
+    TiffImageOptions options;
+    testing::TestFolder folder;
+};
+
+TEST_F(TiffImageTest, DrawsTheVisibleCellsInTheirColoursOnTheBackground) {
+    const Pixel background{255, 127, 63};
+    for (const bool color : {true, false}) {
+        SCOPED_TRACE(color ? "colour" : "black and white");
+        options.color = color;
+        std::string error;
+        const std::string path = folder.file("art.tif");
+        ASSERT_TRUE(writeTiffImage(path, *grid, options, LinkPolicy::writeThrough, error)) << error;
+        const Image image = readTiff(path);
+        ASSERT_FALSE(image.rgb.empty());
+        // 6 x 7.1 x 40 / 12 + 70 = 212 by 40 x 5 x 15 / 12 + 20 = 270.
+        EXPECT_EQ(image.width, 212u);
+        EXPECT_EQ(image.height, 270u);
+        EXPECT_EQ(image.compression, COMPRESSION_LZW);
+        EXPECT_EQ(image.predictor, PREDICTOR_HORIZONTAL);
+        EXPECT_EQ(image.samples, 3);
+        EXPECT_EQ(image.bits, 8);
+        EXPECT_EQ(image.photometric, PHOTOMETRIC_RGB);
+        EXPECT_EQ(image.xResolution, 72.0f);
+        EXPECT_EQ(image.yResolution, 72.0f);
+        EXPECT_EQ(image.unit, RESUNIT_INCH);
+        EXPECT_EQ(image.at(0, 0), background);
+        EXPECT_EQ(image.at(211, 269), background);
+        EXPECT_EQ(boxOf(image, {1, 2, 3})[0], image.width) << "a frame cell was drawn";
+        const auto first = boxOf(image, color ? Pixel{200, 30, 60} : Pixel{0, 0, 0});
+        const auto last = boxOf(image, {255, 250, 20});
+        if (color) {
+            // The first cell starts after the 5-point padding, in the first row; the last
+            // lies three columns and two rows further.
+            EXPECT_GE(first[0], 5u);
+            EXPECT_LT(first[2], 5u + 25u);
+            EXPECT_LT(first[3], 50u);
+            EXPECT_GT(last[0], 5u + 3 * 24u);
+            EXPECT_GT(last[1], 2 * 46u);
+        } else {
+            EXPECT_LT(first[0], first[2]) << "no black ink";
+            EXPECT_EQ(last[0], image.width) << "colour in black and white";
+            for (std::size_t i = 0; i < image.rgb.size(); i += 3)
+                ASSERT_TRUE(image.rgb[i + 1] <= 127 && image.rgb[i + 2] <= 63);
+        }
+    }
+}
+
+TEST_F(TiffImageTest, AnEmptyGridGivesTheBareFrame) {
+    grid->width2 = 2;
+    grid->height2 = 2;
+    options.pointSize = 99; // out of range: 12 points
+    std::string error;
+    ASSERT_TRUE(
+        writeTiffImage(folder.file("empty.tif"), *grid, options, LinkPolicy::writeThrough, error));
+    const Image image = readTiff(folder.file("empty.tif"));
+    // 2 x 7.1 + 70 = 84.2, rounded up; 12 x 2 x 15 / 12 + 20 = 50.
+    EXPECT_EQ(image.width, 85u);
+    EXPECT_EQ(image.height, 50u);
+    EXPECT_EQ(boxOf(image, {255, 127, 63}), (std::array<std::uint32_t, 4>{0, 0, 85, 50}));
+}
+
+TEST_F(TiffImageTest, StreamGetsTheSameBytesAsAFile) {
+    options.color = true;
+    std::string error;
+    ASSERT_TRUE(
+        writeTiffImage(folder.file("art.tif"), *grid, options, LinkPolicy::writeThrough, error));
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::string piped;
+    std::thread reader([&] {
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+            piped.append(buffer, static_cast<std::size_t>(n));
+    });
+    std::FILE* out = ::fdopen(fds[1], "w");
+    const bool written = writeTiffImage(out, *grid, options, error);
+    std::fclose(out);
+    reader.join();
+    ::close(fds[0]);
+    EXPECT_TRUE(written) << error;
+    EXPECT_EQ(piped, readBytes(folder.file("art.tif")));
+}
+
+TEST_F(TiffImageTest, FailuresNameThePathAndTheReason) {
+    const std::string missing = folder.file("missing/art.tif");
+    for (const auto& [path, reason] : {std::pair{missing, "No such file or directory"},
+                                       {"/dev/full", "No space left on device"}}) {
+        std::string error;
+        EXPECT_FALSE(writeTiffImage(path, *grid, options, LinkPolicy::writeThrough, error));
+        EXPECT_EQ(error, path + ": " + reason);
+    }
+}
+
+} // namespace
+} // namespace gw::render
