@@ -46,7 +46,24 @@ QtArtView::QtArtView(QWidget* parent) : QWidget(parent) {
 }
 
 void QtArtView::appendUtf8(const std::string& text, QRgb color) {
-    // Decodes as it appends, so that no string is made per run.
+    if (qAlpha(color) == 0) {
+        // Uncoloured text (the plain display text, a page's source of megabytes) a line at a
+        // time.
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            const std::size_t end = std::min(text.find('\n', start), text.size());
+            Line& line = lines_.back();
+            line.text +=
+                QString::fromUtf8(text.data() + start, static_cast<qsizetype>(end - start));
+            line.colors.resize(static_cast<std::size_t>(line.text.size()), 0);
+            if (end == text.size()) break;
+            lines_.emplace_back();
+            start = end + 1;
+        }
+        return;
+    }
+    // Colour runs are a character or a few each: decoded as they are appended, so that no
+    // string is made per run.
     std::size_t i = 0;
     while (i < text.size()) {
         const auto byte = static_cast<unsigned char>(text[i]);
