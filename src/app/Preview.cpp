@@ -72,6 +72,11 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
         platform::PreviewOutlets loaded;
         if (!services_.interfaces.loadPreviewWindow(kPreviewInterface, loaded)) {
             systemLog("Load of Preview.ui failed");
+            // An export that writes nothing must not pass for one that worked.
+            if (savePath && sender == &*savePath)
+                services_.alerts.showWarning(kWriteFailedTitle,
+                                             *savePath + ": the preview window's form " +
+                                                 kPreviewInterface + " cannot be loaded");
             return;
         }
         outlets.preview = loaded.preview;

@@ -209,6 +209,13 @@ TEST_F(Preview, ClosingTwiceAndAFormThatDoesNotLoad) {
     EXPECT_EQ(app.log.back(), "Load of Preview.ui failed");
     EXPECT_EQ(d().width, -1); // nothing converted
     EXPECT_FALSE(app.previewWindow.isVisible() || app.menuClosePreview.isEnabled());
+    EXPECT_TRUE(app.alerts.shown.empty());
+    // An export that cannot write says so.
+    app.panels.answers.push_back(folder.file("art.txt"));
+    app.buttonExport.click();
+    ASSERT_EQ(app.alerts.shown.size(), 1u);
+    EXPECT_EQ(app.alerts.shown[0].message,
+              folder.file("art.txt") + ": the preview window's form Preview.ui cannot be loaded");
 }
 
 TEST_F(Preview, ExportOffersOneTypeAndNameByModeAndCancelChangesNothing) {
