@@ -1,7 +1,9 @@
 #pragma once
 // The one way the program writes a file: a temporary file beside the target, flushed and
 // synced, then renamed over it. A failed write leaves the earlier file exactly as it was and no
-// temporary file behind; every error reads "<path>: <reason>".
+// temporary file behind; every error reads "<path>: <reason>". The temporary file has no name
+// until it is complete (where the file system allows), so even a killed process leaves none.
+// It gets the permissions of the file it replaces, or those the umask gives a new one.
 //
 // A target that is not a regular file (a character device such as /dev/full, a pipe, or a
 // descriptor name such as /dev/stdout) is never replaced: it is opened and written as it stands,
@@ -17,7 +19,8 @@ enum class LinkPolicy {
     // A path the user named: write through the link to its target, as editors do.
     writeThrough,
     // A name the program made up (an output folder's "<name>.txt"): replace the name itself,
-    // never what a planted link points at.
+    // never what a planted link points at. A device or pipe under that name is refused ("not a
+    // regular file").
     replaceLink,
 };
 
