@@ -121,18 +121,27 @@ TEST_F(PreviewWindow, TheFormLoadsWiredAndShowsEveryCharacterInItsColourWithinTh
     EXPECT_EQ(interfaces.openPreviewWidget(), nullptr);
 }
 
-class MissingForm : public PreviewWindow {
+// A form folder with no Preview.ui, one that is not a form, and one without the text view.
+class BrokenForm : public PreviewWindow, public ::testing::WithParamInterface<const char*> {
 protected:
-    MissingForm() : PreviewWindow(gw::testing::TestFolder().path()) {}
+    BrokenForm() : PreviewWindow(forms.path()) {}
+    static inline gw::testing::TestFolder forms;
 };
 
-TEST_F(MissingForm, LogsAndConvertsNothing) {
+TEST_P(BrokenForm, LogsAndConvertsNothing) {
+    forms.write("Preview.ui", GetParam());
+    if (*GetParam() == '\0') std::filesystem::remove(forms.file("Preview.ui"));
     delegate.width = -1;
     ui().buttonPreview->click();
     EXPECT_EQ(fake.log.back(), "Load of Preview.ui failed");
     EXPECT_EQ(delegate.width, -1);
     EXPECT_FALSE(ui().menuClosePreview->isEnabled());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, BrokenForm,
+    ::testing::Values("", "not a form",
+                      R"(<ui version="4.0"><widget class="QWidget" name="preview"/></ui>)"));
 
 TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
     struct Row {
