@@ -8,6 +8,7 @@
 #include "platform/PictureLoader.h"
 #include "platform/qt/QtArtView.h"
 #include "platform/qt/QtInterfaceLoader.h"
+#include "render/FontResolver.h"
 #include "ui_MainWindow.h"
 
 #include "TestApplication.h"
@@ -113,6 +114,12 @@ TEST_F(PreviewWindow, TheFormLoadsWiredAndShowsEveryCharacterInItsColourWithinTh
     QTest::keyClick(view(), Qt::Key_Home, Qt::ControlModifier);
     QTest::keyClicks(view(), "x");
     EXPECT_EQ(view()->characterAt(0, 0), QChar('x'));
+
+    // The font pop-up names the font that stands in for one that is not installed.
+    const render::ResolvedFont monaco = render::resolveMonospaceFont("Monaco");
+    if (monaco.substituted) {
+        EXPECT_TRUE(ui().font->toolTip().contains(QString::fromStdString(monaco.family)));
+    }
 
     ui().menuClosePreview->trigger();
     EXPECT_EQ(delegate.outlets.preview, nullptr);
