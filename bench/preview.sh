@@ -40,11 +40,12 @@ done
 
 cli() { "$TIMER" time "$RUNS" "$CLI" -w 513 --font-size 12 "$@" | awk '{ print $1 }'; }
 window() { "$WINDOW" "$RESOURCES" "$1" 513 "$RUNS" "${@:2}" 2>/dev/null; }
-report() { # LABEL WINDOW-SECONDS CLI-SECONDS GOAL-SECONDS [PEAK-KiB]
-    awk -v l="$1" -v w="$2" -v c="$3" -v g="$4" -v p="${5:-}" 'BEGIN {
+report() { # LABEL WINDOW-SECONDS CLI-SECONDS GOAL-SECONDS [PEAK-KiB PEAK-KiB-BEFORE]
+    awk -v l="$1" -v w="$2" -v c="$3" -v g="$4" -v p="${5:-}" -v b="${6:-}" 'BEGIN {
         d = w - c
         printf "  %-34s window %.3fs  cli %.3fs  difference %+.3fs (goal <= +%.2fs: %s)%s\n",
-            l, w, c, d, g, d <= g ? "meets" : "MISSES", p == "" ? "" : sprintf("  peak %d MB", p / 1024)
+            l, w, c, d, g, d <= g ? "meets" : "MISSES",
+            p == "" ? "" : sprintf("  peak %d MB, %d MB before", p / 1024, b / 1024)
     }'
 }
 
@@ -52,12 +53,12 @@ echo "best of $RUNS runs, $(nproc) cores"
 for picture in "${pictures[@]}"; do
     echo "$(basename "$picture")"
     text=$(cli "$picture")
-    read -r bw _ _ < <(window "$picture")
-    read -r color _ peak < <(window "$picture" --color)
+    read -r bw _ _ _ < <(window "$picture")
+    read -r color _ peak before < <(window "$picture" --color)
     report "preview, black and white" "$bw" "$text" 0.05
     case $picture in
-    *-square.jpg) report "preview, colour" "$color" "$text" 0.4 "$peak" ;;
-    *) report "preview, colour" "$color" "$text" 0.2 "$peak" ;;
+    *-square.jpg) report "preview, colour" "$color" "$text" 0.4 "$peak" "$before" ;;
+    *) report "preview, colour" "$color" "$text" 0.2 "$peak" "$before" ;;
     esac
     for format in txt rtf html tif; do
         case $format in
@@ -67,7 +68,7 @@ for picture in "${pictures[@]}"; do
         tif) options=(-f tiff --color) color=(--color) ;;
         esac
         ours=$(cli "${options[@]}" -o "$OUT/cli.$format" "$picture")
-        read -r exported _ _ < <(window "$picture" "${color[@]}" --export "$OUT/window.$format")
+        read -r exported _ _ _ < <(window "$picture" "${color[@]}" --export "$OUT/window.$format")
         report "export $format" "$exported" "$ours" 0.1
     done
 done
