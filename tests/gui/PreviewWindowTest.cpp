@@ -68,6 +68,17 @@ protected:
 };
 
 TEST_F(PreviewWindow, TheFormLoadsWiredAndShowsEveryCharacterInItsColourWithinTheScreen) {
+    // A larger size grows the window up and to the right from its bottom-left corner.
+    ui().fontSize->setText("4");
+    ui().buttonPreview->click();
+    ASSERT_NE(interfaces.openPreviewWidget(), nullptr);
+    const QRect small = interfaces.openPreviewWidget()->geometry();
+    ui().fontSize->setText("6");
+    ui().buttonPreview->click();
+    const QRect larger = interfaces.openPreviewWidget()->geometry();
+    EXPECT_EQ(larger.bottomLeft(), small.bottomLeft());
+    EXPECT_GT(larger.width(), small.width());
+
     ui().bwColorColour->click();
     ui().fontSize->setText("73");
     ui().buttonPreview->click();
