@@ -103,7 +103,7 @@ public:
     void resizeWindow();
     void changeFont(platform::Control* sender);
     void scroll(const void* sender);
-    void exportImage(platform::Control* sender);
+    void exportImage(platform::Control* sender); // the Export button; "export" is a keyword
 
     Outlets outlets;
 

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QKeyEvent>
@@ -147,10 +146,6 @@ void QtArtView::setFont(const std::string& name, int pointSize) {
     textChanged();
 }
 
-render::GlyphSource* QtArtView::glyphSource() {
-    return glyphs_.get();
-}
-
 void QtArtView::setBackgroundColor(const Color& color) {
     // The default text colour stays black whatever the background, as in the TIFF image, so
     // that the preview shows what the image will hold.
@@ -285,7 +280,7 @@ void QtArtView::paintEvent(QPaintEvent* event) {
     const QRgb defaultText = textColor_.rgb();
     const int canvasWidth = canvas.width();
     const int canvasHeight = canvas.height();
-    render::GlyphSource* source = glyphSource();
+    render::GlyphSource* source = glyphs_.get();
 
     for (int row = firstRow; row <= lastRow; ++row) {
         const Line& line = lines_[static_cast<std::size_t>(row)];

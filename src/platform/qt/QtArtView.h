@@ -87,7 +87,6 @@ private:
     void copySelection(bool toX11Selection) const;
     bool hasSelection() const { return anchor_ != cursor_; }
     const Glyph& fallbackGlyph(char16_t c);
-    render::GlyphSource* glyphSource();
 
     std::vector<Line> lines_{1};
     QFont font_;
