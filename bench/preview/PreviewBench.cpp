@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QThread>
 
 #include <sys/resource.h>
 
@@ -74,12 +75,14 @@ class PrintingAlerts final : public platform::Alerts {
 public:
     void showWarning(const std::string& title, const std::string& message) override {
         std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
+        quiet = false;
     }
     bool runAlert(const std::string& title, const std::string& message, const std::string&,
                   const std::string&) override {
         showWarning(title, message);
         return false;
     }
+    bool quiet = true;
 };
 
 class Folders final : public platform::Folders {
@@ -169,6 +172,12 @@ int main(int argc, char** argv) {
     if (!delegate.applicationDidFinishLaunching()) return 1;
     form.widget()->show();
     if (!delegate.applicationOpenFile(picture)) return 1;
+    // A picture may be decoded off the window's thread.
+    while (!delegate.image) {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+        if (!alerts.quiet) return 1;
+    }
     form.ui().maxWidth->setText(QString::fromStdString(maxWidth));
     form.ui().fontSize->setText(QString::fromStdString(fontSize));
     (color ? form.ui().bwColorColour : form.ui().bwColorBlackWhite)->click();

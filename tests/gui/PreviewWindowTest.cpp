@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,12 @@ protected:
         delegate.connectActions({form.openCommand(), form.openButton()});
         EXPECT_TRUE(delegate.applicationDidFinishLaunching());
         EXPECT_TRUE(delegate.applicationOpenFile(kLighthouse));
+        // A picture may be decoded off the window's thread.
+        for (int i = 0; i < 1000 && !delegate.image; ++i) {
+            QCoreApplication::processEvents();
+            QThread::msleep(5);
+        }
+        EXPECT_NE(delegate.image, nullptr);
         form.ui().maxWidth->setText("60");
     }
     ~PreviewWindow() override { delegate.closePreview(nullptr); }
