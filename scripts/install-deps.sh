@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
+    qt6-base-dev qt6-base-dev-tools qt6-tools-dev libqt6opengl6-dev libgl-dev libqt6svg6
     libjpeg62-turbo-dev libpng-dev zlib1g-dev libisal-dev libgif-dev libtiff-dev
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
     libcurl4-openssl-dev ca-certificates

@@ -41,6 +41,7 @@ void GlyphwerkAppDelegate::connectActions(std::initializer_list<platform::Contro
             services_.alerts.showWarning(kRefusedPictureTitle, reason);
         });
     }
+    connectPreviewActions();
 }
 
 bool GlyphwerkAppDelegate::applicationDidFinishLaunching() {
@@ -104,6 +105,7 @@ bool GlyphwerkAppDelegate::loadTable() {
 void GlyphwerkAppDelegate::windowWillClose(const platform::Notification& notification) {
     if (outlets.preview == nullptr || notification.object != outlets.preview) return;
     outlets.preview = nullptr;
+    outlets.previewText2 = nullptr; // it goes with its window
     outlets.menuClosePreview->setEnabled(false);
 }
 

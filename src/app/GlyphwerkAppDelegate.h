@@ -10,6 +10,7 @@
 #include "platform/Http.h"
 #include "platform/Image.h"
 #include "platform/MainThread.h"
+#include "platform/InterfaceLoader.h"
 #include "platform/Notification.h"
 #include "platform/Services.h"
 #include "platform/Window.h"
@@ -59,6 +60,7 @@ public:
         platform::ImageLoader& imageLoader;
         platform::Workspace& workspace;
         platform::Screens& screens;
+        platform::InterfaceLoader& interfaces;
     };
 
     // What the message feed needs; the references outlive the controller.
@@ -125,6 +127,15 @@ public:
     GlyphwerkAppDelegate& showAlert(const MyWindow& w);
     // Opens http and https links with a host; anything else is logged and not opened.
     bool QVOpenURL(const std::string& text);
+    // The preview window and export (Preview.cpp). `preview` writes the export file only when
+    // `sender` is the very string held in `savePath`; any other sender previews. A write that
+    // fails is shown in an alert, and the earlier file stays as it was.
+    void preview(const void* sender);
+    void closePreview(const void* sender);
+    void resizeWindow();
+    void changeFont(platform::Control* sender);
+    void scroll(const void* sender);
+    void exportImage(platform::Control* sender); // the Export button; "export" is a keyword
 
     Outlets outlets;
 
@@ -145,6 +156,10 @@ public:
 
 private:
     bool loadTable();
+    void connectPreviewActions();
+    bool writeOutput(const std::string& file, bool chosenByUser, const std::string& bytes);
+    bool writeImage(const std::string& file, bool chosenByUser, int pointSize, bool color);
+    std::string conversionInputs() const;
     bool loadPicture(const std::string& file);
     void finishLoad(const std::string& file, platform::ImageLoad loaded);
     void takePicture(std::shared_ptr<const platform::Image> picture);
@@ -160,6 +175,8 @@ private:
     // Loads that end after the controller are dropped: they hold only a weak reference.
     std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
     platform::WindowCloseCenter::Registration closeObserver_;
+    // What export's own conversion was made from, until its preview run takes it over.
+    std::string exportConversion_;
 };
 
 } // namespace gw

@@ -1,6 +1,7 @@
 #include "gui/MainWindowForm.h"
 
 #include "palette/InitialSet.h"
+#include "render/FontResolver.h"
 #include "ui_MainWindow.h"
 
 #include <QApplication>
@@ -14,6 +15,28 @@ std::unique_ptr<Ui::MainWindow> setUp(QMainWindow* window) {
     auto ui = std::make_unique<Ui::MainWindow>();
     ui->setupUi(window);
     return ui;
+}
+
+// Each font the pop-up offers that is not installed says which monospace font stands in for it,
+// in its own tooltip and, while chosen, in the pop-up's.
+void showFontSubstitutes(QComboBox* font) {
+    const QString general = font->toolTip();
+    for (int i = 0; i < font->count(); ++i) {
+        const render::ResolvedFont resolved =
+            render::resolveMonospaceFont(font->itemText(i).toStdString());
+        const QString family = QString::fromStdString(resolved.family);
+        const QString tip =
+            !resolved.substituted
+                ? font->itemText(i)
+                : font->itemText(i) + " is not installed: " + family + " stands in for it";
+        font->setItemData(i, tip, Qt::ToolTipRole);
+    }
+    const auto update = [font, general](int index) {
+        const QString tip = font->itemData(index, Qt::ToolTipRole).toString();
+        font->setToolTip(tip == font->itemText(index) ? general : general + "\n" + tip);
+    };
+    QObject::connect(font, &QComboBox::currentIndexChanged, font, update);
+    update(font->currentIndex());
 }
 
 } // namespace
@@ -38,6 +61,7 @@ MainWindowForm::MainWindowForm(const platform::ImageLoader& loader,
     exportMode_.selectCellWithTag(0);
     bwColor_.selectCellWithTag(0);
     ui_->bgColor->setColor({1.0, 1.0, 1.0, 1.0});
+    showFontSubstitutes(ui_->font);
     QObject::connect(ui_->actionQuit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
 }
 

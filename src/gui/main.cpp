@@ -12,6 +12,7 @@
 #include "platform/StandardFolders.h"
 #include "platform/qt/QtImageLoader.h"
 #include "platform/qt/QtMainThread.h"
+#include "platform/qt/QtInterfaceLoader.h"
 #include "platform/qt/QtServices.h"
 
 #include <QApplication>
@@ -49,10 +50,11 @@ int main(int argc, char** argv) {
     gw::platform::WindowCloseCenter windows;
     gw::platform::CurlHttpClient http;
     gw::platform::qt::QtMainThread mainThread;
+    gw::platform::qt::QtInterfaceLoader interfaces(bundle, windows);
 
     auto delegate = std::make_unique<gw::GlyphwerkAppDelegate>(
         gw::GlyphwerkAppDelegate::Services{defaults, panels, alerts, folders, loader, workspace,
-                                           screens},
+                                           screens, interfaces},
         windows);
     delegate->setNotificationServices(
         {http, mainThread, [] { return std::make_unique<gw::platform::qt::QtUserDefaults>(); },

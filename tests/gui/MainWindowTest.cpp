@@ -59,7 +59,7 @@ protected:
     platform::WindowCloseCenter windows;
     platform::PictureLoader loader;
     GlyphwerkAppDelegate delegate{{fake.defaults, fake.panels, fake.alerts, fake.folders, loader,
-                                   fake.workspace, fake.screens},
+                                   fake.workspace, fake.screens, fake.interfaces},
                                   windows};
     gui::MainWindowForm form{loader, windows};
 };

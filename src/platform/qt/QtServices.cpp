@@ -54,13 +54,28 @@ std::optional<std::string> QtPanels::runOpenPanel(const std::optional<std::strin
     return chosen.toStdString();
 }
 
+namespace {
+
+// What a save panel's one file type is called in its type menu.
+QString typeLabel(const std::vector<std::string>& fileTypes) {
+    if (fileTypes.size() != 1) return "Output";
+    const std::string& type = fileTypes.front();
+    if (type == "txt") return "Plain text";
+    if (type == "rtf") return "Rich text";
+    if (type == "html") return "Web page";
+    if (type == "tif") return "TIFF image";
+    return QString::fromStdString(type);
+}
+
+} // namespace
+
 std::optional<std::string> QtPanels::runSavePanel(const std::optional<std::string>& directory,
                                                   const std::vector<std::string>& fileTypes,
                                                   const std::string& proposedName) {
     const std::optional<std::string> start = panelStartFolder(directory);
     QString proposed = QString::fromStdString(proposedName);
     if (start) proposed = QString::fromStdString(*start) + "/" + proposed;
-    QFileDialog dialog(parent_, "Export", proposed, nameFilter("Output", fileTypes));
+    QFileDialog dialog(parent_, "Export", proposed, nameFilter(typeLabel(fileTypes), fileTypes));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     if (!fileTypes.empty()) dialog.setDefaultSuffix(QString::fromStdString(fileTypes.front()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

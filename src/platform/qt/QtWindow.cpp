@@ -4,17 +4,13 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
-#include <QTextCharFormat>
-#include <QTextCursor>
+
+#include <algorithm>
+#include <cmath>
 
 namespace gw::platform::qt {
 
 namespace {
-
-QColor toQColor(const Color& c) {
-    return QColor::fromRgbF(static_cast<float>(c.red), static_cast<float>(c.green),
-                            static_cast<float>(c.blue), static_cast<float>(c.alpha));
-}
 
 // Frames use y growing upward from the bottom of the primary screen; Qt's grow downward.
 double screenHeight() {
@@ -36,6 +32,8 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void QtWindow::show() {
     widget_->show();
+    widget_->raise();
+    widget_->activateWindow();
 }
 
 void QtWindow::close() {
@@ -43,63 +41,39 @@ void QtWindow::close() {
 }
 
 Rect QtWindow::frame() const {
-    const QRect g = widget_->frameGeometry();
+    const QRect g = widget_->geometry();
     return {double(g.x()), screenHeight() - g.y() - g.height(), double(g.width()),
             double(g.height())};
 }
 
 void QtWindow::setFrame(const Rect& frame) {
-    const int top = static_cast<int>(screenHeight() - frame.y - frame.height);
-    widget_->move(static_cast<int>(frame.x), top);
-    widget_->resize(static_cast<int>(frame.width), static_cast<int>(frame.height));
-}
-
-void QtTextView::setPlainText(const std::string& text) {
-    edit_->setPlainText(QString::fromStdString(text));
-}
-
-void QtTextView::appendRuns(const std::vector<TextRun>& runs) {
-    QTextCursor cursor(edit_->document());
-    cursor.movePosition(QTextCursor::End);
-    for (const TextRun& run : runs) {
-        QTextCharFormat format;
-        format.setFont(edit_->font());
-        if (run.hasColor) format.setForeground(toQColor(run.color));
-        cursor.insertText(QString::fromStdString(run.text), format);
+    QRect wanted(static_cast<int>(std::lround(frame.x)),
+                 static_cast<int>(std::lround(screenHeight() - frame.y - frame.height)),
+                 static_cast<int>(std::ceil(frame.width)),
+                 static_cast<int>(std::ceil(frame.height)));
+    const QScreen* screen = widget_->screen();
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        // Room for the title bar and borders, once the window manager has added them.
+        const QRect outer = widget_->frameGeometry();
+        const QRect inner = widget_->geometry();
+        const QMargins decoration(inner.left() - outer.left(), inner.top() - outer.top(),
+                                  outer.right() - inner.right(), outer.bottom() - inner.bottom());
+        const QRect area = screen->availableGeometry().marginsRemoved(decoration);
+        wanted.setSize(wanted.size().boundedTo(area.size()));
+        wanted.moveLeft(std::clamp(wanted.left(), area.left(), area.right() + 1 - wanted.width()));
+        wanted.moveTop(std::clamp(wanted.top(), area.top(), area.bottom() + 1 - wanted.height()));
     }
+    widget_->setGeometry(wanted);
 }
 
-std::string QtTextView::plainText() const {
-    return edit_->toPlainText().toStdString();
-}
-
-void QtTextView::setFont(const std::string& family, double pointSize) {
-    QFont font(QString::fromStdString(family));
-    font.setStyleHint(QFont::Monospace);
-    font.setPointSizeF(pointSize);
-    edit_->setFont(font);
-    edit_->document()->setDefaultFont(font);
-}
-
-void QtTextView::setBackgroundColor(const Color& color) {
-    QPalette p = edit_->palette();
-    p.setColor(QPalette::Base, toQColor(color));
-    edit_->setPalette(p);
-}
-
-Rect QtTextView::frame() const {
-    const QRect g = edit_->geometry();
-    const int parentHeight =
-        edit_->parentWidget() != nullptr ? edit_->parentWidget()->height() : g.height();
-    return {double(g.x()), double(parentHeight - g.y() - g.height()), double(g.width()),
-            double(g.height())};
-}
-
-void QtTextView::setFrame(const Rect& frame) {
-    const int parentHeight = edit_->parentWidget() != nullptr ? edit_->parentWidget()->height() : 0;
-    edit_->setGeometry(static_cast<int>(frame.x),
-                       static_cast<int>(parentHeight - frame.y - frame.height),
-                       static_cast<int>(frame.width), static_cast<int>(frame.height));
+void QtWindow::setBackgroundColor(const Color& color) {
+    QPalette palette = widget_->palette();
+    palette.setColor(QPalette::Window, QColor::fromRgbF(static_cast<float>(color.red),
+                                                        static_cast<float>(color.green),
+                                                        static_cast<float>(color.blue), 1.0f));
+    widget_->setPalette(palette);
+    widget_->setAutoFillBackground(true);
 }
 
 } // namespace gw::platform::qt

@@ -1,15 +1,16 @@
 #pragma once
-// Windows and the preview's text view over Qt widgets.
+// Windows over Qt widgets.
 
 #include "platform/Window.h"
 
 #include <QObject>
-#include <QTextEdit>
 #include <QWidget>
 
 namespace gw::platform::qt {
 
-// Posts the will-close notice for `widget` to the centre when Qt is about to close it.
+// Posts the will-close notice for `widget` to the centre when Qt is about to close it. A frame
+// never exceeds the available area of the window's screen: a larger one is made smaller and
+// moved onto it, so that the window can always be moved and closed.
 class QtWindow final : public QObject, public Window {
 public:
     QtWindow(QWidget* widget, const WindowCloseCenter& center);
@@ -18,6 +19,7 @@ public:
     bool isVisible() const override { return widget_->isVisible(); }
     Rect frame() const override;
     void setFrame(const Rect& frame) override;
+    void setBackgroundColor(const Color& color) override;
     QWidget* widget() const { return widget_; }
 
 protected:
@@ -26,21 +28,6 @@ protected:
 private:
     QWidget* widget_; // outlives this adapter
     const WindowCloseCenter& center_;
-};
-
-class QtTextView final : public TextView {
-public:
-    explicit QtTextView(QTextEdit* edit) : edit_(edit) {}
-    void setPlainText(const std::string& text) override;
-    void appendRuns(const std::vector<TextRun>& runs) override;
-    std::string plainText() const override;
-    void setFont(const std::string& family, double pointSize) override;
-    void setBackgroundColor(const Color& color) override;
-    Rect frame() const override;
-    void setFrame(const Rect& frame) override;
-
-private:
-    QTextEdit* edit_; // owned by the preview window, which outlives this view
 };
 
 } // namespace gw::platform::qt

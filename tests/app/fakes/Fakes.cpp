@@ -106,7 +106,7 @@ void FakeApplication::makeController() {
     delegate.reset(); // its close observer goes with it
     delegate = std::make_unique<GlyphwerkAppDelegate>(
         GlyphwerkAppDelegate::Services{defaults, panels, alerts, folders, loader, workspace,
-                                       screens},
+                                       screens, interfaces},
         windows);
     GlyphwerkAppDelegate::Outlets& o = delegate->outlets;
     o.window = &mainWindow;

@@ -133,6 +133,8 @@ public:
     bool isVisible() const override { return visible_; }
     platform::Rect frame() const override { return frame_; }
     void setFrame(const platform::Rect& frame) override { frame_ = frame; }
+    void setBackgroundColor(const platform::Color& color) override { background = color; }
+    platform::Color background;
 
 private:
     const platform::WindowCloseCenter& center_;
@@ -142,20 +144,54 @@ private:
 
 class FakeTextView final : public platform::TextView {
 public:
-    void setPlainText(const std::string& text) override { text_ = text; }
+    void setPlainText(const std::string& text) override {
+        text_ = text;
+        coloredRuns = 0;
+    }
+    void appendPlainText(const std::string& text) override { text_ += text; }
     void appendRuns(const std::vector<platform::TextRun>& runs) override {
-        for (const auto& run : runs)
+        for (const auto& run : runs) {
             text_ += run.text;
+            coloredRuns += run.hasColor ? 1 : 0;
+        }
     }
     std::string plainText() const override { return text_; }
-    void setFont(const std::string&, double) override {}
-    void setBackgroundColor(const platform::Color&) override {}
+    void setFont(const std::string& name, int pointSize) override { font = {name, pointSize}; }
+    void setBackgroundColor(const platform::Color& color) override { background = color; }
+    void setEditable(bool on) override { editable = on; }
+    void setSelectable(bool on) override { selectable = on; }
     platform::Rect frame() const override { return frame_; }
     void setFrame(const platform::Rect& frame) override { frame_ = frame; }
+
+    std::pair<std::string, int> font; // the last one set
+    platform::Color background;
+    bool editable = false;
+    bool selectable = false;
+    int coloredRuns = 0;
 
 private:
     std::string text_;
     platform::Rect frame_;
+};
+
+// Loads the fake application's one preview window and text view, or fails when told to.
+class FakeInterfaceLoader final : public platform::InterfaceLoader {
+public:
+    FakeInterfaceLoader(platform::Window& window, platform::TextView& text)
+        : window_(window), text_(text) {}
+    bool loadPreviewWindow(const std::string& fileName,
+                           platform::PreviewOutlets& outlets) override {
+        loaded.push_back(fileName);
+        if (fails) return false;
+        outlets = {&window_, &text_};
+        return true;
+    }
+    bool fails = false;
+    std::vector<std::string> loaded;
+
+private:
+    platform::Window& window_;
+    platform::TextView& text_;
 };
 
 // Its values live in `store`: itself, or another object this one is a view over.
@@ -186,20 +222,23 @@ public:
     struct Call {
         std::optional<std::string> directory;
         std::vector<std::string> fileTypes;
+        std::string proposedName;
     };
     std::optional<std::string> runOpenPanel(const std::optional<std::string>& directory,
                                             const std::vector<std::string>& fileTypes) override {
-        openCalls.push_back({directory, fileTypes});
+        openCalls.push_back({directory, fileTypes, {}});
         return next();
     }
-    std::optional<std::string> runSavePanel(const std::optional<std::string>&,
-                                            const std::vector<std::string>&,
-                                            const std::string&) override {
+    std::optional<std::string> runSavePanel(const std::optional<std::string>& directory,
+                                            const std::vector<std::string>& fileTypes,
+                                            const std::string& proposedName) override {
+        saveCalls.push_back({directory, fileTypes, proposedName});
         return next();
     }
     // What the next panels answer, in order; nothing queued means Cancel.
     std::deque<std::optional<std::string>> answers;
     std::vector<Call> openCalls;
+    std::vector<Call> saveCalls;
 
 private:
     std::optional<std::string> next() {
@@ -306,6 +345,7 @@ public:
     FakeWindow mainWindow{windows};
     FakeWindow previewWindow{windows};
     FakeTextView previewText;
+    FakeInterfaceLoader interfaces{previewWindow, previewText};
     FakeTextField fontSize;
     FakeImageWell sourceImage;
     FakeTextField characterSet;

@@ -1,0 +1,267 @@
+// The preview window and export through fakes: what each output mode and run kind shows, writes
+// and opens, the window's frame, the font rules, and the export panel.
+
+#include "TestFolder.h"
+#include "fakes/Fakes.h"
+
+#include "output/Outputs.h"
+#include "output/TextOutput.h"
+#include "render/TiffImage.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+// The font resolver keeps fontconfig's configuration for the life of the process.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
+namespace gw {
+namespace {
+
+std::string contents(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class Preview : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app.folders.support = {folder.path()};
+        std::filesystem::create_directories(work);
+        ASSERT_TRUE(app.delegate->applicationDidFinishLaunching());
+        app.loader.pictures["/pictures/grey.png"] = {200.0, 100.0};
+        ASSERT_TRUE(d().applicationOpenFile("/pictures/grey.png"));
+        app.maxWidth.setStringValue("24");
+    }
+    GlyphwerkAppDelegate& d() { return *app.delegate; }
+    void setModes(int mode, int color) {
+        app.exportMode.selectCellWithTag(mode);
+        app.bwColor.selectCellWithTag(color);
+    }
+    std::string tiffOf(bool color) {
+        render::TiffImageOptions options;
+        options.fontName = d().fontName;
+        options.pointSize = 10;
+        options.color = color;
+        std::string error;
+        const std::string file = folder.file("expected.tif");
+        EXPECT_TRUE(
+            render::writeTiffImage(file, *d().grid, options, LinkPolicy::writeThrough, error))
+            << error;
+        return contents(file);
+    }
+
+    testing::TestFolder folder;
+    const std::string work = folder.path() + "/Glyphwerk/";
+    fakes::FakeApplication app;
+};
+
+TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
+    enum File { none, plain, rtf, html, tiff };
+    struct Row {
+        int mode, color;
+        bool exportRun;
+        File file;
+        bool stays; // the window is open afterwards
+    };
+    for (const Row row :
+         {Row{0, 0, false, none, true}, Row{0, 1, false, none, true}, Row{0, 0, true, plain, true},
+          Row{0, 1, true, rtf, true}, Row{1, 0, false, html, false}, Row{1, 1, true, html, false},
+          Row{2, 0, false, tiff, false}, Row{2, 1, true, tiff, false}}) {
+        SCOPED_TRACE(::testing::Message() << "mode " << row.mode << " colour " << row.color
+                                          << (row.exportRun ? " export" : " preview"));
+        setModes(row.mode, row.color);
+        app.workspace.opened.clear();
+        std::filesystem::remove_all(work);
+        std::filesystem::create_directories(work);
+        d().savePath = folder.file("chosen");
+        std::filesystem::remove(*d().savePath);
+        if (row.exportRun)
+            d().preview(&*d().savePath);
+        else
+            app.buttonPreview.click();
+
+        const CellGrid& grid = *d().grid;
+        const bool color = row.color == 1;
+        const std::string page = htmlPage(grid, color, {1.0, 1.0, 1.0});
+        std::string expected;
+        switch (row.file) {
+        case none:
+            break;
+        case plain:
+            expected = plainText(grid);
+            break;
+        case rtf:
+            expected = rtfDocument(grid, "Monaco", 10);
+            break;
+        case html:
+            expected = page;
+            break;
+        case tiff:
+            expected = tiffOf(color);
+            break;
+        }
+        const std::string previewFile = work + (row.file == html ? "Preview.html" : "Preview.tif");
+        const std::string written = row.exportRun ? *d().savePath : previewFile;
+        if (row.file == none) {
+            EXPECT_TRUE(std::filesystem::is_empty(work));
+            EXPECT_FALSE(std::filesystem::exists(*d().savePath));
+        } else {
+            EXPECT_EQ(contents(written), expected);
+        }
+        EXPECT_EQ(app.workspace.opened,
+                  (row.file >= html && !row.exportRun ? std::vector<std::string>{previewFile}
+                                                      : std::vector<std::string>{}));
+        EXPECT_EQ(d().outlets.preview != nullptr, row.stays);
+        EXPECT_EQ(app.menuClosePreview.isEnabled(), row.stays);
+        EXPECT_EQ(app.previewWindow.isVisible(), row.stays);
+        EXPECT_EQ(app.previewText.plainText(),
+                  row.mode == 1 ? page : plainDisplayText(grid)); // replaced, never added to
+        EXPECT_EQ(app.previewText.coloredRuns > 0, color && row.mode != 1);
+        EXPECT_TRUE(app.previewText.editable && app.previewText.selectable);
+        EXPECT_TRUE(app.alerts.shown.empty());
+        d().closePreview(nullptr);
+    }
+    EXPECT_EQ(app.interfaces.loaded, std::vector<std::string>(8, "Preview.ui"));
+}
+
+TEST_F(Preview, OnlyTheExportsOwnStringWritesSoAPreviewAfterAnExportWritesNothing) {
+    app.panels.answers.push_back(folder.file("art.txt"));
+    app.buttonExport.click();
+    ASSERT_EQ(contents(folder.file("art.txt")), plainText(*d().grid));
+    EXPECT_EQ(d().outlets.preview, nullptr);
+    EXPECT_EQ(app.defaults.stringForKey("userDirectory"), folder.file("art.txt"));
+
+    std::filesystem::remove(folder.file("art.txt"));
+    app.buttonPreview.click();
+    const std::string equal = *d().savePath; // the same text, another object
+    d().preview(&equal);
+    d().preview(nullptr);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("art.txt")));
+    EXPECT_EQ(app.previewText.plainText(), plainDisplayText(*d().grid));
+    EXPECT_NE(d().outlets.preview, nullptr);
+}
+
+TEST_F(Preview, TheFrameFollowsGridAndSizeAndKeepsTheBottomLeftCorner) {
+    struct Row {
+        const char* size;
+        int width2, height2;
+        double width, height;
+    };
+    app.buttonPreview.click();
+    for (const Row row : {Row{"12", 100, 50, 780.0, 770.0}, Row{"10", 80, 40, 1630.0 / 3, 520.0},
+                          Row{"12", 3, 3, 91.3, 65.0}}) {
+        app.previewWindow.setFrame({100.0, 50.0, 10.0, 10.0});
+        app.fontSize.setStringValue(row.size);
+        d().grid->width2 = row.width2;
+        d().grid->height2 = row.height2;
+        d().resizeWindow();
+        EXPECT_NEAR(d().previewFrame.width, row.width, 1e-9);
+        EXPECT_EQ(d().previewFrame.height, row.height);
+        EXPECT_EQ(d().windowFrame,
+                  (platform::Rect{100.0, 50.0, d().previewFrame.width, d().previewFrame.height}));
+        EXPECT_EQ(app.previewWindow.frame(), d().windowFrame);
+        EXPECT_EQ(app.previewText.frame(), d().previewFrame);
+    }
+}
+
+TEST_F(Preview, TheFontSizeIsTheFieldsLeadingIntegerFrom1To73Else12) {
+    for (const auto& [text, size] : std::initializer_list<std::pair<const char*, int>>{
+             {"73", 73}, {"1", 1}, {"9.5", 9}, {"74", 12}, {"0", 12}, {"-5", 12}, {"abc", 12}}) {
+        app.fontSize.setStringValue(text);
+        app.buttonPreview.click();
+        EXPECT_EQ(app.previewText.font, (std::pair<std::string, int>{"Monaco", size})) << text;
+    }
+}
+
+TEST_F(Preview, ANewFontIsLoggedAndUsedFromTheNextPreviewOn) {
+    app.buttonPreview.click();
+    app.font.selectItemWithTag(2);
+    app.font.click();
+    EXPECT_EQ(d().fontName, "Courier New");
+    EXPECT_EQ(app.log.back(), "Courier New");
+    EXPECT_EQ(app.previewText.font.first, "Monaco");
+    app.buttonPreview.click();
+    EXPECT_EQ(app.previewText.font.first, "Courier New");
+
+    app.font.selectItemWithTag(7);
+    app.font.click();
+    EXPECT_EQ(d().fontName, "Courier New");
+    EXPECT_EQ(app.log.back(), "Courier New");
+}
+
+TEST_F(Preview, ClosingTwiceAndAFormThatDoesNotLoad) {
+    app.buttonPreview.click();
+    EXPECT_TRUE(app.menuClosePreview.isEnabled());
+    app.menuClosePreview.click();
+    EXPECT_EQ(d().outlets.preview, nullptr);
+    EXPECT_FALSE(app.previewWindow.isVisible() || app.menuClosePreview.isEnabled());
+    d().closePreview(nullptr);
+    EXPECT_EQ(d().outlets.preview, nullptr);
+
+    app.interfaces.fails = true;
+    d().width = -1;
+    app.buttonPreview.click();
+    EXPECT_EQ(app.log.back(), "Load of Preview.ui failed");
+    EXPECT_EQ(d().width, -1); // nothing converted
+    EXPECT_FALSE(app.previewWindow.isVisible() || app.menuClosePreview.isEnabled());
+    EXPECT_TRUE(app.alerts.shown.empty());
+    // An export that cannot write says so.
+    app.panels.answers.push_back(folder.file("art.txt"));
+    app.buttonExport.click();
+    ASSERT_EQ(app.alerts.shown.size(), 1u);
+    EXPECT_EQ(app.alerts.shown[0].message,
+              folder.file("art.txt") + ": the preview window's form Preview.ui cannot be loaded");
+}
+
+TEST_F(Preview, ExportOffersOneTypeAndNameByModeAndCancelChangesNothing) {
+    struct Row {
+        int mode, color;
+        const char* type;
+        const char* name;
+    };
+    app.buttonPreview.click();
+    d().savePath = "/earlier/art.txt";
+    for (const Row row : {Row{0, 0, "txt", "Glyphwerk.txt"}, Row{0, 1, "rtf", "Glyphwerk.rtf"},
+                          Row{1, 0, "html", "Glyphwerk.html"}, Row{1, 1, "html", "Glyphwerk.html"},
+                          Row{2, 0, "tif", "Glyphwerk.tif"}, Row{2, 1, "tif", "Glyphwerk.tif"}}) {
+        setModes(row.mode, row.color);
+        app.buttonExport.click();
+        ASSERT_FALSE(app.panels.saveCalls.empty());
+        const fakes::FakePanels::Call& call = app.panels.saveCalls.back();
+        EXPECT_EQ(call.fileTypes, std::vector<std::string>{row.type});
+        EXPECT_EQ(call.proposedName, row.name);
+        EXPECT_EQ(call.directory, "/pictures/grey.png");
+    }
+    setModes(3, 0);
+    app.buttonExport.click();
+    EXPECT_EQ(app.panels.saveCalls.size(), 6u);
+    EXPECT_EQ(d().savePath, "/earlier/art.txt");
+    EXPECT_EQ(app.defaults.stringForKey("userDirectory"), "/pictures/grey.png");
+    EXPECT_NE(d().outlets.preview, nullptr);
+}
+
+TEST_F(Preview, AWriteThatFailsIsShownNamingTheFileAndTheReason) {
+    const std::string missing = folder.path() + "/gone/art.html";
+    setModes(1, 0);
+    app.panels.answers.push_back(missing);
+    app.buttonExport.click();
+    ASSERT_EQ(app.alerts.shown.size(), 1u);
+    EXPECT_EQ(app.alerts.shown[0].title, "The file could not be written");
+    EXPECT_EQ(app.alerts.shown[0].message, missing + ": No such file or directory");
+
+    // A preview file that cannot be written is not opened.
+    std::filesystem::remove_all(work);
+    setModes(2, 1);
+    app.buttonPreview.click();
+    ASSERT_EQ(app.alerts.shown.size(), 2u);
+    EXPECT_EQ(app.alerts.shown[1].message, work + "Preview.tif: No such file or directory");
+    EXPECT_TRUE(app.workspace.opened.empty());
+}
+
+} // namespace
+} // namespace gw

@@ -1,0 +1,204 @@
+// The real preview window, loaded from its form: its outlets, the colours it shows, its size on
+// the screen, a form that does not load, and exports equal to the command-line converter's.
+
+#include "../app/TestFolder.h"
+#include "fakes/Fakes.h"
+#include "gui/MainWindowForm.h"
+#include "output/Outputs.h"
+#include "platform/PictureLoader.h"
+#include "platform/qt/QtArtView.h"
+#include "platform/qt/QtInterfaceLoader.h"
+#include "render/FontResolver.h"
+#include "ui_MainWindow.h"
+
+#include "TestApplication.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace gw {
+namespace {
+
+std::string contents(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+const std::string kLighthouse = std::string(GLYPHWERK_SOURCE_RESOURCES) + "/Samples/lighthouse.png";
+
+class PreviewWindow : public ::testing::Test {
+protected:
+    explicit PreviewWindow(std::string forms = GLYPHWERK_SOURCE_RESOURCES)
+        : interfaces(std::move(forms), windows) {
+        fake.folders.support = {folder.path()};
+        std::filesystem::create_directories(folder.path() + "/Glyphwerk");
+        delegate.outlets = form.outlets();
+        delegate.connectActions({form.openCommand(), form.openButton()});
+        EXPECT_TRUE(delegate.applicationDidFinishLaunching());
+        EXPECT_TRUE(delegate.applicationOpenFile(kLighthouse));
+        // A picture may be decoded off the window's thread.
+        for (int i = 0; i < 1000 && !delegate.image; ++i) {
+            QCoreApplication::processEvents();
+            QThread::msleep(5);
+        }
+        EXPECT_NE(delegate.image, nullptr);
+        form.ui().maxWidth->setText("60");
+    }
+    ~PreviewWindow() override { delegate.closePreview(nullptr); }
+    Ui::MainWindow& ui() { return form.ui(); }
+    platform::qt::QtArtView* view() {
+        return dynamic_cast<platform::qt::QtArtView*>(delegate.outlets.previewText2);
+    }
+
+    QApplication& application = testing::testApplication();
+    gw::testing::TestFolder folder;
+    fakes::FakeApplication fake;
+    platform::WindowCloseCenter windows;
+    platform::PictureLoader loader;
+    platform::qt::QtInterfaceLoader interfaces;
+    GlyphwerkAppDelegate delegate{{fake.defaults, fake.panels, fake.alerts, fake.folders, loader,
+                                   fake.workspace, fake.screens, interfaces},
+                                  windows};
+    gui::MainWindowForm form{loader, windows};
+};
+
+TEST_F(PreviewWindow, TheFormLoadsWiredAndShowsEveryCharacterInItsColourWithinTheScreen) {
+    // A larger size grows the window up and to the right from its bottom-left corner.
+    ui().fontSize->setText("4");
+    ui().buttonPreview->click();
+    ASSERT_NE(interfaces.openPreviewWidget(), nullptr);
+    const QRect small = interfaces.openPreviewWidget()->geometry();
+    ui().fontSize->setText("6");
+    ui().buttonPreview->click();
+    const QRect larger = interfaces.openPreviewWidget()->geometry();
+    EXPECT_EQ(larger.bottomLeft(), small.bottomLeft());
+    EXPECT_GT(larger.width(), small.width());
+
+    ui().bwColorColour->click();
+    ui().fontSize->setText("73");
+    ui().buttonPreview->click();
+    QWidget* window = interfaces.openPreviewWidget();
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(view(), nullptr);
+    EXPECT_EQ(window->objectName(), "preview");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(ui().menuClosePreview->isEnabled());
+    const auto* scroll = window->findChild<QScrollArea*>("previewScroll");
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_EQ(scroll->widget(), view());
+    EXPECT_FALSE(view()->accessibleName().isEmpty());
+
+    int row = 0, column = 0, checked = 0;
+    for (const ColorRun& run : colorDisplayRuns(*delegate.grid)) {
+        if (!run.hasColor) {
+            ++row;
+            column = 0;
+            continue;
+        }
+        const QColor expected =
+            QColor::fromRgb(static_cast<int>(std::lround(run.color.red * 255)),
+                            static_cast<int>(std::lround(run.color.green * 255)),
+                            static_cast<int>(std::lround(run.color.blue * 255)));
+        for (std::size_t i = 0; i < run.text.size(); ++i, ++column, ++checked)
+            ASSERT_EQ(view()->colorAt(row, column), expected) << row << ", " << column;
+    }
+    EXPECT_EQ(checked, (delegate.grid->width2 - 2) * (delegate.grid->height2 - 2));
+
+    // At 73 points the frame is far larger than any screen: the window stays on the screen and
+    // the text keeps its full size inside the scrolling area.
+    const QRect area = window->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(window->geometry()));
+    EXPECT_GT(delegate.windowFrame.width, area.width());
+    EXPECT_GE(view()->width(), delegate.previewFrame.width);
+    EXPECT_GE(view()->height(), delegate.previewFrame.height);
+    EXPECT_EQ(view()->artFont().pixelSize(), 73);
+
+    // The user can select and copy all of it, and type into it.
+    QTest::keyClick(view(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(view(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), view()->plainText());
+    QTest::keyClick(view(), Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClicks(view(), "x");
+    EXPECT_EQ(view()->characterAt(0, 0), QChar('x'));
+
+    // The font pop-up names the font that stands in for one that is not installed.
+    const render::ResolvedFont monaco = render::resolveMonospaceFont("Monaco");
+    if (monaco.substituted) {
+        EXPECT_TRUE(ui().font->toolTip().contains(QString::fromStdString(monaco.family)));
+    }
+
+    ui().menuClosePreview->trigger();
+    EXPECT_EQ(delegate.outlets.preview, nullptr);
+    EXPECT_FALSE(window->isVisible());
+    QCoreApplication::processEvents(); // the closed window is deleted
+    EXPECT_EQ(interfaces.openPreviewWidget(), nullptr);
+}
+
+// A form folder with no Preview.ui, one that is not a form, and one without the text view.
+class BrokenForm : public PreviewWindow, public ::testing::WithParamInterface<const char*> {
+protected:
+    BrokenForm() : PreviewWindow(forms.path()) {}
+    static inline gw::testing::TestFolder forms;
+};
+
+TEST_P(BrokenForm, LogsAndConvertsNothing) {
+    forms.write("Preview.ui", GetParam());
+    if (*GetParam() == '\0') std::filesystem::remove(forms.file("Preview.ui"));
+    delegate.width = -1;
+    ui().buttonPreview->click();
+    EXPECT_EQ(fake.log.back(), "Load of Preview.ui failed");
+    EXPECT_EQ(delegate.width, -1);
+    EXPECT_FALSE(ui().menuClosePreview->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, BrokenForm,
+    ::testing::Values("", "not a form",
+                      R"(<ui version="4.0"><widget class="QWidget" name="preview"/></ui>)"));
+
+TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
+    struct Row {
+        QAbstractButton* mode;
+        QAbstractButton* color;
+        const char* name;
+        const char* options;
+    };
+    ui().bgColor->setColor({0.2, 0.4, 0.6, 1.0});
+    ui().fontSize->setText("9");
+    ui().font->setCurrentIndex(2);
+    emit ui().font->activated(2);
+    for (const Row row :
+         {Row{ui().exportModeText, ui().bwColorBlackWhite, "art.txt", "-f text"},
+          Row{ui().exportModeText, ui().bwColorColour, "art.rtf", "-f rtf --color"},
+          Row{ui().exportModeHtml, ui().bwColorColour, "art.html", "-f html --color"},
+          Row{ui().exportModeTiff, ui().bwColorBlackWhite, "art.tif", "-f tiff"}}) {
+        row.mode->click();
+        row.color->click();
+        fake.panels.answers.push_back(folder.file(row.name));
+        ui().buttonExport->click();
+        const std::string cli = folder.file(std::string("cli-") + row.name);
+        const std::string command = std::string(GLYPHWERK_CLI) + " --max-width 60 " + row.options +
+                                    " --background '#336699' --font-size 9 --font 'Courier New'" +
+                                    " -o " + cli + " " + kLighthouse;
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        const std::string exported = contents(folder.file(row.name));
+        EXPECT_FALSE(exported.empty()) << row.name;
+        EXPECT_TRUE(exported == contents(cli)) << row.name;
+    }
+    EXPECT_TRUE(fake.alerts.shown.empty());
+}
+
+} // namespace
+} // namespace gw
