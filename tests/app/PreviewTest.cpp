@@ -169,24 +169,19 @@ TEST_F(Preview, TheFrameFollowsGridAndSizeAndKeepsTheBottomLeftCorner) {
     }
 }
 
-TEST_F(Preview, TheFontSizeIsTheFieldsLeadingIntegerFrom1To73Else12) {
-    for (const auto& [text, size] : std::initializer_list<std::pair<const char*, int>>{
-             {"73", 73}, {"1", 1}, {"9.5", 9}, {"74", 12}, {"0", 12}, {"-5", 12}, {"abc", 12}}) {
-        app.fontSize.setStringValue(text);
-        app.buttonPreview.click();
-        EXPECT_EQ(app.previewText.font, (std::pair<std::string, int>{"Monaco", size})) << text;
-    }
-}
-
-TEST_F(Preview, ANewFontIsLoggedAndUsedFromTheNextPreviewOn) {
+// The font size rule's cases are in the converter's option test, which shares it.
+TEST_F(Preview, TheFieldsFontSizeAndANewFontAreUsedFromTheNextPreviewOn) {
+    app.fontSize.setStringValue("9.5");
     app.buttonPreview.click();
+    EXPECT_EQ(app.previewText.font, (std::pair<std::string, int>{"Monaco", 9}));
     app.font.selectItemWithTag(2);
     app.font.click();
     EXPECT_EQ(d().fontName, "Courier New");
     EXPECT_EQ(app.log.back(), "Courier New");
     EXPECT_EQ(app.previewText.font.first, "Monaco");
+    app.fontSize.setStringValue("74");
     app.buttonPreview.click();
-    EXPECT_EQ(app.previewText.font.first, "Courier New");
+    EXPECT_EQ(app.previewText.font, (std::pair<std::string, int>{"Courier New", 12}));
 
     app.font.selectItemWithTag(7);
     app.font.click();

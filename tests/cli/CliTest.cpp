@@ -41,6 +41,7 @@ TEST(CommandLine, DefaultsAndValueSpellings) {
               std::vector<std::string>({"-w", "--color"}));
     // The font size is the leading whole number when it lies in 1 to 73, else 12.
     EXPECT_EQ(parseCommandLine({"--font-size", "73", "a"}).options.fontSize, 73);
+    EXPECT_EQ(parseCommandLine({"--font-size", "1", "a"}).options.fontSize, 1);
     EXPECT_EQ(parseCommandLine({"--font-size", "9.5", "a"}).options.fontSize, 9);
     for (const std::string_view bad : {"0", "74", "big", ""})
         EXPECT_EQ(parseCommandLine({"--font-size", bad, "a"}).options.fontSize, 12) << bad;
