@@ -186,12 +186,11 @@ std::string htmlPage(const CellGrid& grid, bool color, const RgbColor& backgroun
     return out;
 }
 
-std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int pointSize) {
-    return rtfDocument(grid, fontName, pointSize, true);
+std::string rtfDocument(const CellGrid& grid, const RtfFont& font, int pointSize) {
+    return rtfDocument(grid, font, pointSize, true);
 }
 
-std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int pointSize,
-                        bool color) {
+std::string rtfDocument(const CellGrid& grid, const RtfFont& font, int pointSize, bool color) {
     const Visible v = visible(grid);
     // The colour table: entry 0 is the reader's default, the cells' colours follow in order of
     // first use. Each cell's entry is found once, row by row, and kept for the text below.
@@ -223,7 +222,13 @@ std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int p
     std::string out;
     out.reserve(table.size() + 200 + cellCount(v) * (color ? 8 : 1));
     out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\n{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 ";
-    appendRtfFontName(out, fontName);
+    const std::string& family = font.installed.empty() ? font.chosen : font.installed;
+    appendRtfFontName(out, family);
+    if (!font.chosen.empty() && family != font.chosen) {
+        out += "{\\*\\falt ";
+        appendRtfFontName(out, font.chosen);
+        out += '}';
+    }
     out += ";}}\n";
     out += table;
     // A page wide enough for the rows, so that readers do not wrap them: half-inch margins and
