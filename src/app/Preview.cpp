@@ -7,6 +7,7 @@
 #include "output/SafeFile.h"
 #include "output/TextFrame.h"
 #include "output/TextOutput.h"
+#include "render/FontResolver.h"
 #include "render/TiffImage.h"
 
 #include <array>
@@ -51,6 +52,11 @@ const ExportType* exportType(int mode, int color) {
     default:
         return nullptr;
     }
+}
+
+// The RTF document names the installed monospace font that the image and the window draw in.
+RtfFont rtfFont(const std::string& name) {
+    return {name, render::resolveMonospaceFont(name).family};
 }
 
 } // namespace
@@ -120,7 +126,7 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
         text.setFont(fontName, size);
         if (mode == OutputMode::kText && exportRun)
             writeOutput(*savePath, true,
-                        color ? rtfDocument(cells, fontName, size) : plainText(cells));
+                        color ? rtfDocument(cells, rtfFont(fontName), size) : plainText(cells));
         resizeWindow();
         if (mode == OutputMode::kTiff) {
             if (exportRun) {

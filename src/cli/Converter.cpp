@@ -7,6 +7,7 @@
 #include "output/Outputs.h"
 #include "output/SafeFile.h"
 #include "output/TextOutput.h"
+#include "render/FontResolver.h"
 #include "render/TiffImage.h"
 
 #include <algorithm>
@@ -218,7 +219,10 @@ Result convertOne(std::size_t index, const StandardInput& standardInput, const J
         result.bytes = htmlPage(grid, o.color, job.background);
         break;
     case OutputFormat::Rtf:
-        result.bytes = rtfDocument(grid, o.fontName, o.fontSize, o.color);
+        // The document names the installed font the image would be drawn in.
+        result.bytes =
+            rtfDocument(grid, {o.fontName, render::resolveMonospaceFont(o.fontName).family},
+                        o.fontSize, o.color);
         break;
     case OutputFormat::Tiff: {
         // Drawn from the grid while this worker holds it, in bands, straight into the file.

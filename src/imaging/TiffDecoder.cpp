@@ -13,7 +13,7 @@
 
 #include <tiffio.h>
 
-#include <dlfcn.h>
+#include "common/SharedLibrary.h"
 
 namespace gw::imaging::detail {
 
@@ -42,24 +42,15 @@ struct TiffApi {
     std::string failure; // empty when every function was found
 };
 
-template <typename F>
-void resolve(void* library, const char* name, F& function, std::string& failure) {
-    function = reinterpret_cast<F>(dlsym(library, name));
-    if (!function && failure.empty()) failure = std::string("libtiff lacks ") + name;
-}
-
 const TiffApi& tiffApi() {
     static const TiffApi api = [] {
         TiffApi a;
-        void* library = nullptr;
-        for (const char* name : {GLYPHWERK_TIFF_SONAME, "libtiff.so.6", "libtiff.so"}) {
-            if ((library = dlopen(name, RTLD_NOW | RTLD_LOCAL)) != nullptr) break;
-        }
+        void* library = openSharedLibrary({GLYPHWERK_TIFF_SONAME, "libtiff.so.6", "libtiff.so"});
         if (!library) {
             a.failure = "libtiff cannot be loaded";
             return a;
         }
-#define GW_RESOLVE(name) resolve(library, "TIFF" #name, a.name, a.failure)
+#define GW_RESOLVE(name) resolveSymbol(library, "TIFF" #name, a.name, "libtiff", a.failure)
         GW_RESOLVE(ClientOpenExt);
         GW_RESOLVE(Close);
         GW_RESOLVE(GetField);

@@ -6,6 +6,7 @@
 
 #include "output/Outputs.h"
 #include "output/TextOutput.h"
+#include "render/FontResolver.h"
 #include "render/TiffImage.h"
 
 #include <gtest/gtest.h>
@@ -96,7 +97,8 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
             expected = plainText(grid);
             break;
         case rtf:
-            expected = rtfDocument(grid, "Monaco", 10);
+            expected =
+                rtfDocument(grid, {"Monaco", render::resolveMonospaceFont("Monaco").family}, 10);
             break;
         case html:
             expected = page;

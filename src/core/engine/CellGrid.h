@@ -27,6 +27,19 @@ struct CellGrid {
     char hexColor[kGridCapacity][kGridRowCapacity][6];
 };
 
+// The cells every output shows: columns 1 to width2 - 2 and rows 1 to height2 - 2; the outer
+// frame of cells is never output.
+struct VisibleCells {
+    int columns = 0; // visible cells per row, from column 1
+    int rows = 0;    // visible rows, from row 1
+};
+
+inline VisibleCells visibleCells(const CellGrid& grid) {
+    const int width2 = grid.width2 < kGridCapacity ? grid.width2 : kGridCapacity;
+    const int height2 = grid.height2 < kGridRowCapacity ? grid.height2 : kGridRowCapacity;
+    return {width2 >= 3 ? width2 - 2 : 0, height2 >= 3 ? height2 - 2 : 0};
+}
+
 struct CellGridDeleter {
     void operator()(CellGrid* grid) const noexcept;
 };

@@ -9,18 +9,7 @@
 namespace gw {
 namespace {
 
-struct Visible {
-    int columns = 0; // visible cells per row, from column 1
-    int rows = 0;    // visible rows, from row 1
-};
-
-Visible visible(const CellGrid& grid) {
-    const int width2 = std::min(grid.width2, kGridCapacity);
-    const int height2 = std::min(grid.height2, kGridRowCapacity);
-    return {width2 >= 3 ? width2 - 2 : 0, height2 >= 3 ? height2 - 2 : 0};
-}
-
-std::size_t cellCount(const Visible& v) {
+std::size_t cellCount(const VisibleCells& v) {
     return static_cast<std::size_t>(v.rows) * static_cast<std::size_t>(v.columns + 1);
 }
 
@@ -109,7 +98,7 @@ void appendRtfFontName(std::string& out, const std::string& name) {
 } // namespace
 
 std::string plainDisplayText(const CellGrid& grid) {
-    const Visible v = visible(grid);
+    const VisibleCells v = visibleCells(grid);
     std::string out;
     out.reserve(cellCount(v));
     for (int y = 1; y <= v.rows; ++y) {
@@ -121,7 +110,7 @@ std::string plainDisplayText(const CellGrid& grid) {
 }
 
 std::vector<ColorRun> colorDisplayRuns(const CellGrid& grid) {
-    const Visible v = visible(grid);
+    const VisibleCells v = visibleCells(grid);
     std::vector<ColorRun> runs;
     for (int y = 1; y <= v.rows; ++y) {
         std::uint32_t current = 0;
@@ -143,7 +132,7 @@ std::vector<ColorRun> colorDisplayRuns(const CellGrid& grid) {
 }
 
 std::string htmlPage(const CellGrid& grid, bool color, const RgbColor& background) {
-    const Visible v = visible(grid);
+    const VisibleCells v = visibleCells(grid);
     std::string out;
     out.reserve(200 + static_cast<std::size_t>(v.rows) * 40 + cellCount(v) * (color ? 36 : 1));
     out += "<html>\n<head>\n<style type=\"text/css\" media=\"screen\">\nbody {\n"
@@ -186,13 +175,12 @@ std::string htmlPage(const CellGrid& grid, bool color, const RgbColor& backgroun
     return out;
 }
 
-std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int pointSize) {
-    return rtfDocument(grid, fontName, pointSize, true);
+std::string rtfDocument(const CellGrid& grid, const RtfFont& font, int pointSize) {
+    return rtfDocument(grid, font, pointSize, true);
 }
 
-std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int pointSize,
-                        bool color) {
-    const Visible v = visible(grid);
+std::string rtfDocument(const CellGrid& grid, const RtfFont& font, int pointSize, bool color) {
+    const VisibleCells v = visibleCells(grid);
     // The colour table: entry 0 is the reader's default, the cells' colours follow in order of
     // first use. Each cell's entry is found once, row by row, and kept for the text below.
     std::vector<unsigned> entries;
@@ -223,7 +211,13 @@ std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int p
     std::string out;
     out.reserve(table.size() + 200 + cellCount(v) * (color ? 8 : 1));
     out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\n{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 ";
-    appendRtfFontName(out, fontName);
+    const std::string& family = font.installed.empty() ? font.chosen : font.installed;
+    appendRtfFontName(out, family);
+    if (!font.chosen.empty() && family != font.chosen) {
+        out += "{\\*\\falt ";
+        appendRtfFontName(out, font.chosen);
+        out += '}';
+    }
     out += ";}}\n";
     out += table;
     // A page wide enough for the rows, so that readers do not wrap them: half-inch margins and

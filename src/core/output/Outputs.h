@@ -39,13 +39,22 @@ std::vector<ColorRun> colorDisplayRuns(const CellGrid& grid);
 // row, "&nbsp;" for spaces, "&", "<" and ">" escaped, footer.
 std::string htmlPage(const CellGrid& grid, bool color, const RgbColor& background);
 
-// The RTF document of the colour display text in `fontName` at `pointSize` points: the font
-// table names `fontName` in the modern (monospace) family, one paragraph per visible row, each
-// character in its colour (the display text's, rounded to the table's 0 to 255 scale; runs of
-// one colour share one \cf), "\\", "{" and "}" escaped, bytes outside printable ASCII as \'hh.
-std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int pointSize);
+// The font of an RTF document. Readers take the font table's name literally and answer a name
+// that is not installed with a proportional font, whatever the family and pitch say; so the
+// table names the installed monospace family that stands in for the chosen font, and the chosen
+// name goes along as the alternative.
+struct RtfFont {
+    std::string chosen;    // the name the user chose
+    std::string installed; // the installed family that stands in for it; empty: `chosen`
+};
+
+// The RTF document of the colour display text in `font` at `pointSize` points: the font table
+// names the installed family in the modern (monospace) family, with the chosen name as \falt
+// when it differs, one paragraph per visible row, each character in its colour (the display
+// text's, rounded to the table's 0 to 255 scale; runs of one colour share one \cf), "\\", "{"
+// and "}" escaped, bytes outside printable ASCII as \'hh.
+std::string rtfDocument(const CellGrid& grid, const RtfFont& font, int pointSize);
 // The same; without `color` every character is in the reader's default colour.
-std::string rtfDocument(const CellGrid& grid, const std::string& fontName, int pointSize,
-                        bool color);
+std::string rtfDocument(const CellGrid& grid, const RtfFont& font, int pointSize, bool color);
 
 } // namespace gw

@@ -8,20 +8,6 @@
 namespace gw {
 namespace {
 
-struct VisibleRegion {
-    int columns = 0; // visible cells per row, from column 1
-    int rows = 0;    // visible rows, from row 1
-};
-
-VisibleRegion visibleRegion(const CellGrid& grid) {
-    VisibleRegion r;
-    const int width2 = std::min(grid.width2, kGridCapacity);
-    const int height2 = std::min(grid.height2, kGridRowCapacity);
-    r.columns = width2 >= 3 ? width2 - 2 : 0;
-    r.rows = height2 >= 3 ? height2 - 2 : 0;
-    return r;
-}
-
 char terminalSafe(std::int32_t code) {
     const auto byte = static_cast<unsigned char>(code & 0xFF);
     return byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '?';
@@ -45,7 +31,7 @@ unsigned channel(std::uint64_t value) {
 } // namespace
 
 std::string plainText(const CellGrid& grid) {
-    const VisibleRegion r = visibleRegion(grid);
+    const VisibleCells r = visibleCells(grid);
     std::string out;
     out.reserve(static_cast<std::size_t>(r.rows) * static_cast<std::size_t>(r.columns + 1));
     for (int y = 1; y <= r.rows; ++y) {
@@ -58,7 +44,7 @@ std::string plainText(const CellGrid& grid) {
 }
 
 std::string ansiText(const CellGrid& grid, bool color) {
-    const VisibleRegion r = visibleRegion(grid);
+    const VisibleCells r = visibleCells(grid);
     std::string out;
     out.reserve(static_cast<std::size_t>(r.rows) * static_cast<std::size_t>(r.columns + 1) *
                 (color ? 20 : 1));

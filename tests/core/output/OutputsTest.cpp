@@ -121,9 +121,10 @@ TEST_F(OutputsTest, RtfReadsBackWithItsCharactersColoursFontAndSize) {
     set(1, 3, '\\', "000000", 0, 0, 0);
     set(2, 3, '{', "000000", 0, 0, 0);
     set(3, 3, '}', "000000", 0, 0, 0);
-    const std::string rtf = rtfDocument(*grid, "Courier New", 14);
+    const std::string rtf = rtfDocument(*grid, {"Courier New", "Liberation Mono"}, 14);
     EXPECT_EQ(rtf.substr(0, 31), "{\\rtf1\\ansi\\ansicpg1252\\deff0\n{");
-    EXPECT_NE(rtf.find("\\fmodern\\fprq1\\fcharset0 Courier New;}"), std::string::npos);
+    EXPECT_NE(rtf.find("\\fmodern\\fprq1\\fcharset0 Liberation Mono{\\*\\falt Courier New};}"),
+              std::string::npos);
     EXPECT_NE(rtf.find("\\fs28\n"), std::string::npos);
     // The text follows unrtf's comment header, in the document's code page (0xe9 is é).
     const std::string folder = ::testing::TempDir() + "gw-rtf-" + std::to_string(::getpid());
@@ -140,9 +141,9 @@ TEST_F(OutputsTest, RtfReadsBackWithItsCharactersColoursFontAndSize) {
          it != std::sregex_iterator(); ++it)
         colors += (*it)[1].str() + " " + (*it)[2].str() + "|";
     EXPECT_EQ(colors, "#fe0000 @ |#00fe00 +&lt;|#102030 &amp;&gt;a&eacute;|#000000 \\{} |");
-    EXPECT_NE(html.find("Courier New"), std::string::npos);
+    EXPECT_NE(html.find("Liberation Mono"), std::string::npos);
 
-    EXPECT_EQ(rtfDocument(*grid, "Monaco", 12, false).find("\\cf"), std::string::npos);
+    EXPECT_EQ(rtfDocument(*grid, {"Monaco", ""}, 12, false).find("\\cf"), std::string::npos);
 
     // LibreOffice gives back the plain display text, after a byte-order mark.
     runOn("soffice -env:UserInstallation=file://" + folder + "/profile --headless --convert-to " +
