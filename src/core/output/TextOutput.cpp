@@ -1,7 +1,5 @@
 #include "output/TextOutput.h"
 
-#include "output/SafeFile.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -75,10 +73,6 @@ std::string ansiText(const CellGrid& grid, bool color) {
         out += '\n';
     }
     return out;
-}
-
-bool writePlainTextFile(const std::string& path, const CellGrid& grid, std::string& error) {
-    return writeFileSafely(path, plainText(grid), error);
 }
 
 } // namespace gw

@@ -18,8 +18,4 @@ std::string plainText(const CellGrid& grid);
 // cannot drive the terminal.
 std::string ansiText(const CellGrid& grid, bool color);
 
-// Writes the plain text to `path` through SafeFile. On failure returns false, sets `error` to
-// "<path>: <reason>" and leaves an earlier file as it was.
-bool writePlainTextFile(const std::string& path, const CellGrid& grid, std::string& error);
-
 } // namespace gw

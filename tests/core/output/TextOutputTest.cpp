@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace gw {
 namespace {
@@ -58,20 +55,6 @@ TEST_F(TextOutputTest, AnsiColoursEachChangeAndShowsControlBytesAsQuestionMarks)
     grid->ascii[1][1] = 27;
     grid->ascii[2][1] = 0xe9;
     EXPECT_EQ(ansiText(*grid, false).substr(0, 5), "?? +\n");
-}
-
-TEST_F(TextOutputTest, PlainTextFileHoldsExactlyTheTextBytes) {
-    fill(5, 3, {"@ +"});
-    const std::filesystem::path path = ::testing::TempDir() + "gw-text-output.txt";
-    std::ofstream(path) << "older and longer content";
-    std::string error;
-    ASSERT_TRUE(writePlainTextFile(path.string(), *grid, error)) << error;
-    std::stringstream written; // not istreambuf_iterator: GCC 12 -O3 warns inside it
-    written << std::ifstream(path, std::ios::binary).rdbuf();
-    EXPECT_EQ(written.str(), "\x40\x20\x2b\x0a");
-    std::filesystem::remove(path);
-    EXPECT_FALSE(writePlainTextFile("/nonexistent-folder/art.txt", *grid, error));
-    EXPECT_EQ(error, "/nonexistent-folder/art.txt: No such file or directory");
 }
 
 } // namespace
