@@ -606,7 +606,22 @@ def damaged_pictures():
     (bad / "picture-bmp-signature-and-two-bytes.bmp").write_bytes(b"BM\1\2")
 
 
+def large_jpeg_pictures():
+    """tests/data/jpeg: a 3000 x 2000 grey (90, 90, 90), baseline and progressive. The
+    progressive one's coefficients outgrow malloc and come from the program's own large-block
+    allocator; both are large enough for every reduced DCT scale."""
+    import subprocess
+    folder = DATA / "jpeg"
+    folder.mkdir(exist_ok=True)
+    ppm = b"P6 3000 2000 255\n" + bytes((90, 90, 90)) * 3000 * 2000
+    for name, option in (("grey-3000x2000.jpg", "-optimize"),
+                         ("grey-3000x2000-progressive.jpg", "-progressive")):
+        (folder / name).write_bytes(subprocess.run(["cjpeg", "-quality", "95", option], input=ppm,
+                                                   capture_output=True, check=True).stdout)
+
+
 def main():
+    large_jpeg_pictures()
     damaged_pictures()
     bmp_pictures()
     tga_pictures()

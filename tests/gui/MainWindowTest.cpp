@@ -88,16 +88,6 @@ TEST_F(RealWindow, EveryMainWindowOutletIsConnectedAndTheFormStartsAsDesigned) {
     EXPECT_EQ(o.font->selectedTag(), 0);
 }
 
-TEST_F(RealWindow, RadioGroupsAreIndependent) {
-    ui().exportModeTiff->click();
-    ui().bwColorColour->click();
-    EXPECT_EQ(delegate.outlets.exportMode->selectedTag(), 2);
-    EXPECT_EQ(delegate.outlets.bwColor->selectedTag(), 1);
-    ui().exportModeHtml->click();
-    EXPECT_EQ(delegate.outlets.exportMode->selectedTag(), 1);
-    EXPECT_EQ(delegate.outlets.bwColor->selectedTag(), 1);
-}
-
 TEST_F(RealWindow, ButtonsTypingAndOpenCommandsReachTheController) {
     ui().characterSet->clear(); // the program's change: no notification
     EXPECT_FALSE(ui().setLower->isEnabled());

@@ -1,16 +1,106 @@
-// Opening pictures, probing their size, and the canvas they draw into.
-#include "Encoders.h"
-
+// Opening pictures, probing their size, and the canvas they draw into: PNG's two-thread path,
+// JPEG's reduced scales (a large baseline and progressive picture in tests/data/jpeg) and
+// orientation at a fractional canvas. The variants of each format are in tests/data/good.
 #include "imaging/Picture.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+#include <zlib.h>
+
 namespace gw::imaging {
 namespace {
 
-using testing::Bytes;
-using testing::Rgba;
+using Bytes = std::vector<std::uint8_t>;
+
+// Straight RGBA8, row 0 at the top.
+struct Rgba {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    Bytes pixels;
+
+    static Rgba solid(std::uint32_t w, std::uint32_t h, std::uint8_t r, std::uint8_t g,
+                      std::uint8_t b, std::uint8_t a = 255) {
+        Rgba image{w, h, Bytes(std::size_t{w} * h * 4)};
+        for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
+            image.pixels[i] = r;
+            image.pixels[i + 1] = g;
+            image.pixels[i + 2] = b;
+            image.pixels[i + 3] = a;
+        }
+        return image;
+    }
+    std::uint8_t* at(std::uint32_t x, std::uint32_t y) {
+        return pixels.data() + (std::size_t{y} * width + x) * 4;
+    }
+};
+
+// An 8-bit RGBA PNG around rows already filtered (each a filter type byte, then the row), in
+// IDAT chunks of 8 KiB as libpng writes them, so that a file cut short still opens.
+Bytes pngFromFilteredRows(std::uint32_t width, std::uint32_t height, const Bytes& filteredRows) {
+    Bytes out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto put32 = [](Bytes& to, std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            to.push_back(static_cast<std::uint8_t>(v >> shift));
+    };
+    auto chunk = [&](const char* type, const Bytes& data) {
+        put32(out, static_cast<std::uint32_t>(data.size()));
+        const std::size_t start = out.size();
+        out.insert(out.end(), type, type + 4);
+        out.insert(out.end(), data.begin(), data.end());
+        put32(out, static_cast<std::uint32_t>(
+                       crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
+    };
+    Bytes header;
+    put32(header, width);
+    put32(header, height);
+    header.insert(header.end(), {8, 6, 0, 0, 0});
+    chunk("IHDR", header);
+    uLongf size = compressBound(static_cast<uLong>(filteredRows.size()));
+    Bytes deflated(size);
+    compress(deflated.data(), &size, filteredRows.data(), static_cast<uLong>(filteredRows.size()));
+    deflated.resize(size);
+    for (std::size_t at = 0; at < size; at += 8192) // as libpng cuts it, so a cut file opens
+        chunk("IDAT", Bytes(deflated.begin() + static_cast<std::ptrdiff_t>(at),
+                            deflated.begin() + static_cast<std::ptrdiff_t>(
+                                                   std::min<std::size_t>(size, at + 8192))));
+    chunk("IEND", {});
+    return out;
+}
+
+// The picture as an 8-bit RGBA PNG with unfiltered rows.
+Bytes encodePng(const Rgba& image) {
+    Bytes rows;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        rows.push_back(0);
+        rows.insert(rows.end(), image.pixels.begin() + std::ptrdiff_t{y} * image.width * 4,
+                    image.pixels.begin() + std::ptrdiff_t{y + 1} * image.width * 4);
+    }
+    return pngFromFilteredRows(image.width, image.height, rows);
+}
+
+// Writes bytes to a fresh file under the test temporary folder and returns its path.
+std::filesystem::path writeTemp(const std::string& name, const Bytes& bytes) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("gw-imaging-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto path = dir / name;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
 using Px = std::array<int, 4>;
+
+Px pixel(const Canvas& c, int x, int y) {
+    const std::uint8_t* p = c.rgba.data() + (static_cast<std::size_t>(y) * c.width + x) * 4;
+    return {p[0], p[1], p[2], p[3]};
+}
 
 Picture load(const Bytes& bytes, const std::string& name = "test") {
     PictureError error;
@@ -21,7 +111,7 @@ Picture load(const Bytes& bytes, const std::string& name = "test") {
 
 Picture solid(std::uint32_t w, std::uint32_t h, std::uint8_t r, std::uint8_t g, std::uint8_t b,
               std::uint8_t a = 255) {
-    return load(testing::encodePng(Rgba::solid(w, h, r, g, b, a)), "p");
+    return load(encodePng(Rgba::solid(w, h, r, g, b, a)), "p");
 }
 
 Canvas render(const Picture& picture, double gw, double gh, double scale = 1.0) {
@@ -31,23 +121,17 @@ Canvas render(const Picture& picture, double gw, double gh, double scale = 1.0) 
     return canvas;
 }
 
-Px px(const Canvas& c, int x, int y) {
-    const std::uint8_t* p = c.rgba.data() + (static_cast<std::size_t>(y) * c.width + x) * 4;
-    return {p[0], p[1], p[2], p[3]};
-}
-
 void expectEvery(const Canvas& c, Px want, int rows = -1) {
     for (int y = 0; y < (rows < 0 ? c.height : rows); ++y) {
         for (int x = 0; x < c.width; ++x)
-            ASSERT_EQ(px(c, x, y), want) << "pixel " << x << "," << y;
+            ASSERT_EQ(pixel(c, x, y), want) << "pixel " << x << "," << y;
     }
 }
 
 TEST(PictureOpen, DetectsFormatFromContentNotName) {
     EXPECT_EQ(pictureFileTypes(), (std::vector<std::string>{"psd", "bmp", "gif", "jpg", "jpeg",
                                                             "png", "tga", "tif", "tiff"}));
-    const auto path =
-        testing::writeTemp("really-a-png.jpg", testing::encodePng(Rgba::solid(7, 5, 1, 2, 3)));
+    const auto path = writeTemp("really-a-png.jpg", encodePng(Rgba::solid(7, 5, 1, 2, 3)));
     PictureError error;
     const auto picture = Picture::open(path.string(), &error);
     ASSERT_TRUE(picture) << error.message;
@@ -66,15 +150,14 @@ TEST(PictureOpen, ErrorsNameTheFile) {
     EXPECT_FALSE(Picture::open(dir, &error));
     EXPECT_EQ(error.message, dir + ": not a regular file");
     // A file removed or replaced after opening.
-    const auto path =
-        testing::writeTemp("vanishing.png", testing::encodePng(Rgba::solid(4, 4, 1, 2, 3)));
+    const auto path = writeTemp("vanishing.png", encodePng(Rgba::solid(4, 4, 1, 2, 3)));
     const auto picture = Picture::open(path.string());
     ASSERT_TRUE(picture);
     std::filesystem::remove(path);
     Canvas canvas;
     EXPECT_FALSE(picture->renderCanvas(4, 4, 1, canvas, &error));
     EXPECT_EQ(error.message, path.string() + ": cannot open (No such file or directory)");
-    testing::writeTemp("vanishing.png", testing::encodePng(Rgba::solid(5, 4, 1, 2, 3)));
+    writeTemp("vanishing.png", encodePng(Rgba::solid(5, 4, 1, 2, 3)));
     EXPECT_FALSE(picture->renderCanvas(4, 4, 1, canvas, &error));
     EXPECT_EQ(error.message, path.string() + ": the file changed since it was opened");
 }
@@ -101,18 +184,18 @@ TEST(CanvasRender, PixelSizeRoundsUpAndPartialPixelsAreCoveredPartly) {
     ASSERT_EQ(canvas.height, 51);
     expectEvery(canvas, {255, 255, 255, 255}, 50);
     for (int x = 0; x < canvas.width; ++x) // half covered: premultiplied white at half alpha
-        EXPECT_EQ(px(canvas, x, 50), (Px{128, 128, 128, 128}));
+        EXPECT_EQ(pixel(canvas, x, 50), (Px{128, 128, 128, 128}));
     const Canvas scaled = render(picture, 10.25, 4, 2.0);
     EXPECT_EQ(scaled.width, 21);
     EXPECT_EQ(scaled.height, 8);
-    EXPECT_EQ(px(scaled, 20, 3)[3], 128);
-    EXPECT_EQ(px(scaled, 19, 3)[3], 255);
+    EXPECT_EQ(pixel(scaled, 20, 3)[3], 128);
+    EXPECT_EQ(pixel(scaled, 19, 3)[3], 255);
     // A canvas wider than the picture is filtered down the columns first.
     const Canvas wide = render(solid(3, 400, 10, 200, 30, 128), 50, 20.5);
     ASSERT_EQ(wide.width, 50);
     ASSERT_EQ(wide.height, 21);
     expectEvery(wide, {5, 100, 15, 128}, 20);
-    EXPECT_EQ(px(wide, 0, 20)[3], 64);
+    EXPECT_EQ(pixel(wide, 0, 20)[3], 64);
 }
 
 TEST(CanvasRender, AlphaIsPremultipliedAndDoesNotBleed) {
@@ -120,12 +203,12 @@ TEST(CanvasRender, AlphaIsPremultipliedAndDoesNotBleed) {
     for (std::uint32_t x = 0; x < 4; ++x)
         image.at(x, 1)[3] = 0;
     image.at(1, 0)[3] = 128;
-    const Canvas canvas = render(load(testing::encodePng(image)), 4, 2);
-    EXPECT_EQ(px(canvas, 0, 0), (Px{200, 100, 50, 255}));
-    EXPECT_EQ(px(canvas, 1, 0), (Px{100, 50, 25, 128}));
-    EXPECT_EQ(px(canvas, 2, 1), (Px{0, 0, 0, 0}));
+    const Canvas canvas = render(load(encodePng(image)), 4, 2);
+    EXPECT_EQ(pixel(canvas, 0, 0), (Px{200, 100, 50, 255}));
+    EXPECT_EQ(pixel(canvas, 1, 0), (Px{100, 50, 25, 128}));
+    EXPECT_EQ(pixel(canvas, 2, 1), (Px{0, 0, 0, 0}));
     // A transparent neighbour's colour must not bleed into an average: only alpha drops.
-    EXPECT_EQ(px(render(load(testing::encodePng(image)), 4, 1), 0, 0), (Px{100, 50, 25, 128}));
+    EXPECT_EQ(pixel(render(load(encodePng(image)), 4, 1), 0, 0), (Px{100, 50, 25, 128}));
 }
 
 TEST(CanvasRender, ShrinkingAveragesAndEnlargingIsSmooth) {
@@ -133,16 +216,16 @@ TEST(CanvasRender, ShrinkingAveragesAndEnlargingIsSmooth) {
     Rgba stripes = Rgba::solid(8, 2, 0, 0, 0);
     for (std::uint32_t i = 1; i < 16; i += 2)
         std::fill_n(stripes.at(i % 8, i / 8), 3, 255);
-    expectEvery(render(load(testing::encodePng(stripes)), 4, 1), {128, 128, 128, 255});
+    expectEvery(render(load(encodePng(stripes)), 4, 1), {128, 128, 128, 255});
     Rgba pair = Rgba::solid(2, 1, 0, 0, 0);
     pair.at(1, 0)[0] = 255;
-    const Canvas canvas = render(load(testing::encodePng(pair)), 8, 1);
-    EXPECT_EQ(px(canvas, 0, 0)[0], 0);
-    EXPECT_EQ(px(canvas, 7, 0)[0], 255);
+    const Canvas canvas = render(load(encodePng(pair)), 8, 1);
+    EXPECT_EQ(pixel(canvas, 0, 0)[0], 0);
+    EXPECT_EQ(pixel(canvas, 7, 0)[0], 255);
     for (int x = 1; x < 8; ++x)
-        EXPECT_GE(px(canvas, x, 0)[0], px(canvas, x - 1, 0)[0]);
-    EXPECT_GT(px(canvas, 4, 0)[0], 0);
-    EXPECT_LT(px(canvas, 3, 0)[0], 255);
+        EXPECT_GE(pixel(canvas, x, 0)[0], pixel(canvas, x - 1, 0)[0]);
+    EXPECT_GT(pixel(canvas, 4, 0)[0], 0);
+    EXPECT_LT(pixel(canvas, 3, 0)[0], 255);
     // A vertical ramp keeps its order from top to bottom, and its mean, whichever order the
     // two filter passes run in.
     Rgba ramp = Rgba::solid(4, 256, 0, 0, 0);
@@ -150,13 +233,13 @@ TEST(CanvasRender, ShrinkingAveragesAndEnlargingIsSmooth) {
         for (std::uint32_t x = 0; x < 4; ++x)
             std::fill_n(ramp.at(x, y), 3, static_cast<std::uint8_t>(y));
     }
-    const Picture picture = load(testing::encodePng(ramp));
+    const Picture picture = load(encodePng(ramp));
     const Canvas narrow = render(picture, 2, 8);
     const Canvas broad = render(picture, 40, 8);
     for (int y = 0; y < 8; ++y) {
-        EXPECT_EQ(px(narrow, 0, y)[0], px(broad, 17, y)[0]) << y;
+        EXPECT_EQ(pixel(narrow, 0, y)[0], pixel(broad, 17, y)[0]) << y;
         if (y > 0) {
-            EXPECT_GT(px(broad, 3, y)[0], px(broad, 3, y - 1)[0]);
+            EXPECT_GT(pixel(broad, 3, y)[0], pixel(broad, 3, y - 1)[0]);
         }
     }
 }
@@ -199,7 +282,7 @@ TEST(CanvasRender, HugeHeadersDrawWhatTheirDataHolds) {
     textChunk.resize(textChunk.size() + (1 << 20) - 2, 'x');
     const Bytes crc = {0x57, 0xC1, 0xF3, 0x29}; // of the chunk's type and data
     textChunk.insert(textChunk.end(), crc.begin(), crc.end());
-    Bytes withText = testing::encodePng(Rgba::solid(4, 4, 10, 20, 30));
+    Bytes withText = encodePng(Rgba::solid(4, 4, 10, 20, 30));
     withText.insert(withText.begin() + 33, textChunk.begin(), textChunk.end()); // after IHDR
     // clang-format off
     const std::pair<Bytes, Px> files[] = {
@@ -218,6 +301,67 @@ TEST(CanvasRender, HugeHeadersDrawWhatTheirDataHolds) {
     // clang-format on
     for (const auto& [bytes, colour] : files)
         expectEvery(render(load(bytes), 4, 4), colour);
+}
+
+TEST(PngDecode, LargePicturesDecodeOnTwoThreadsWithTheSameResult) {
+    // Above a megabyte of image data the inflation runs on its own thread. Every other row is
+    // stored with the Up filter, so each row needs the one before it. Opaque noise: the canvas
+    // holds the very pixels.
+    Rgba image = Rgba::solid(700, 420, 0, 0, 0);
+    std::uint32_t state = 7;
+    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
+        state = state * 1103515245u + 12345u;
+        image.pixels[i] = i % 4 == 3 ? 255 : static_cast<std::uint8_t>(state >> 16);
+    }
+    const std::size_t stride = image.width * 4;
+    Bytes raw;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        raw.push_back(y % 2 ? 2 : 0);
+        for (std::size_t i = 0; i < stride; ++i) {
+            const std::size_t at = y * stride + i;
+            raw.push_back(static_cast<std::uint8_t>(image.pixels[at] -
+                                                    (y % 2 ? image.pixels[at - stride] : 0)));
+        }
+    }
+    const Bytes png = pngFromFilteredRows(image.width, image.height, raw);
+    EXPECT_TRUE(render(load(png), 700, 420).rgba == image.pixels);
+    // Cut short, and with a broken filter byte in the middle: errors cross the threads cleanly.
+    Canvas canvas;
+    PictureError error;
+    const Bytes half(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2));
+    EXPECT_FALSE(load(half, "mem").renderCanvas(70, 42, 1, canvas, &error));
+    EXPECT_EQ(error.message, "mem: truncated PNG data");
+    raw[300 * (stride + 1)] = 7;
+    EXPECT_FALSE(load(pngFromFilteredRows(image.width, image.height, raw), "mem")
+                     .renderCanvas(70, 42, 1, canvas, &error));
+    EXPECT_EQ(error.message, "mem: damaged PNG data (bad adaptive filter value)");
+}
+
+// Large enough for a 1/8 reduction in the DCT, and for the progressive picture's coefficients to
+// come from the large-block allocator; a grey picture has exact chroma.
+TEST(JpegDecode, ReducedScalesKeepASolidColour) {
+    for (const char* name : {"grey-3000x2000.jpg", "grey-3000x2000-progressive.jpg"}) {
+        SCOPED_TRACE(name);
+        const auto picture = Picture::open(std::string(GLYPHWERK_TEST_DATA) + "/jpeg/" + name);
+        ASSERT_TRUE(picture);
+        for (auto [gw, gh] :
+             {std::pair{80.0, 30.0}, {333.0, 111.5}, {400.0, 240.0}, {750.0, 500.0}})
+            expectEvery(render(*picture, gw, gh), {90, 90, 90, 255}, static_cast<int>(gh));
+    }
+}
+
+TEST(Orientation, FractionalCanvasKeepsThePartialEdgeAtTheBottomRight) {
+    for (int o : {1, 3, 6, 8}) {
+        const auto picture = Picture::open(std::string(GLYPHWERK_TEST_DATA) +
+                                           "/good/jpeg-orientation-" + std::to_string(o) + ".jpg");
+        ASSERT_TRUE(picture);
+        const Canvas c =
+            render(*picture, picture->size().width - 0.5, picture->size().height - 0.5);
+        EXPECT_EQ(pixel(c, 0, 0)[3], 255) << o;
+        EXPECT_EQ(pixel(c, c.width - 1, 0)[3], 128) << o;
+        EXPECT_EQ(pixel(c, 0, c.height - 1)[3], 128) << o;
+        EXPECT_EQ(pixel(c, c.width - 1, c.height - 1)[3], 64) << o;
+    }
 }
 
 } // namespace
