@@ -12,10 +12,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,17 +56,8 @@ private:
 };
 
 const std::string kFeedPath = "/notification/notification.txt";
-const std::string kList = "# the makers' list\n"
-                          "1\t1\t12/25/12\tYes\tNo\thttps://example.org/1\n"
-                          "skipped, as its second field says\n"
-                          "\n"
-                          "2 \t 0\t\t12/25/12   Read  Later\thttps://example.org/2\n"
-                          "50% off: 100%s\n"
-                          "3\t0\t12/25/12\tOpen\tClose\thttps://example.org/3\n"
-                          "the third\n"
-                          "x\n"
-                          "4\t0\t12/25/12\tOpen\tClose\thttps://example.org/4\n"
-                          "after the end: never read\n";
+// A feed in which every kind of line the scan passes over comes before the due entries.
+const std::string kList = testing::TestFolder::read(GLYPHWERK_TEST_DATA "/notify/notification.txt");
 
 class Feed : public ::testing::Test {
 protected:
@@ -98,13 +87,7 @@ protected:
         return ::testing::internal::GetCapturedStdout();
     }
     long count() const { return app.defaults.integerForKey("QVNotification-launchCount"); }
-    std::string cache() const {
-        std::ifstream in(home.file("Documents/notification.txt"), std::ios::binary);
-        if (!in) return "(none)";
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string cache() const { return home.read(home.file("Documents/notification.txt")); }
 
     // Declared so that the controller, and with it any feed thread, ends first.
     LocalServer server;

@@ -12,8 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 // The font resolver keeps fontconfig's configuration for the life of the process.
 extern "C" const char* __lsan_default_suppressions() {
@@ -23,10 +21,7 @@ extern "C" const char* __lsan_default_suppressions() {
 namespace gw {
 namespace {
 
-std::string contents(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::TestFolder;
 
 class Preview : public ::testing::Test {
 protected:
@@ -53,7 +48,7 @@ protected:
         EXPECT_TRUE(
             render::writeTiffImage(file, *d().grid, options, LinkPolicy::writeThrough, error))
             << error;
-        return contents(file);
+        return TestFolder::read(file);
     }
 
     testing::TestFolder folder;
@@ -89,31 +84,20 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
         const CellGrid& grid = *d().grid;
         const bool color = row.color == 1;
         const std::string page = htmlPage(grid, color, {1.0, 1.0, 1.0});
-        std::string expected;
-        switch (row.file) {
-        case none:
-            break;
-        case plain:
-            expected = plainText(grid);
-            break;
-        case rtf:
-            expected =
-                rtfDocument(grid, {"Monaco", render::resolveMonospaceFont("Monaco").family}, 10);
-            break;
-        case html:
-            expected = page;
-            break;
-        case tiff:
-            expected = tiffOf(color);
-            break;
-        }
+        const std::string expected =
+            row.file == plain ? plainText(grid)
+            : row.file == rtf
+                ? rtfDocument(grid, {"Monaco", render::resolveMonospaceFont("Monaco").family}, 10)
+            : row.file == html ? page
+            : row.file == tiff ? tiffOf(color)
+                               : "";
         const std::string previewFile = work + (row.file == html ? "Preview.html" : "Preview.tif");
         const std::string written = row.exportRun ? *d().savePath : previewFile;
         if (row.file == none) {
             EXPECT_TRUE(std::filesystem::is_empty(work));
             EXPECT_FALSE(std::filesystem::exists(*d().savePath));
         } else {
-            EXPECT_EQ(contents(written), expected);
+            EXPECT_EQ(TestFolder::read(written), expected);
         }
         EXPECT_EQ(app.workspace.opened,
                   (row.file >= html && !row.exportRun ? std::vector<std::string>{previewFile}
@@ -134,7 +118,7 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
 TEST_F(Preview, OnlyTheExportsOwnStringWritesSoAPreviewAfterAnExportWritesNothing) {
     app.panels.answers.push_back(folder.file("art.txt"));
     app.buttonExport.click();
-    ASSERT_EQ(contents(folder.file("art.txt")), plainText(*d().grid));
+    ASSERT_EQ(TestFolder::read(folder.file("art.txt")), plainText(*d().grid));
     EXPECT_EQ(d().outlets.preview, nullptr);
     EXPECT_EQ(app.defaults.stringForKey("userDirectory"), folder.file("art.txt"));
 

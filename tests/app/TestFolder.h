@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -23,6 +24,11 @@ public:
     std::string write(const std::string& name, const std::string& contents) const {
         std::ofstream(path_ / name, std::ios::binary) << contents;
         return file(name);
+    }
+    // The whole of a file, or "(none)" when it cannot be read.
+    static std::string read(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "(none)";
     }
 
 private:

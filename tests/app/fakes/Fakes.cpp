@@ -39,7 +39,7 @@ platform::ImageLoad FakeImageLoader::load(const std::string& path) const {
     platform::ImageLoad result;
     const auto it = pictures.find(path);
     if (it == pictures.end()) {
-        result.error = path + ": " + refusal;
+        result.error = path + ": unsupported format";
         return result;
     }
     result.image = std::make_shared<FakeImage>(path, it->second.first, it->second.second);
@@ -57,17 +57,6 @@ void FakeImageLoader::loadInBackground(const std::string& path,
 
 void FakeImageLoader::finishHeld(std::size_t index) {
     held.at(index).second(load(held.at(index).first));
-}
-
-platform::ImageLoad FakeImageLoader::loadFromMemory(std::vector<std::uint8_t> bytes,
-                                                    const std::string& name) const {
-    platform::ImageLoad result;
-    if (bytes.empty()) {
-        result.error = name + ": " + refusal;
-        return result;
-    }
-    result.image = std::make_shared<FakeImage>(name, 1.0, 1.0);
-    return result;
 }
 
 FakeApplication::FakeApplication() {
@@ -108,23 +97,11 @@ void FakeApplication::makeController() {
         GlyphwerkAppDelegate::Services{defaults, panels, alerts, folders, loader, workspace,
                                        screens, interfaces},
         windows);
-    GlyphwerkAppDelegate::Outlets& o = delegate->outlets;
-    o.window = &mainWindow;
-    o.fontSize = &fontSize;
-    o.sourceImage = &sourceImage;
-    o.characterSet = &characterSet;
-    o.setLower = &setLower;
-    o.setUpper = &setUpper;
-    o.setNumbers = &setNumbers;
-    o.setSymbols = &setSymbols;
-    o.exportMode = &exportMode;
-    o.maxWidth = &maxWidth;
-    o.bwColor = &bwColor;
-    o.buttonPreview = &buttonPreview;
-    o.buttonExport = &buttonExport;
-    o.menuClosePreview = &menuClosePreview;
-    o.bgColor = &bgColor;
-    o.font = &font;
+    // In the order Outlets declares them; no preview window is open yet.
+    delegate->outlets = {&mainWindow,       nullptr,   nullptr,   &fontSize,      &sourceImage,
+                         &characterSet,     &setLower, &setUpper, &setNumbers,    &setSymbols,
+                         &exportMode,       &maxWidth, &bwColor,  &buttonPreview, &buttonExport,
+                         &menuClosePreview, &bgColor,  &font};
     delegate->connectActions({&openItem});
 }
 

@@ -133,8 +133,7 @@ public:
     bool isVisible() const override { return visible_; }
     platform::Rect frame() const override { return frame_; }
     void setFrame(const platform::Rect& frame) override { frame_ = frame; }
-    void setBackgroundColor(const platform::Color& color) override { background = color; }
-    platform::Color background;
+    void setBackgroundColor(const platform::Color& /*color*/) override {}
 
 private:
     const platform::WindowCloseCenter& center_;
@@ -157,14 +156,13 @@ public:
     }
     std::string plainText() const override { return text_; }
     void setFont(const std::string& name, int pointSize) override { font = {name, pointSize}; }
-    void setBackgroundColor(const platform::Color& color) override { background = color; }
+    void setBackgroundColor(const platform::Color& /*color*/) override {}
     void setEditable(bool on) override { editable = on; }
     void setSelectable(bool on) override { selectable = on; }
     platform::Rect frame() const override { return frame_; }
     void setFrame(const platform::Rect& frame) override { frame_ = frame; }
 
     std::pair<std::string, int> font; // the last one set
-    platform::Color background;
     bool editable = false;
     bool selectable = false;
     int coloredRuns = 0;
@@ -304,18 +302,20 @@ public:
     bool createSucceeds = true;
 };
 
-// Knows the pictures a test put in `pictures`; anything else is refused with `refusal`.
+// Knows the pictures a test put in `pictures`; anything else is refused.
 class FakeImageLoader final : public platform::ImageLoader {
 public:
     platform::ImageLoad load(const std::string& path) const override;
-    platform::ImageLoad loadFromMemory(std::vector<std::uint8_t> bytes,
-                                       const std::string& name) const override;
+    // Only the real loader reads dropped bytes.
+    platform::ImageLoad loadFromMemory(std::vector<std::uint8_t> /*bytes*/,
+                                       const std::string& name) const override {
+        return {nullptr, name + ": unsupported format"};
+    }
     std::map<std::string, std::pair<double, double>> pictures;
     // Loads at once unless `holdLoads`; held ones wait in `held` until finishHeld(i).
     void loadInBackground(const std::string& path,
                           std::function<void(platform::ImageLoad)> done) const override;
     void finishHeld(std::size_t index);
-    std::string refusal = "unsupported format";
     bool holdLoads = false;
     mutable std::vector<std::pair<std::string, std::function<void(platform::ImageLoad)>>> held;
 };
