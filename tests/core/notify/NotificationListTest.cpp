@@ -2,12 +2,15 @@
 
 #include "notify/NotificationList.h"
 
+#include "../DataRows.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdio>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 
 namespace gw {
@@ -22,42 +25,16 @@ std::string scan(std::string list, const std::set<int>& completed = {}) {
     return due ? std::to_string(due->id) + ":" + due->message : "none";
 }
 
-const std::string kDue1 = "1\t0\t12/25/12\tOpen\tClose\thttps://example.org/1\n";
-const std::string kDue2 = "2\t0\t12/25/12\tOpen\tClose\thttps://example.org/2\n";
-
 TEST(NotificationList, ScanFindsTheFirstDueEntry) {
-    const struct {
-        std::string list;
-        std::set<int> completed;
-        std::string found;
-    } rows[] = {
-        {"1 1 12/25/12 a b http://x\nm1\n" + kDue2 + "m2\nx\n", {}, "2:m2\n"},
-        {kDue1 + "m1\n" + kDue2 + "m2\nx\n", {1}, "2:m2\n"},
-        {kDue1 + "m1\n" + kDue2 + "m2\nx\n", {}, "1:m1\n"},
-        {"1 1 12/25/12 a b http://x\nm1\nx\n" + kDue2 + "m2\n", {}, "none"},
-        {"x\nm\n" + kDue1 + "m1\n", {}, "none"},
-        {kDue1 + "m1\n" + kDue2 + "m2\n", {1, 2}, "none"}, // no terminator
-        // Comments and up to four blank lines before either line; a fifth blank is the line.
-        {"# c\n/ c\n\n\n\n\n" + kDue1 + "#c\n\n\n\n\nwith  spaces\nx\n", {}, "1:with  spaces\n"},
-        {kDue1 + "\n\n\n\n\nm1\nx\n", {}, "1:\n"},
-        {"3 \t 0\t\t12/25/12   ok  no\thttp://z extra words\n100% %s %n\nx\n",
-         {},
-         "3:100% %s %n\n"},
-        {kDue1 + "last line without a line feed", {}, "1:last line without a line feed"},
-        {kDue1, {}, "none"}, // no message line
-        // Passed over: fields missing, numbers that are not whole ints, a date that does not
-        // parse, an id too large for its tag.
-        {"4 0 12/25/12 ok no\nm4\n" + kDue2 + "m2\n", {}, "2:m2\n"},
-        {"4x 0 12/25/12 ok no http://x\nm4\n" + kDue2 + "m2\n", {}, "2:m2\n"},
-        {"99999999999 0 12/25/12 ok no http://x\nm\n" + kDue2 + "m2\n", {}, "2:m2\n"},
-        {"4 0 12/25/2012 ok no http://x\nm4\n" + kDue2 + "m2\n", {}, "2:m2\n"},
-        {"2147482648 0 12/25/12 ok no http://x\nm\n" + kDue2 + "m2\n", {}, "2:m2\n"},
-        {"2147482647 0 12/25/12 ok no http://x\nm\n", {}, "2147482647:m\n"},
-        {"-5 0 12/25/12 ok no http://x\nm\n", {}, "-5:m\n"},
-    };
+    const auto rows = test::dataRows("notify/scan.tsv");
+    ASSERT_EQ(rows.size(), 18u);
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.list);
-        EXPECT_EQ(scan(row.list, row.completed), row.found);
+        SCOPED_TRACE(row[0]);
+        std::set<int> completed;
+        std::istringstream ids(row[1]);
+        for (int id; ids >> id;)
+            completed.insert(id);
+        EXPECT_EQ(scan(row[0], completed), row[2]);
     }
 }
 

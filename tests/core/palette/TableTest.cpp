@@ -1,13 +1,14 @@
 #include "common/Log.h"
 #include "palette/CharacterTable.h"
 
+#include "../DataRows.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -110,47 +111,32 @@ TEST(TableLine, ReadsThePointWhateverTheLocale) {
     EXPECT_EQ(record.black, 32767.5f / 65535.0f);
 }
 
+// Lines past the 223rd are not read; a short file is an error that leaves the rest zero.
 TEST(TableLoad, FillsTheSpaceAndTheRecordsInFileOrder) {
-    std::string text = tableText(230); // lines past the 223rd are not read
-    FilePtr stream = streamOf(text);
-    gw::CharacterTable table;
-    const auto result = gw::loadCharacterTable(stream.get(), table);
-    ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.recordsRead, 223);
-    EXPECT_EQ(table[0].ascii, 32);
-    EXPECT_EQ(table[0].character, ' ');
-    EXPECT_EQ(table[0].black, 1.0f);
-    EXPECT_EQ(table[1].ascii, 33);
-    EXPECT_EQ(table[223].ascii, 33 + 222 % 94);
-    EXPECT_EQ(table[223].black, 22200.0f / 65535.0f);
-}
-
-TEST(TableLoad, ShortFileIsAnErrorAndLeavesTheRestZero) {
-    std::string text = tableText(5);
-    FilePtr stream = streamOf(text);
-    gw::CharacterTable table;
-    table.fill({7, 'x', 0.5f});
-    const auto result = gw::loadCharacterTable(stream.get(), table);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.recordsRead, 5);
-    EXPECT_EQ(result.error, "holds only 5 data lines; 223 are needed");
-    EXPECT_EQ(table[0].ascii, 32);
-    EXPECT_EQ(table[5].ascii, 33 + 4);
-    EXPECT_EQ(table[6].ascii, 0);
-    EXPECT_EQ(table[223].black, 0.0f);
+    for (const int records : {230, 5}) {
+        std::string text = tableText(records);
+        FilePtr stream = streamOf(text);
+        gw::CharacterTable table;
+        table.fill({7, 'x', 0.5f});
+        const auto result = gw::loadCharacterTable(stream.get(), table);
+        const int read = std::min(records, 223);
+        EXPECT_EQ(std::make_tuple(result.ok, result.recordsRead, result.error),
+                  std::make_tuple(records >= 223, read,
+                                  records >= 223 ? "" : "holds only 5 data lines; 223 are needed"));
+        EXPECT_EQ(std::make_tuple(table[0].ascii, table[0].character, table[0].black),
+                  std::make_tuple(32, ' ', 1.0f));
+        EXPECT_EQ(table[read].ascii, 33 + (read - 1) % 94);
+        EXPECT_EQ(table[read].black, static_cast<float>((read - 1) * 100) / 65535.0f);
+        EXPECT_EQ(table[223].ascii, records >= 223 ? 33 + 222 % 94 : 0);
+    }
 }
 
 // Every refused table leaves no record of it behind: only the space.
 TEST(TableLoad, RefusesWhatIsNotATableNamingTheFileAndTheLine) {
     const std::string folder = GLYPHWERK_TEST_DATA "/tables";
     std::vector<std::pair<std::string, std::string>> rows;
-    std::ifstream list(folder + "/refused.tsv");
-    for (std::string line; std::getline(list, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        const std::size_t tab = line.find('\t');
-        const std::string path = folder + "/" + line.substr(0, tab);
-        rows.emplace_back(path, path + line.substr(tab + 1));
-    }
+    for (const auto& row : gw::test::dataRows("tables/refused.tsv"))
+        rows.emplace_back(folder + "/" + row[0], folder + "/" + row[0] + row[1]);
     ASSERT_EQ(rows.size(), 13u);
     // Nothing waits on a FIFO without a writer or reads a device without end.
     const std::string fifo = ::testing::TempDir() + "gw-table-fifo";
