@@ -1,4 +1,5 @@
-// The display texts, the HTML page and the RTF document of one small grid. The expected pages
+// The plain and terminal texts, the display texts, the HTML page and the RTF document of one
+// small grid. The expected pages
 // are in tests/data/output; the RTF document is read back by unrtf.
 
 #include "output/Outputs.h"
@@ -76,6 +77,24 @@ TEST_F(OutputsTest, HtmlPagesAreByteExactInBothColourModes) {
               withBackground("#00ff01") + emptyRow + emptyRow + emptyRow + kFooter);
 }
 
+TEST_F(OutputsTest, TextsKeepTheLowByteAndTerminalsGetEachColourChangeButNoneForSpaces) {
+    grid->ascii[1][1] = 0x140; // '@' in the low byte
+    EXPECT_EQ(plainText(*grid), "@ +<\n&>a\xe9\n    \n");
+    EXPECT_EQ(ansiText(*grid, false), "@ +<\n&>a?\n    \n");
+    grid->ascii[3][1] = 27; // control bytes show as '?' too
+    EXPECT_EQ(ansiText(*grid, true), "\x1b[38;2;255;0;0m@ \x1b[38;2;0;255;0m?<\x1b[0m\n"
+                                     "\x1b[38;2;16;32;48m&>a?\x1b[0m\n    \x1b[0m\n");
+}
+
+// Truncating and failing are the safe writer's, tested with it.
+TEST_F(OutputsTest, PlainTextFileHoldsExactlyTheTextBytes) {
+    const std::string path = ::testing::TempDir() + "gw-text-output.txt";
+    std::string error;
+    ASSERT_TRUE(writePlainTextFile(path, *grid, error)) << error;
+    EXPECT_EQ(read(path), "@ +<\n&>a\xe9\n    \n");
+    std::filesystem::remove(path);
+}
+
 TEST_F(OutputsTest, DisplayTextsCoverTheVisibleCellsInTheirColours) {
     EXPECT_EQ(plainDisplayText(*grid), "@ +<\n&>a\xc3\xa9\n    \n");
     const double q = 1.0 / 256;
@@ -102,6 +121,7 @@ TEST_F(OutputsTest, DisplayTextsCoverTheVisibleCellsInTheirColours) {
     grid->width2 = 1;
     EXPECT_EQ(plainDisplayText(*grid), "\n\n\n");
     EXPECT_EQ(plainText(*grid), "\n\n\n");
+    EXPECT_EQ(ansiText(*grid, true), "\x1b[0m\n\x1b[0m\n\x1b[0m\n");
 }
 
 // What `command` prints, with `file` holding `bytes` for it to read.
