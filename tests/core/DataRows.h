@@ -1,6 +1,6 @@
 // Worked values kept as tables under tests/data: one case a line, fields separated by tabs, lines
-// starting with '#' and blank lines skipped. In a field "\n", "\t" and "\0" stand for a line
-// feed, a tab and a NUL byte, and a backslash takes the next character as it is.
+// starting with '#' and blank lines skipped. In a field "\n", "\t", "\0" and "\e" stand for a line
+// feed, a tab, a NUL byte and an escape, and a backslash takes the next character as it is.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,7 +23,11 @@ inline std::vector<std::vector<std::string>> dataRows(const std::string& name) {
                 rows.back().emplace_back();
             } else if (line[i] == '\\' && i + 1 < line.size()) {
                 const char c = line[++i];
-                rows.back().back() += c == 'n' ? '\n' : c == 't' ? '\t' : c == '0' ? '\0' : c;
+                rows.back().back() += c == 'n'   ? '\n'
+                                      : c == 't' ? '\t'
+                                      : c == '0' ? '\0'
+                                      : c == 'e' ? '\x1b'
+                                                 : c;
             } else {
                 rows.back().back() += line[i];
             }
