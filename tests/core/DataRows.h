@@ -1,6 +1,7 @@
 // Worked values kept as tables under tests/data: one case a line, fields separated by tabs, lines
-// starting with '#' and blank lines skipped. In a field "\n", "\t", "\0" and "\e" stand for a line
-// feed, a tab, a NUL byte and an escape, and a backslash takes the next character as it is.
+// starting with '#' and blank lines skipped. In a field "\n", "\r", "\t", "\0" and "\e" stand for
+// a line feed, a carriage return, a tab, a NUL byte and an escape; a backslash takes any other
+// next character as it is ("\#" starts a field with '#').
 #pragma once
 
 #include <gtest/gtest.h>

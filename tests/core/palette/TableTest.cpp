@@ -46,43 +46,20 @@ std::string tableText(int records) {
 }
 
 TEST(ReadLine, CommentsBlankRunsLongLinesAndTheEnd) {
+    for (const auto& row : gw::test::dataRows("tables/read-line.tsv"))
+        EXPECT_EQ(readAll(row[0], 256), std::vector(row.begin() + 1, row.end())) << row[0];
     const std::string x255(255, 'x');
-    const struct {
-        std::string text;
-        int buffer;
-        std::vector<std::string> lines;
-    } cases[] = {
-        {"# comment\n/ slash comment\n65 A 1\n#x\n66 B 2", 256, {"65 A 1\n", "66 B 2"}},
-        {"\n\n\n\nX\n", 256, {"X\n"}}, // four blank lines are passed over, a fifth is a line
-        {"\n\n\n\n\nX\n", 256, {"\n", "X\n"}},
-        {"\n\n#c\n\n/d\n\n\nX\n", 256, {"\n", "X\n"}}, // comments neither count nor reset
-        {"\n\n\nA\n\n\n\nB\n", 256, {"A\n", "B\n"}},   // the count starts afresh per call
-        {"  \n\r\n", 256, {"  \n", "\r\n"}},
-        {std::string(600, 'x') + "\n", 256, {x255, x255, std::string(90, 'x') + "\n"}},
-        {std::string(1500, 'y') + "\n",
-         4096,
-         {std::string(999, 'y'), std::string(501, 'y') + "\n"}},
-        {"", 256, {}},
-        {"# only comments\n\n\n", 256, {}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(readAll(c.text, c.buffer), c.lines) << c.text.substr(0, 40);
+    EXPECT_EQ(readAll(std::string(600, 'x') + "\n", 256),
+              (std::vector{x255, x255, std::string(90, 'x') + "\n"}));
+    EXPECT_EQ(readAll(std::string(1500, 'y') + "\n", 4096),
+              (std::vector{std::string(999, 'y'), std::string(501, 'y') + "\n"}));
+    EXPECT_TRUE(readAll("", 256).empty());
     char buffer[4];
     EXPECT_FALSE(QVReadLine(nullptr, buffer, sizeof buffer));
 }
 
-TEST(TableLine, ParsesCodeCharacterAndScaledDarknessAsScanfDoes) {
-    for (const char* line : {"65 A 32767\n", "+65A\t+32767", " 65  A 3.2767e4 \r\n"}) {
-        gw::CharacterRecord record;
-        ASSERT_TRUE(gw::parseTableLine(line, record)) << line;
-        EXPECT_EQ(std::make_tuple(record.ascii, record.character, record.black),
-                  std::make_tuple(65, 'A', 32767.0f / 65535.0f))
-            << line;
-    }
-}
-
 // Under a decimal-comma locale "%f" would stop at the point and read 32767.
-TEST(TableLine, ReadsThePointWhateverTheLocale) {
+TEST(TableLine, ParsesCodeCharacterAndScaledDarknessAsScanfDoesWhateverTheLocale) {
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = previous != nullptr ? previous : "C";
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
@@ -94,11 +71,14 @@ TEST(TableLine, ReadsThePointWhateverTheLocale) {
         ::setenv("LOCPATH", folder.c_str(), 1);
         ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
     }
-    gw::CharacterRecord record;
-    const bool parsed = gw::parseTableLine("65 A 32767.5\n", record);
+    for (const char* line : {"65 A 32767.5\n", "+65A\t+32767.5", " 65  A 3.27675e4 \r\n"}) {
+        gw::CharacterRecord record;
+        EXPECT_TRUE(gw::parseTableLine(line, record)) << line;
+        EXPECT_EQ(std::make_tuple(record.ascii, record.character, record.black),
+                  std::make_tuple(65, 'A', 32767.5f / 65535.0f))
+            << line;
+    }
     std::setlocale(LC_NUMERIC, saved.c_str());
-    ASSERT_TRUE(parsed);
-    EXPECT_EQ(record.black, 32767.5f / 65535.0f);
 }
 
 // Lines past the 223rd are not read; a short file is an error that leaves the rest zero.
