@@ -2,12 +2,14 @@
 
 #include "notify/NotificationList.h"
 
+#include "../DataRows.h"
+
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdio>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 
 namespace gw {
@@ -22,74 +24,28 @@ std::string scan(std::string list, const std::set<int>& completed = {}) {
     return due ? std::to_string(due->id) + ":" + due->message : "none";
 }
 
-const std::string kDue1 = "1\t0\t12/25/12\tOpen\tClose\thttps://example.org/1\n";
-const std::string kDue2 = "2\t0\t12/25/12\tOpen\tClose\thttps://example.org/2\n";
-
 TEST(NotificationList, ScanFindsTheFirstDueEntry) {
-    const struct {
-        std::string list;
-        std::set<int> completed;
-        std::string found;
-    } rows[] = {
-        {"1 1 12/25/12 a b http://x\nm1\n" + kDue2 + "m2\nx\n", {}, "2:m2\n"},
-        {kDue1 + "m1\n" + kDue2 + "m2\nx\n", {1}, "2:m2\n"},
-        {kDue1 + "m1\n" + kDue2 + "m2\nx\n", {}, "1:m1\n"},
-        {"1 1 12/25/12 a b http://x\nm1\nx\n" + kDue2 + "m2\n", {}, "none"},
-        {"x\nm\n" + kDue1 + "m1\n", {}, "none"},
-        {kDue1 + "m1\n" + kDue2 + "m2\n", {1, 2}, "none"}, // no terminator
-        // Comments and up to four blank lines before either line; a fifth blank is the line.
-        {"# c\n/ c\n\n\n\n\n" + kDue1 + "#c\n\n\n\n\nwith  spaces\nx\n", {}, "1:with  spaces\n"},
-        {kDue1 + "\n\n\n\n\nm1\nx\n", {}, "1:\n"},
-        {"3 \t 0\t\t12/25/12   ok  no\thttp://z extra words\n100% %s %n\nx\n",
-         {},
-         "3:100% %s %n\n"},
-        {kDue1 + "last line without a line feed", {}, "1:last line without a line feed"},
-        {kDue1, {}, "none"}, // no message line
-        // Passed over: fields missing, numbers that are not whole ints, a date that does not
-        // parse, an id too large for its tag.
-        {"4 0 12/25/12 ok no\nm4\n" + kDue2 + "m2\n", {}, "2:m2\n"},
-        {"4x 0 12/25/12 ok no http://x\nm4\n" + kDue2 + "m2\n", {}, "2:m2\n"},
-        {"99999999999 0 12/25/12 ok no http://x\nm\n" + kDue2 + "m2\n", {}, "2:m2\n"},
-        {"4 0 12/25/2012 ok no http://x\nm4\n" + kDue2 + "m2\n", {}, "2:m2\n"},
-        {"2147482648 0 12/25/12 ok no http://x\nm\n" + kDue2 + "m2\n", {}, "2:m2\n"},
-        {"2147482647 0 12/25/12 ok no http://x\nm\n", {}, "2147482647:m\n"},
-        {"-5 0 12/25/12 ok no http://x\nm\n", {}, "-5:m\n"},
-    };
+    const auto rows = test::dataRows("notify/scan.tsv");
+    ASSERT_EQ(rows.size(), 18u);
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.list);
-        EXPECT_EQ(scan(row.list, row.completed), row.found);
+        SCOPED_TRACE(row[0]);
+        std::set<int> completed;
+        std::istringstream ids(row[1]);
+        for (int id; ids >> id;)
+            completed.insert(id);
+        EXPECT_EQ(scan(row[0], completed), row[2]);
     }
 }
 
-TEST(NotificationList, DatesParseAsMinuteDayAndTwoDigitYear) {
-    for (const char* good : {"12/25/12", "0/1/00", "59/31/99", "07/09/30"})
-        EXPECT_TRUE(parseNotificationDate(good)) << good;
-    for (const char* bad : {"60/01/12", "12/32/12", "12/00/12", "12/25/2012", "12-25-12", "",
-                            "12/25/1", "123/1/12", "12/25/12x", "a/b/c", "/25/12"})
-        EXPECT_FALSE(parseNotificationDate(bad)) << bad;
-}
-
-TEST(NotificationList, OnlyWebLinksWithAHostOpen) {
-    for (const char* good : {"http://example.org", "HTTPS://Example.org/x?y#z",
-                             "https://user@host:8080/p", "http://[::1]/"})
-        EXPECT_TRUE(isOpenableLink(good)) << good;
-    for (const char* bad :
-         {"file:///etc/passwd", "javascript:alert(1)", "mailto:a@b.org", "//example.org",
-          "example.org", "http:///path", "http://:80/", "http://user@/", "smb://host/share",
-          "http://ex\x1b]2;x.org/", "http://[::1/", ""})
-        EXPECT_FALSE(isOpenableLink(bad)) << bad;
-}
-
-TEST(NotificationList, LaunchCountGrowsAndStopsAtTheLargestInt) {
-    const std::pair<long, std::int32_t> rows[] = {{0, 1},
-                                                  {4, 5},
-                                                  {-1, 0},
-                                                  {INT32_MAX - 1, INT32_MAX},
-                                                  {INT32_MAX, INT32_MAX},
-                                                  {1L << 40, INT32_MAX},
-                                                  {LONG_MIN, INT32_MIN + 1}};
-    for (const auto& [stored, next] : rows)
-        EXPECT_EQ(nextLaunchCount(stored), next) << stored;
+TEST(NotificationList, DatesLinksAndTheLaunchCount) {
+    for (const auto& row : test::dataRows("notify/fields.tsv")) {
+        SCOPED_TRACE(row[1]);
+        if (row[0] == "launch")
+            EXPECT_EQ(nextLaunchCount(std::stol(row[1])), std::stol(row[2]));
+        else
+            EXPECT_EQ((row[0] == "date" ? parseNotificationDate : isOpenableLink)(row[1]),
+                      row[2] == "yes");
+    }
 }
 
 TEST(NotificationList, LinesKeepTabsAndLineFeedsButNoOtherControlCharacters) {

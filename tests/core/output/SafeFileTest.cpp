@@ -46,7 +46,7 @@ protected:
     fs::path dir;
 };
 
-TEST_F(SafeFileTest, ReplacesTheFileKeepingItsPermissionsAndHonoursTheUmaskForNewOnes) {
+TEST_F(SafeFileTest, ReplacesKeepingPermissionsHonoursTheUmaskAndFollowsLinksByPolicy) {
     put("art.txt", "an older and longer text");
     fs::permissions(path("art.txt"), fs::perms(0640));
     std::string error;
@@ -60,6 +60,23 @@ TEST_F(SafeFileTest, ReplacesTheFileKeepingItsPermissionsAndHonoursTheUmaskForNe
     ASSERT_TRUE(written) << error;
     EXPECT_EQ(fs::status(path("fresh.txt")).permissions(), fs::perms(0640));
     EXPECT_EQ(entries(), std::vector<std::string>({"art.txt", "fresh.txt"}));
+
+    // Links are written through unless the policy says to replace them.
+    put("real.txt", "old");
+    fs::create_symlink("real.txt", path("named.txt"));
+    fs::create_symlink("real.txt", path("made-up.txt"));
+    fs::create_symlink("later.txt", path("dangling.txt"));
+    ASSERT_TRUE(writeFileSafely(path("named.txt"), "through", error)) << error;
+    EXPECT_TRUE(fs::is_symlink(path("named.txt")));
+    EXPECT_EQ(read(path("real.txt")), "through");
+
+    ASSERT_TRUE(writeFileSafely(path("made-up.txt"), "own", error, LinkPolicy::replaceLink));
+    EXPECT_FALSE(fs::is_symlink(path("made-up.txt")));
+    EXPECT_EQ(read(path("made-up.txt")), "own");
+    EXPECT_EQ(read(path("real.txt")), "through");
+
+    ASSERT_TRUE(writeFileSafely(path("dangling.txt"), "created", error)) << error;
+    EXPECT_EQ(read(path("later.txt")), "created");
 }
 
 TEST_F(SafeFileTest, FailuresNameThePathAndLeaveTheEarlierFileAlone) {
@@ -124,25 +141,6 @@ TEST_F(SafeFileTest, AWriteThatFailsOrIsKilledHalfwayLeavesTheOldFileAndNothingE
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
     EXPECT_EQ(read(path("art.txt")), "the old art");
     EXPECT_EQ(entries(), std::vector<std::string>({"art.txt"}));
-}
-
-TEST_F(SafeFileTest, LinksAreWrittenThroughOrReplacedAsThePolicySays) {
-    put("real.txt", "old");
-    fs::create_symlink("real.txt", path("named.txt"));
-    fs::create_symlink("real.txt", path("made-up.txt"));
-    fs::create_symlink("later.txt", path("dangling.txt"));
-    std::string error;
-    ASSERT_TRUE(writeFileSafely(path("named.txt"), "through", error)) << error;
-    EXPECT_TRUE(fs::is_symlink(path("named.txt")));
-    EXPECT_EQ(read(path("real.txt")), "through");
-
-    ASSERT_TRUE(writeFileSafely(path("made-up.txt"), "own", error, LinkPolicy::replaceLink));
-    EXPECT_FALSE(fs::is_symlink(path("made-up.txt")));
-    EXPECT_EQ(read(path("made-up.txt")), "own");
-    EXPECT_EQ(read(path("real.txt")), "through");
-
-    ASSERT_TRUE(writeFileSafely(path("dangling.txt"), "created", error)) << error;
-    EXPECT_EQ(read(path("later.txt")), "created");
 }
 
 } // namespace
