@@ -25,16 +25,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace gw {
 namespace {
-
-std::string contents(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 const std::string kLighthouse = std::string(GLYPHWERK_SOURCE_RESOURCES) + "/Samples/lighthouse.png";
 
@@ -193,9 +186,9 @@ TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
                                     " --background '#336699' --font-size 9 --font 'Courier New'" +
                                     " -o " + cli + " " + kLighthouse;
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        const std::string exported = contents(folder.file(row.name));
+        const std::string exported = folder.read(folder.file(row.name));
         EXPECT_FALSE(exported.empty()) << row.name;
-        EXPECT_TRUE(exported == contents(cli)) << row.name;
+        EXPECT_TRUE(exported == folder.read(cli)) << row.name;
     }
     EXPECT_TRUE(fake.alerts.shown.empty());
 }
