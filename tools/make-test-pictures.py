@@ -620,7 +620,46 @@ def large_jpeg_pictures():
                                                    capture_output=True, check=True).stdout)
 
 
+def canvas_pictures():
+    """Pictures tests/imaging/PictureTest.cpp draws on canvases, in tests/data/canvas/."""
+    import zlib
+    folder = DATA / "canvas"
+    folder.mkdir(exist_ok=True)
+
+    def solid(w, h, rgba):
+        return [[rgba] * w for _ in range(h)]
+    pair = [[(0, 0, 0, 255), (255, 0, 0, 255)]]
+    stripes = [[(255 * (x % 2),) * 3 + (255,) for x in range(8)]] * 2
+    alpha = [[(200, 100, 50, 255), (200, 100, 50, 128)] + [(200, 100, 50, 255)] * 2,
+             [(200, 100, 50, 0)] * 4]
+    ramp = [[(y, y, y, 255)] * 4 for y in range(256)]
+    for name, samples in (
+            ("solid-4x4.png", solid(4, 4, (1, 2, 3, 255))),
+            ("solid-5x4.png", solid(5, 4, (1, 2, 3, 255))),
+            ("png-named-as-jpeg-7x5.jpg", solid(7, 5, (1, 2, 3, 255))),
+            ("solid-37x23.png", solid(37, 23, (200, 100, 7, 255))),
+            ("white-101x101.png", solid(101, 101, (255, 255, 255, 255))),
+            ("half-alpha-3x400.png", solid(3, 400, (10, 200, 30, 128))),
+            ("solid-300x100.png", solid(300, 100, (10, 20, 30, 255))),
+            ("alpha-4x2.png", alpha), ("stripes-8x2.png", stripes), ("pair-2x1.png", pair),
+            ("ramp-4x256.png", ramp)):
+        (folder / name).write_bytes(png(samples, 6, 8))
+    # Over a megabyte of image data, so that inflation runs on its own thread; samples of four
+    # levels keep the file small. Every other row uses the Up filter, needing the row before.
+    levels = [[tuple(v >> 6 << 6 | v >> 6 << 4 | v >> 6 << 2 | v >> 6 if k < 3 else 255
+                     for k, v in enumerate(px)) for px in row] for row in noise(520, 512, 7)]
+    (folder / "noise-520x512.png").write_bytes(png(levels, 6, 8, filters=(0, 2), chunk=8192))
+    data = b"".join(bytes([7 if y == 300 else 0]) + bytes(520 * 4) for y in range(512))
+    idat = zlib.compress(data, 9)
+    (folder / "bad-filter-520x512.png").write_bytes(
+        b"\x89PNG\r\n\x1a\n" + b"".join(
+            be(len(body), 4) + kind + body + be(zlib.crc32(kind + body), 4)
+            for kind, body in ((b"IHDR", be(520, 4) + be(512, 4) + bytes([8, 6, 0, 0, 0])),
+                               (b"IDAT", idat), (b"IEND", b""))))
+
+
 def main():
+    canvas_pictures()
     large_jpeg_pictures()
     damaged_pictures()
     bmp_pictures()
