@@ -1,6 +1,5 @@
 // The plain and terminal texts, the display texts, the HTML page and the RTF document of one
-// small grid. The expected pages
-// are in tests/data/output; the RTF document is read back by unrtf.
+// small grid. The expected pages are in tests/data/output; the RTF document is read back by unrtf.
 
 #include "output/Outputs.h"
 #include "output/TextOutput.h"
