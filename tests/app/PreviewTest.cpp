@@ -78,14 +78,13 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
             app.buttonPreview.click();
 
         const CellGrid& grid = *d().grid;
-        const bool color = row.color == 1;
-        const std::string page = htmlPage(grid, color, {1.0, 1.0, 1.0});
+        const std::string page = htmlPage(grid, row.color == 1, {1.0, 1.0, 1.0});
         const std::string expected =
             row.file == plain ? plainText(grid)
             : row.file == rtf
                 ? rtfDocument(grid, {"Monaco", render::resolveMonospaceFont("Monaco").family}, 10)
             : row.file == html ? page
-            : row.file == tiff ? tiffOf(color)
+            : row.file == tiff ? tiffOf(row.color == 1)
                                : "";
         const std::string previewFile = work + (row.file == html ? "Preview.html" : "Preview.tif");
         const std::string written = row.exportRun ? *d().savePath : previewFile;
@@ -103,7 +102,7 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
         EXPECT_EQ(app.previewWindow.isVisible(), row.stays);
         EXPECT_EQ(app.previewText.plainText(),
                   row.mode == 1 ? page : plainDisplayText(grid)); // replaced, never added to
-        EXPECT_EQ(app.previewText.coloredRuns > 0, color && row.mode != 1);
+        EXPECT_EQ(app.previewText.coloredRuns > 0, row.color == 1 && row.mode != 1);
         EXPECT_TRUE(app.previewText.editable && app.previewText.selectable);
         EXPECT_TRUE(app.alerts.shown.empty());
         d().closePreview(nullptr);
