@@ -67,9 +67,8 @@ public:
         const char byte = 0;
         [[maybe_unused]] const auto written = ::write(stopPipe_[1], &byte, 1);
         thread_.join();
+        held_.insert(held_.end(), {listener_, stopPipe_[0], stopPipe_[1]});
         for (const int fd : held_)
-            ::close(fd);
-        for (const int fd : {listener_, stopPipe_[0], stopPipe_[1]})
             ::close(fd);
     }
 
@@ -96,12 +95,10 @@ private:
         ++requests_;
         const std::size_t start = request.find(' ') + 1;
         const std::string path = request.substr(start, request.find(' ', start) - start);
-        Reply reply;
-        reply.status = 404;
-        {
-            std::lock_guard lock(mutex_);
-            if (const auto it = routes_.find(path); it != routes_.end()) reply = it->second;
-        }
+        std::unique_lock lock(mutex_);
+        const auto it = routes_.find(path);
+        const Reply reply = it != routes_.end() ? it->second : Reply{404, "", ""};
+        lock.unlock();
         if (reply.stall) {
             held_.push_back(client); // closed when the server stops
             return;

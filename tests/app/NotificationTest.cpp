@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace gw {
@@ -40,11 +41,9 @@ public:
         return posted_.wait_for(lock, 20s, [this] { return !calls_.empty(); });
     }
     void runAll() {
-        std::vector<std::function<void()>> calls;
-        {
-            std::lock_guard lock(mutex_);
-            calls.swap(calls_);
-        }
+        std::unique_lock lock(mutex_);
+        const auto calls = std::exchange(calls_, {});
+        lock.unlock();
         for (const auto& call : calls)
             call();
     }
@@ -193,10 +192,16 @@ TEST_F(Feed, AFailedDownloadChangesNothingButTheCount) {
 
 TEST_F(Feed, AnAcceptedMessageOpensOnlyAWebLinkStoredUnderItsId) {
     // Which links count as web links is NotificationList's test.
-    const std::optional<std::string> rows[] = {"https://example.org/7", "file:///etc/passwd",
-                                               std::nullopt};
+    const std::string refused = "Notification link not opened (only http and https links with a "
+                                "host are): file:///etc/passwd";
+    const struct {
+        std::optional<std::string> link;
+        std::vector<std::string> opened, log;
+    } rows[] = {{"https://example.org/7", {"https://example.org/7"}, {}},
+                {"file:///etc/passwd", {}, {refused}},
+                {std::nullopt, {}, {}}};
     app.alerts.acceptAlerts = true;
-    for (const auto& link : rows) {
+    for (const auto& [link, opened, log] : rows) {
         SCOPED_TRACE(link.value_or("(none)"));
         app.workspace.opened.clear();
         app.log.clear();
@@ -206,16 +211,8 @@ TEST_F(Feed, AnAcceptedMessageOpensOnlyAWebLinkStoredUnderItsId) {
         app.delegate->showAlert(MyWindow{"m\n", "Open", "Close", "https://carrier.example/", 1007});
         EXPECT_EQ(::testing::internal::GetCapturedStdout(),
                   "QVNotification Accepted\t- 7\t\tQVNotification-Link-7\n");
-        if (link == rows[0]) {
-            EXPECT_THAT(app.workspace.opened, ElementsAre(*link));
-        } else {
-            EXPECT_TRUE(app.workspace.opened.empty());
-            if (link) {
-                EXPECT_THAT(app.log, ElementsAre("Notification link not opened (only http and "
-                                                 "https links with a host are): " +
-                                                 *link));
-            }
-        }
+        EXPECT_EQ(app.workspace.opened, opened);
+        EXPECT_EQ(app.log, log);
     }
 }
 
@@ -235,8 +232,7 @@ TEST_F(Feed, StartUpRunsItOnItsOwnThreadAndTheMainThreadShowsTheMessage) {
     EXPECT_TRUE(app.alerts.shown.empty()); // not until the main thread runs the call
     mainThread.runAll();
     ::testing::internal::GetCapturedStdout();
-    ASSERT_EQ(app.alerts.shown.size(), 1u);
-    EXPECT_EQ(app.alerts.shown[0].message, "50% off: 100%s\n");
+    EXPECT_EQ(app.alerts.shown.size(), 1u); // the launch test checks what it says
 }
 
 TEST_F(Feed, QuittingDuringAStalledDownloadEndsAtOnce) {
