@@ -7,6 +7,7 @@
 //
 // The last form draws a plain text file (coloured by a gradient) without converting a picture,
 // to measure the image writer alone.
+#include "ImagingPicture.h"
 #include "engine/Engine.h"
 #include "imaging/Picture.h"
 #include "output/SafeFile.h"
@@ -21,32 +22,6 @@
 #include <string>
 
 namespace {
-
-class ImagingPicture final : public gw::PictureSource {
-public:
-    explicit ImagingPicture(const gw::imaging::Picture& picture) : picture_(picture) {}
-    std::optional<gw::PointSize> size() const override {
-        const auto s = picture_.size();
-        return gw::PointSize{static_cast<double>(s.width), static_cast<double>(s.height)};
-    }
-    bool renderCanvas(double gw, double gh, double scale, gw::RgbaCanvas& out,
-                      std::string& error) const override {
-        gw::imaging::Canvas canvas;
-        gw::imaging::PictureError failure;
-        if (!picture_.renderCanvas(gw, gh, scale, canvas, &failure)) {
-            error = failure.message;
-            return false;
-        }
-        out.width = canvas.width;
-        out.height = canvas.height;
-        out.stride = static_cast<std::size_t>(canvas.width) * 4;
-        out.rgba = std::move(canvas.rgba);
-        return true;
-    }
-
-private:
-    const gw::imaging::Picture& picture_;
-};
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "glyphwerk-tiff-bench: %s\n", message.c_str());
@@ -101,7 +76,7 @@ int main(int argc, char** argv) {
     gw::imaging::PictureError failure;
     const auto picture = gw::imaging::Picture::open(argv[1], &failure);
     if (!picture) return fail(failure.message);
-    const ImagingPicture source(*picture);
+    const gw::cli::ImagingPicture source(*picture);
     const std::u16string set = gw::utf8ToUtf16(gw::kInitialCharacterSet);
     gw::ConversionInput input;
     input.picture = &source;

@@ -1,5 +1,6 @@
 #include "Converter.h"
 
+#include "ImagingPicture.h"
 #include "MemoryBudget.h"
 
 #include "engine/Engine.h"
@@ -29,35 +30,6 @@ namespace gw::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The imaging library's picture as the engine's picture source. Points are pixels here.
-class ImagingPicture final : public PictureSource {
-public:
-    explicit ImagingPicture(const imaging::Picture& picture) : picture_(picture) {}
-
-    std::optional<PointSize> size() const override {
-        const imaging::PictureSize s = picture_.size();
-        return PointSize{static_cast<double>(s.width), static_cast<double>(s.height)};
-    }
-
-    bool renderCanvas(double gw, double gh, double scale, RgbaCanvas& out,
-                      std::string& error) const override {
-        imaging::Canvas canvas;
-        imaging::PictureError failure;
-        if (!picture_.renderCanvas(gw, gh, scale, canvas, &failure)) {
-            error = failure.message;
-            return false;
-        }
-        out.width = canvas.width;
-        out.height = canvas.height;
-        out.stride = static_cast<std::size_t>(canvas.width) * 4;
-        out.rgba = std::move(canvas.rgba);
-        return true;
-    }
-
-private:
-    const imaging::Picture& picture_;
-};
 
 struct Result {
     bool ok = false;

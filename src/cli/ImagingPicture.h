@@ -1,0 +1,42 @@
+#pragma once
+// The imaging library's picture as the engine's picture source, for the converter and the
+// benchmarks that convert as it does. Points are pixels here.
+
+#include "engine/Engine.h"
+#include "imaging/Picture.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace gw::cli {
+
+class ImagingPicture final : public PictureSource {
+public:
+    explicit ImagingPicture(const imaging::Picture& picture) : picture_(picture) {}
+
+    std::optional<PointSize> size() const override {
+        const imaging::PictureSize s = picture_.size();
+        return PointSize{static_cast<double>(s.width), static_cast<double>(s.height)};
+    }
+
+    bool renderCanvas(double gw, double gh, double scale, RgbaCanvas& out,
+                      std::string& error) const override {
+        imaging::Canvas canvas;
+        imaging::PictureError failure;
+        if (!picture_.renderCanvas(gw, gh, scale, canvas, &failure)) {
+            error = failure.message;
+            return false;
+        }
+        out.width = canvas.width;
+        out.height = canvas.height;
+        out.stride = static_cast<std::size_t>(canvas.width) * 4;
+        out.rgba = std::move(canvas.rgba);
+        return true;
+    }
+
+private:
+    const imaging::Picture& picture_;
+};
+
+} // namespace gw::cli
