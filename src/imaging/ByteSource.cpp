@@ -1,5 +1,7 @@
 #include "ByteSource.h"
 
+#include "common/Posix.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -70,20 +72,10 @@ std::size_t ByteSource::readAt(std::uint64_t offset, void* buffer, std::size_t c
         std::memcpy(buffer, bytes_->data() + offset, count);
         return count;
     }
-    std::size_t done = 0;
-    auto* out = static_cast<unsigned char*>(buffer);
-    while (done < count) {
-        const ssize_t got =
-            ::pread(fd_, out + done, count - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            // A file that shrank since it was measured reads as truncated, not as an I/O error.
-            if (got < 0) failed_ = true;
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
+    // A file that shrank since it was measured reads as truncated, not as an I/O error.
+    const Transfer got = readFullyAt(fd_, buffer, count, offset);
+    if (got.error != 0) failed_ = true;
+    return got.done;
 }
 
 SourceCursor::SourceCursor(ByteSource& source, std::size_t bufferSize) : source_(source) {

@@ -24,6 +24,7 @@
 
 #include <tiffio.h>
 
+#include "common/Posix.h"
 #include "common/SharedLibrary.h"
 
 #include <fcntl.h>
@@ -83,18 +84,9 @@ tmsize_t readProc(thandle_t h, void* buffer, tmsize_t size) {
 
 tmsize_t writeProc(thandle_t h, void* buffer, tmsize_t size) {
     auto* t = static_cast<TiffTarget*>(h);
-    const auto* bytes = static_cast<const char*>(buffer);
-    tmsize_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(t->fd, bytes + done, static_cast<size_t>(size - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (t->writeErrno == 0) t->writeErrno = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += n;
-    }
-    return done;
+    const Transfer written = writeFully(t->fd, buffer, static_cast<std::size_t>(size));
+    if (written.error != 0 && t->writeErrno == 0) t->writeErrno = written.error;
+    return static_cast<tmsize_t>(written.done);
 }
 
 toff_t seekProc(thandle_t h, toff_t offset, int whence) {
@@ -309,18 +301,10 @@ bool writeTiffToFd(int fd, const std::string& name, const CellGrid& grid,
 
 // An unlinked file for an image bound for a stream that cannot seek.
 int anonymousFile(std::string& error) {
-    const char* folder = std::getenv("TMPDIR");
-    if (folder == nullptr || *folder == '\0') folder = "/tmp";
-    int fd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0) return fd;
-    std::string pattern = std::string(folder) + "/glyphwerk-XXXXXX";
-    fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = std::string(folder) + ": cannot make a temporary file: " + std::strerror(errno);
-        return -1;
-    }
-    ::unlink(pattern.c_str());
-    return fd;
+    const TemporaryFile file = scratchFile();
+    if (file.fd < 0)
+        error = temporaryFolder() + ": cannot make a temporary file: " + std::strerror(file.error);
+    return file.fd;
 }
 
 // The image built in an unlinked file, for a target that cannot seek, then handed to `sink`
@@ -338,8 +322,8 @@ bool writeTiffThroughAnonymousFile(const std::string& name, const CellGrid& grid
     }
     std::vector<char> buffer(ok ? 1 << 16 : 0);
     while (ok) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n =
+            retryOnInterrupt([&] { return ::read(fd, buffer.data(), buffer.size()); });
         if (n < 0) {
             error = name + ": " + std::strerror(errno);
             ok = false;

@@ -1,13 +1,14 @@
 #include "output/SafeFile.h"
 
-#include <atomic>
+#include "common/Posix.h"
+
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace gw {
 namespace {
@@ -53,38 +54,9 @@ bool resolveLinks(std::string path, std::string& resolved, bool& throughDescript
     return false;
 }
 
-// A name beside the target that no other writer uses: hidden, with a random-looking suffix,
-// short enough for the longest file name the folder allows.
-std::string temporaryName(const std::string& folder, const std::string& name) {
-    static std::atomic<unsigned long> counter{0};
-    unsigned long long seed = static_cast<unsigned long long>(
-                                  std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                              (static_cast<unsigned long long>(::getpid()) << 32) ^
-                              (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
-    static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string suffix;
-    for (int i = 0; i < 8; ++i) {
-        suffix += kDigits[seed % 36];
-        seed = seed / 36 * 6364136223846793005ull + 1442695040888963407ull;
-    }
-    return folder + "/." + name.substr(0, 200) + "." + suffix + ".tmp";
-}
-
 bool writeAll(int fd, std::string_view bytes, int& error) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = errno;
-            return false;
-        }
-        if (n == 0) {
-            error = EIO;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
+    error = writeFully(fd, bytes.data(), bytes.size()).error;
+    return error == 0;
 }
 
 } // namespace
@@ -151,24 +123,11 @@ bool SafeFile::open(const std::string& path, LinkPolicy policy, std::string& err
     // An unnamed file vanishes with the process if it is killed mid-write; it gets a name only
     // once it is complete. Folders whose file system lacks unnamed files get a named one.
     // Naming it later goes through /proc.
-    if (::access("/proc/self/fd", X_OK) == 0) {
-        fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-            return fail(errno);
-    }
-    if (fd_ < 0) {
-        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-            temporary_ = temporaryName(folder, name);
-            fd_ = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                         0666);
-            if (fd_ < 0 && errno != EEXIST) break;
-        }
-        if (fd_ < 0) {
-            code = errno;
-            temporary_.clear();
-            return fail(code);
-        }
-    }
+    TemporaryFile file =
+        createTemporaryFile(folder, name, 0666, ::access("/proc/self/fd", X_OK) == 0);
+    if (file.fd < 0) return fail(file.error);
+    fd_ = file.fd;
+    temporary_ = std::move(file.path);
     if (exists && !linkToReplace) {
         // The new file keeps the old one's permissions and, where allowed, its owner.
         if (::fchmod(fd_, st.st_mode & 07777) != 0) return fail(errno);
@@ -211,7 +170,7 @@ bool SafeFile::commit(std::string& error) {
         const std::string self = "/proc/self/fd/" + std::to_string(fd_);
         int code = EEXIST;
         for (int attempt = 0; attempt < 100 && code == EEXIST; ++attempt) {
-            temporary_ = temporaryName(folder, nameOf(target_));
+            temporary_ = temporaryFileName(folder, nameOf(target_));
             code = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary_.c_str(),
                             AT_SYMLINK_FOLLOW) == 0
                        ? 0

@@ -1,6 +1,7 @@
 #include "palette/CharacterTable.h"
 
 #include "common/Log.h"
+#include "common/Posix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -66,14 +67,9 @@ TableLoadResult readTableFile(const std::string& path, std::string& text) {
     }
     // One byte more than allowed, to notice a file that grew since it was measured.
     text.resize(static_cast<std::size_t>(kMaxTableFileBytes) + 1);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t got = ::read(fd, text.data() + done, text.size() - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return refused(path, std::strerror(errno));
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
+    const Transfer got = readFully(fd, text.data(), text.size());
+    if (got.error != 0) return refused(path, std::strerror(got.error));
+    const std::size_t done = got.done;
     if (done > static_cast<std::size_t>(kMaxTableFileBytes)) {
         TableLoadResult result;
         result.error = path + ": the character table is too large (more than " +
