@@ -36,7 +36,7 @@ inline int runDecoder(const std::uint8_t* data, std::size_t size, Probe probe, D
         return 0;
     }
     for (const auto [w, h] : {std::pair{33.0, 16.5}, std::pair{300.0, 7.0}}) {
-        Canvas canvas;
+        RgbaCanvas canvas;
         canvas.width = static_cast<int>(w + 0.999);
         canvas.height = static_cast<int>(h + 0.999);
         canvas.rgba.assign(static_cast<std::size_t>(canvas.width) * canvas.height * 4, 0);

@@ -18,13 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const PictureSize s = picture->size();
     // Huge but valid pictures decode slowly, not wrongly; see FuzzDecoder.h.
     if (std::uint64_t{s.width} * s.height > (std::uint64_t{1} << 20)) return 0;
-    Canvas canvas;
-    if (!picture->renderCanvas(40.5, 20.25, 2.0, canvas, &error)) {
+    gw::RgbaCanvas canvas;
+    if (!picture->renderCanvas(40.5, 20.25, 2.0, canvas, error.message)) {
         if (error.message.rfind("fuzz: ", 0) != 0 || !canvas.rgba.empty()) __builtin_trap();
         return 0;
     }
     if (canvas.width != 81 || canvas.height != 41) __builtin_trap();
-    if (!picture->renderThumbnail(24, canvas, &error)) return 0;
+    if (!picture->renderThumbnail(24, canvas, error.message)) return 0;
     if (canvas.width > 24 || canvas.height > 24) __builtin_trap();
     return 0;
 }

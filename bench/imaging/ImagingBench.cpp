@@ -15,9 +15,10 @@ int main(int argc, char** argv) {
     using namespace gw::imaging;
     PictureError error;
     const auto picture = Picture::open(argv[1], &error);
-    Canvas canvas;
-    if (!picture || !picture->renderCanvas(std::atof(argv[2]), std::atof(argv[3]),
-                                           argc > 4 ? std::atof(argv[4]) : 1.0, canvas, &error)) {
+    gw::RgbaCanvas canvas;
+    if (!picture ||
+        !picture->renderCanvas(std::atof(argv[2]), std::atof(argv[3]),
+                               argc > 4 ? std::atof(argv[4]) : 1.0, canvas, error.message)) {
         std::fprintf(stderr, "%s\n", error.message.c_str());
         return 1;
     }

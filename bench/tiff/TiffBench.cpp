@@ -7,7 +7,6 @@
 //
 // The last form draws a plain text file (coloured by a gradient) without converting a picture,
 // to measure the image writer alone.
-#include "ImagingPicture.h"
 #include "engine/Engine.h"
 #include "imaging/Picture.h"
 #include "output/SafeFile.h"
@@ -76,10 +75,9 @@ int main(int argc, char** argv) {
     gw::imaging::PictureError failure;
     const auto picture = gw::imaging::Picture::open(argv[1], &failure);
     if (!picture) return fail(failure.message);
-    const gw::cli::ImagingPicture source(*picture);
     const std::u16string set = gw::utf8ToUtf16(gw::kInitialCharacterSet);
     gw::ConversionInput input;
-    input.picture = &source;
+    input.picture = &*picture;
     input.maxWidth = std::atoi(argv[2]);
     input.characterSet = set;
     input.characters = &table;

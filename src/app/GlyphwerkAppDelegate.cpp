@@ -122,7 +122,7 @@ bool GlyphwerkAppDelegate::applicationOpenFile(const std::string& filename) {
 
 void GlyphwerkAppDelegate::loadImage(platform::Control* /*sender*/) {
     const std::optional<std::string> chosen =
-        services_.panels.runOpenPanel(userDirectory(), platform::pictureFileTypes());
+        services_.panels.runOpenPanel(userDirectory(), services_.imageLoader.fileTypes());
     if (!chosen) return;
     loadPicture(*chosen);
 }

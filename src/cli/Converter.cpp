@@ -1,6 +1,5 @@
 #include "Converter.h"
 
-#include "ImagingPicture.h"
 #include "MemoryBudget.h"
 
 #include "common/Posix.h"
@@ -126,9 +125,8 @@ Result convertOne(std::size_t index, const StandardInput& standardInput, const J
         return result;
     }
     const MemoryBudget::Reservation memory(budget, picture->decodeMemory() + kConversionMemory);
-    const ImagingPicture source(*picture);
     ConversionInput input;
-    input.picture = &source;
+    input.picture = &*picture;
     input.maxWidth = job.options.maxWidth;
     input.characterSet = job.set;
     input.characters = &job.table;

@@ -62,7 +62,7 @@ struct HeaderInfo {
 struct RenderTarget {
     double extentX = 0;
     double extentY = 0;
-    Canvas* canvas = nullptr;
+    RgbaCanvas* canvas = nullptr;
 
     // The extents measured along the stored axes, for decoders that pick a reduced size.
     double storedExtentX(Orientation o) const { return swapsAxes(o) ? extentY : extentX; }
@@ -109,7 +109,7 @@ private:
     template <Layout L> void boxPass(const std::uint8_t* pixels);
     void finishRow(std::size_t out);
 
-    Canvas& canvas_;
+    RgbaCanvas& canvas_;
     bool transpose_;
     Layout layout_;
     std::vector<Taps> tapsX_;        // one per output column of the stored-axis buffer

@@ -50,8 +50,12 @@ const std::vector<std::string>& pictureFileTypes() {
 
 namespace {
 
+std::string failure(const std::string& name, const std::string& reason) {
+    return name + ": " + reason;
+}
+
 void setError(PictureError* error, const std::string& name, const std::string& reason) {
-    if (error) error->message = name + ": " + reason;
+    if (error) error->message = failure(name, reason);
 }
 
 bool startsWith(std::span<const std::uint8_t> bytes, std::string_view magic) {
@@ -357,12 +361,17 @@ const std::string& Picture::name() const {
     return data_->name;
 }
 
-bool Picture::renderCanvas(double gw, double gh, double scale, Canvas& out,
-                           PictureError* error) const {
-    out = Canvas{};
+PointSize Picture::pointSize() const {
+    const PictureSize s = size();
+    return {static_cast<double>(s.width), static_cast<double>(s.height)};
+}
+
+bool Picture::renderCanvas(double gw, double gh, double scale, RgbaCanvas& out,
+                           std::string& error) const {
+    out = RgbaCanvas{};
     if (!std::isfinite(gw) || !std::isfinite(gh) || !std::isfinite(scale) || gw < 0 || gh < 0 ||
         scale <= 0) {
-        setError(error, data_->name, "invalid canvas size");
+        error = failure(data_->name, "invalid canvas size");
         return false;
     }
     const double extentX = gw * scale;
@@ -371,12 +380,11 @@ bool Picture::renderCanvas(double gw, double gh, double scale, Canvas& out,
     const double pixelsY = std::ceil(extentY);
     if (pixelsX > detail::kMaxCanvasSide || pixelsY > detail::kMaxCanvasSide ||
         pixelsX * pixelsY > static_cast<double>(detail::kMaxCanvasPixels)) {
-        setError(error, data_->name,
-                 "the canvas is too large (" + std::to_string(pixelsX) + " x " +
-                     std::to_string(pixelsY) + " pixels)");
+        error = failure(data_->name, "the canvas is too large (" + std::to_string(pixelsX) + " x " +
+                                         std::to_string(pixelsY) + " pixels)");
         return false;
     }
-    Canvas canvas;
+    RgbaCanvas canvas;
     canvas.width = static_cast<int>(pixelsX);
     canvas.height = static_cast<int>(pixelsY);
     canvas.rgba.assign(static_cast<std::size_t>(canvas.width) * canvas.height * 4, 0);
@@ -387,12 +395,12 @@ bool Picture::renderCanvas(double gw, double gh, double scale, Canvas& out,
     std::unique_ptr<ByteSource> source = data_->bytes ? ByteSource::fromMemory(data_->bytes)
                                                       : ByteSource::openFile(data_->path, reason);
     if (!source) {
-        setError(error, data_->name, reason);
+        error = failure(data_->name, reason);
         return false;
     }
     const detail::RenderTarget target{extentX, extentY, &canvas};
     if (!decode(data_->format, *source, data_->header, target, reason)) {
-        setError(error, data_->name, reason);
+        error = failure(data_->name, reason);
         return false;
     }
     out = std::move(canvas);
@@ -405,10 +413,10 @@ std::uint64_t Picture::decodeMemory() const {
     return std::uint64_t{h.width} * 4 * 16 + h.wholeBytes;
 }
 
-bool Picture::renderThumbnail(int maxSide, Canvas& out, PictureError* error) const {
+bool Picture::renderThumbnail(int maxSide, RgbaCanvas& out, std::string& error) const {
     if (maxSide <= 0) {
-        out = Canvas{};
-        setError(error, data_->name, "invalid thumbnail size");
+        out = RgbaCanvas{};
+        error = failure(data_->name, "invalid thumbnail size");
         return false;
     }
     // Small pictures keep their size: an image well shows them as they are.

@@ -4,6 +4,8 @@
 // This header is the library's public face; the application, the platform layer and the
 // command-line converter use nothing else of the imaging library.
 
+#include "common/Canvas.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -31,21 +33,14 @@ struct PictureSize {
     std::uint32_t height = 0;
 };
 
-// A canvas read back as premultiplied RGBA, 8 bits per sample, row 0 at the top, rows packed
-// (stride = width * 4).
-struct Canvas {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgba;
-};
-
 struct PictureError {
     std::string message; // "<file name>: <reason>", ready to show to a user
 };
 
 class PictureData; // decoder-side state; see the .cpp files
 
-class Picture {
+// One point per pixel: no file format read here gives a point another size.
+class Picture final : public PictureSource {
 public:
     // Probes a file: detects the format from its content (not its name) and reads the size
     // from the header. Large files are not read whole.
@@ -57,28 +52,29 @@ public:
 
     Format format() const;
     PictureSize size() const;
+    PointSize pointSize() const override;
     const std::string& name() const; // the path or the given name
 
     // Draws the whole picture over a transparent canvas of gw x gh points (fractional sizes
     // allowed) at `scale`: the canvas has ceil(gw * scale) x ceil(gh * scale) pixels. The
     // picture is decoded through even for an empty canvas, so that damage is reported. Box
     // filter when shrinking, smooth filter when enlarging, source-over. False and `error` set
-    // when the pixels cannot be decoded.
-    bool renderCanvas(double gw, double gh, double scale, Canvas& out,
-                      PictureError* error = nullptr) const;
+    // when the pixels cannot be decoded. The decoders write into the canvas handed out: no copy.
+    bool renderCanvas(double gw, double gh, double scale, RgbaCanvas& out,
+                      std::string& error) const override;
 
     // The most memory drawing the picture may take, beyond the canvas, in bytes: an estimate
     // from the header, for callers that share memory between several pictures at once.
     std::uint64_t decodeMemory() const;
 
     // A rendition that fits into maxSide x maxSide, aspect kept, for an image well.
-    bool renderThumbnail(int maxSide, Canvas& out, PictureError* error = nullptr) const;
+    bool renderThumbnail(int maxSide, RgbaCanvas& out, std::string& error) const;
 
     Picture(const Picture&);
     Picture& operator=(const Picture&);
     Picture(Picture&&) noexcept;
     Picture& operator=(Picture&&) noexcept;
-    ~Picture();
+    ~Picture() override;
 
 private:
     explicit Picture(std::shared_ptr<const PictureData> data);

@@ -3,6 +3,8 @@
 // from dropped bytes. The loader over the imaging library lives beside this header; the Qt code
 // and the command-line converter share it.
 
+#include "common/Canvas.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,30 +13,13 @@
 
 namespace gw::platform {
 
-struct Size {
-    double width = 0.0; // points
-    double height = 0.0;
-};
-
-// Premultiplied RGBA, 8 bits per sample, row 0 at the top, rows packed (stride = width * 4).
-struct Bitmap {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgba;
-};
-
-class Image {
+// A loaded picture: what the engine draws from, with a name and a rendition for the well.
+class Image : public PictureSource {
 public:
-    virtual ~Image() = default;
-    virtual Size size() const = 0;
     // The file path or, for dropped bytes, the name they came with.
     virtual const std::string& name() const = 0;
-    // Draws the whole picture, stretched, over a transparent canvas of width x height points at
-    // `scale` pixels per point (source over). False with `error` set when it cannot be drawn.
-    virtual bool renderCanvas(double width, double height, double scale, Bitmap& out,
-                              std::string& error) const = 0;
     // A rendition that fits into maxSide x maxSide pixels, aspect kept.
-    virtual bool renderThumbnail(int maxSide, Bitmap& out, std::string& error) const = 0;
+    virtual bool renderThumbnail(int maxSide, RgbaCanvas& out, std::string& error) const = 0;
 
 protected:
     Image() = default;
@@ -52,6 +37,8 @@ struct ImageLoad {
 class ImageLoader {
 public:
     virtual ~ImageLoader() = default;
+    // The file types the open panel offers, in order.
+    virtual const std::vector<std::string>& fileTypes() const = 0;
     virtual ImageLoad load(const std::string& path) const = 0;
     virtual ImageLoad loadFromMemory(std::vector<std::uint8_t> bytes,
                                      const std::string& name) const = 0;
@@ -76,8 +63,5 @@ protected:
 
 // The thumbnail size the image well asks for; loaders may keep one ready.
 inline constexpr int kWellThumbnailSide = 512;
-
-// The file types offered by the open panel, in this order.
-const std::vector<std::string>& pictureFileTypes();
 
 } // namespace gw::platform

@@ -10,12 +10,6 @@ namespace gw::platform {
 
 namespace {
 
-void takeCanvas(imaging::Canvas& canvas, Bitmap& out) {
-    out.width = canvas.width;
-    out.height = canvas.height;
-    out.rgba = std::move(canvas.rgba);
-}
-
 // A decoded picture measures one point per pixel: the imaging library knows no resolution
 // that would make a point differ from a pixel.
 class PictureImage final : public Image {
@@ -29,43 +23,26 @@ public:
         return renderThumbnail(kWellThumbnailSide, thumbnail_, error);
     }
 
-    Size size() const override {
-        const imaging::PictureSize s = picture_.size();
-        return {static_cast<double>(s.width), static_cast<double>(s.height)};
-    }
+    PointSize pointSize() const override { return picture_.pointSize(); }
     const std::string& name() const override { return name_; }
 
-    bool renderCanvas(double width, double height, double scale, Bitmap& out,
+    bool renderCanvas(double width, double height, double scale, RgbaCanvas& out,
                       std::string& error) const override {
-        imaging::Canvas canvas;
-        imaging::PictureError failure;
-        if (!picture_.renderCanvas(width, height, scale, canvas, &failure)) {
-            error = failure.message;
-            return false;
-        }
-        takeCanvas(canvas, out);
-        return true;
+        return picture_.renderCanvas(width, height, scale, out, error);
     }
 
-    bool renderThumbnail(int maxSide, Bitmap& out, std::string& error) const override {
+    bool renderThumbnail(int maxSide, RgbaCanvas& out, std::string& error) const override {
         if (maxSide == kWellThumbnailSide && thumbnail_.width > 0) {
             out = thumbnail_;
             return true;
         }
-        imaging::Canvas canvas;
-        imaging::PictureError failure;
-        if (!picture_.renderThumbnail(maxSide, canvas, &failure)) {
-            error = failure.message;
-            return false;
-        }
-        takeCanvas(canvas, out);
-        return true;
+        return picture_.renderThumbnail(maxSide, out, error);
     }
 
 private:
     imaging::Picture picture_;
     std::string name_;
-    Bitmap thumbnail_;
+    RgbaCanvas thumbnail_;
 };
 
 ImageLoad finish(std::optional<imaging::Picture> picture, const imaging::PictureError& error) {
@@ -81,6 +58,10 @@ ImageLoad finish(std::optional<imaging::Picture> picture, const imaging::Picture
 }
 
 } // namespace
+
+const std::vector<std::string>& PictureLoader::fileTypes() const {
+    return imaging::pictureFileTypes();
+}
 
 ImageLoad PictureLoader::load(const std::string& path) const {
     imaging::PictureError error;

@@ -8,6 +8,7 @@ namespace gw::platform {
 
 class PictureLoader final : public ImageLoader {
 public:
+    const std::vector<std::string>& fileTypes() const override;
     ImageLoad load(const std::string& path) const override;
     ImageLoad loadFromMemory(std::vector<std::uint8_t> bytes,
                              const std::string& name) const override;

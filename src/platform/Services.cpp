@@ -3,15 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/Image.h"
-
 namespace gw::platform {
-
-const std::vector<std::string>& pictureFileTypes() {
-    static const std::vector<std::string> types = {"psd", "bmp", "gif", "jpg", "jpeg",
-                                                   "png", "tga", "tif", "tiff"};
-    return types;
-}
 
 std::optional<std::string> panelStartFolder(const std::optional<std::string>& directory) {
     if (!directory || directory->empty()) return std::nullopt;

@@ -112,9 +112,9 @@ TEST(PictureLoader, LoadsASampleAndDrawsItsThumbnailAndCanvas) {
     const ImageLoad png = loader.load(kSamples + "lighthouse.png");
     ASSERT_NE(png.image, nullptr) << png.error;
     EXPECT_EQ(png.image->name(), kSamples + "lighthouse.png");
-    EXPECT_EQ(png.image->size().width, 640);
-    EXPECT_EQ(png.image->size().height, 480);
-    Bitmap thumb;
+    EXPECT_EQ(png.image->pointSize().width, 640);
+    EXPECT_EQ(png.image->pointSize().height, 480);
+    RgbaCanvas thumb;
     std::string error;
     ASSERT_TRUE(png.image->renderThumbnail(kWellThumbnailSide, thumb, error)) << error;
     EXPECT_EQ(thumb.width, 512);

@@ -28,7 +28,7 @@ Bytes readBytes(const std::string& path) {
 
 using Px = std::array<int, 4>;
 
-Px pixel(const Canvas& c, int x, int y) {
+Px pixel(const RgbaCanvas& c, int x, int y) {
     const std::uint8_t* p = c.rgba.data() + (static_cast<std::size_t>(y) * c.width + x) * 4;
     return {p[0], p[1], p[2], p[3]};
 }
@@ -45,14 +45,14 @@ Picture open(const std::string& name) {
     return load(readBytes(dataPath(name)), "p");
 }
 
-Canvas render(const Picture& picture, double gw, double gh, double scale = 1.0) {
-    Canvas canvas;
+RgbaCanvas render(const Picture& picture, double gw, double gh, double scale = 1.0) {
+    RgbaCanvas canvas;
     PictureError error;
-    EXPECT_TRUE(picture.renderCanvas(gw, gh, scale, canvas, &error)) << error.message;
+    EXPECT_TRUE(picture.renderCanvas(gw, gh, scale, canvas, error.message)) << error.message;
     return canvas;
 }
 
-void expectEvery(const Canvas& c, Px want, int rows = -1) {
+void expectEvery(const RgbaCanvas& c, Px want, int rows = -1) {
     for (int y = 0; y < (rows < 0 ? c.height : rows); ++y) {
         for (int x = 0; x < c.width; ++x)
             ASSERT_EQ(pixel(c, x, y), want) << "pixel " << x << "," << y;
@@ -88,11 +88,11 @@ TEST(PictureOpen, ErrorsNameTheFile) {
     const auto picture = Picture::open(path.string());
     ASSERT_TRUE(picture);
     std::filesystem::remove(path);
-    Canvas canvas;
-    EXPECT_FALSE(picture->renderCanvas(4, 4, 1, canvas, &error));
+    RgbaCanvas canvas;
+    EXPECT_FALSE(picture->renderCanvas(4, 4, 1, canvas, error.message));
     EXPECT_EQ(error.message, path.string() + ": cannot open (No such file or directory)");
     std::filesystem::copy_file(dataPath("solid-5x4.png"), path, options);
-    EXPECT_FALSE(picture->renderCanvas(4, 4, 1, canvas, &error));
+    EXPECT_FALSE(picture->renderCanvas(4, 4, 1, canvas, error.message));
     EXPECT_EQ(error.message, path.string() + ": the file changed since it was opened");
     std::filesystem::remove(path);
 }
@@ -105,7 +105,7 @@ TEST(CanvasRender, SolidColourIsExactAtEveryScale) {
                                  {13.0, 11.0, 2.0},
                                  {3.0, 50.0, 1.0},
                                  {1.0, 1.0, 1.0}}) {
-        const Canvas canvas = render(picture, gw, gh, scale);
+        const RgbaCanvas canvas = render(picture, gw, gh, scale);
         EXPECT_EQ(canvas.width, static_cast<int>(gw * scale));
         EXPECT_EQ(canvas.height, static_cast<int>(gh * scale));
         expectEvery(canvas, {200, 100, 7, 255});
@@ -114,19 +114,19 @@ TEST(CanvasRender, SolidColourIsExactAtEveryScale) {
 
 TEST(CanvasRender, PixelSizeRoundsUpAndPartialPixelsAreCoveredPartly) {
     const Picture picture = open("white-101x101.png");
-    const Canvas canvas = render(picture, 101, 50.5);
+    const RgbaCanvas canvas = render(picture, 101, 50.5);
     ASSERT_EQ(canvas.width, 101);
     ASSERT_EQ(canvas.height, 51);
     expectEvery(canvas, {255, 255, 255, 255}, 50);
     for (int x = 0; x < canvas.width; ++x) // half covered: premultiplied white at half alpha
         EXPECT_EQ(pixel(canvas, x, 50), (Px{128, 128, 128, 128}));
-    const Canvas scaled = render(picture, 10.25, 4, 2.0);
+    const RgbaCanvas scaled = render(picture, 10.25, 4, 2.0);
     EXPECT_EQ(scaled.width, 21);
     EXPECT_EQ(scaled.height, 8);
     EXPECT_EQ(pixel(scaled, 20, 3)[3], 128);
     EXPECT_EQ(pixel(scaled, 19, 3)[3], 255);
     // A canvas wider than the picture is filtered down the columns first.
-    const Canvas wide = render(open("half-alpha-3x400.png"), 50, 20.5);
+    const RgbaCanvas wide = render(open("half-alpha-3x400.png"), 50, 20.5);
     ASSERT_EQ(wide.width, 50);
     ASSERT_EQ(wide.height, 21);
     expectEvery(wide, {5, 100, 15, 128}, 20);
@@ -136,7 +136,7 @@ TEST(CanvasRender, PixelSizeRoundsUpAndPartialPixelsAreCoveredPartly) {
 TEST(CanvasRender, AlphaIsPremultipliedAndDoesNotBleed) {
     // Row 0 opaque but for half alpha at x 1; row 1 transparent.
     const Picture picture = open("alpha-4x2.png");
-    const Canvas canvas = render(picture, 4, 2);
+    const RgbaCanvas canvas = render(picture, 4, 2);
     EXPECT_EQ(pixel(canvas, 0, 0), (Px{200, 100, 50, 255}));
     EXPECT_EQ(pixel(canvas, 1, 0), (Px{100, 50, 25, 128}));
     EXPECT_EQ(pixel(canvas, 2, 1), (Px{0, 0, 0, 0}));
@@ -147,7 +147,7 @@ TEST(CanvasRender, AlphaIsPremultipliedAndDoesNotBleed) {
 TEST(CanvasRender, ShrinkingAveragesAndEnlargingIsSmooth) {
     // Columns alternate black and white: a 2:1 shrink gives mid-grey everywhere.
     expectEvery(render(open("stripes-8x2.png"), 4, 1), {128, 128, 128, 255});
-    const Canvas canvas = render(open("pair-2x1.png"), 8, 1); // black, then red
+    const RgbaCanvas canvas = render(open("pair-2x1.png"), 8, 1); // black, then red
     EXPECT_EQ(pixel(canvas, 0, 0)[0], 0);
     EXPECT_EQ(pixel(canvas, 7, 0)[0], 255);
     for (int x = 1; x < 8; ++x)
@@ -157,8 +157,8 @@ TEST(CanvasRender, ShrinkingAveragesAndEnlargingIsSmooth) {
     // A vertical ramp (grey y on row y) keeps its order from top to bottom, and its mean,
     // whichever order the two filter passes run in.
     const Picture picture = open("ramp-4x256.png");
-    const Canvas narrow = render(picture, 2, 8);
-    const Canvas broad = render(picture, 40, 8);
+    const RgbaCanvas narrow = render(picture, 2, 8);
+    const RgbaCanvas broad = render(picture, 40, 8);
     for (int y = 0; y < 8; ++y) {
         EXPECT_EQ(pixel(narrow, 0, y)[0], pixel(broad, 17, y)[0]) << y;
         if (y > 0) {
@@ -169,31 +169,31 @@ TEST(CanvasRender, ShrinkingAveragesAndEnlargingIsSmooth) {
 
 TEST(CanvasRender, EmptyAndRefusedSizesAndThumbnails) {
     const Picture picture = open("solid-4x4.png");
-    Canvas canvas;
-    EXPECT_TRUE(picture.renderCanvas(0, 5, 1, canvas));
+    RgbaCanvas canvas;
+    PictureError error;
+    EXPECT_TRUE(picture.renderCanvas(0, 5, 1, canvas, error.message));
     EXPECT_EQ(canvas.width, 0);
     EXPECT_TRUE(canvas.rgba.empty());
-    PictureError error;
-    EXPECT_FALSE(picture.renderCanvas(-1, 5, 1, canvas, &error));
+    EXPECT_FALSE(picture.renderCanvas(-1, 5, 1, canvas, error.message));
     EXPECT_EQ(error.message, "p: invalid canvas size");
-    EXPECT_FALSE(picture.renderCanvas(1e9, 1e9, 1, canvas, &error));
+    EXPECT_FALSE(picture.renderCanvas(1e9, 1e9, 1, canvas, error.message));
     EXPECT_EQ(error.message.rfind("p: the canvas is too large", 0), 0u);
     // Thumbnails fit the longer side and never enlarge.
-    ASSERT_TRUE(open("solid-300x100.png").renderThumbnail(64, canvas));
+    ASSERT_TRUE(open("solid-300x100.png").renderThumbnail(64, canvas, error.message));
     EXPECT_EQ(canvas.width, 64);
     EXPECT_EQ(canvas.height, 21);
     expectEvery(canvas, {10, 20, 30, 255});
     const Picture small = open("solid-5x4.png");
-    ASSERT_TRUE(small.renderThumbnail(64, canvas));
+    ASSERT_TRUE(small.renderThumbnail(64, canvas, error.message));
     EXPECT_EQ(canvas.width, 5);
     EXPECT_EQ(canvas.height, 4);
-    EXPECT_FALSE(small.renderThumbnail(0, canvas, &error));
+    EXPECT_FALSE(small.renderThumbnail(0, canvas, error.message));
     // An empty canvas still has the picture decoded through, so that damage is reported.
     const std::string damaged =
         std::string(GLYPHWERK_TEST_DATA) + "/bad/picture-bmp-rle8-11585x11585-truncated.bmp";
     const auto bmp = Picture::open(damaged, &error);
     ASSERT_TRUE(bmp) << error.message;
-    EXPECT_FALSE(bmp->renderCanvas(0, 0, 1, canvas, &error));
+    EXPECT_FALSE(bmp->renderCanvas(0, 0, 1, canvas, error.message));
     EXPECT_EQ(error.message, damaged + ": truncated pixel data");
 }
 
@@ -239,12 +239,12 @@ TEST(PngDecode, LargePicturesDecodeOnTwoThreadsWithTheSameResult) {
     const Bytes png = readBytes(dataPath("noise-520x512.png"));
     EXPECT_TRUE(render(load(png), 520, 512).rgba == want);
     // Cut short, and with a broken filter byte in the middle: errors cross the threads cleanly.
-    Canvas canvas;
+    RgbaCanvas canvas;
     PictureError error;
     const Bytes half(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2));
-    EXPECT_FALSE(load(half, "mem").renderCanvas(70, 42, 1, canvas, &error));
+    EXPECT_FALSE(load(half, "mem").renderCanvas(70, 42, 1, canvas, error.message));
     EXPECT_EQ(error.message, "mem: truncated PNG data");
-    EXPECT_FALSE(open("bad-filter-520x512.png").renderCanvas(70, 42, 1, canvas, &error));
+    EXPECT_FALSE(open("bad-filter-520x512.png").renderCanvas(70, 42, 1, canvas, error.message));
     EXPECT_EQ(error.message, "p: damaged PNG data (bad adaptive filter value)");
 }
 
@@ -266,7 +266,7 @@ TEST(Orientation, FractionalCanvasKeepsThePartialEdgeAtTheBottomRight) {
         const auto picture = Picture::open(std::string(GLYPHWERK_TEST_DATA) +
                                            "/good/jpeg-orientation-" + std::to_string(o) + ".jpg");
         ASSERT_TRUE(picture);
-        const Canvas c =
+        const RgbaCanvas c =
             render(*picture, picture->size().width - 0.5, picture->size().height - 0.5);
         EXPECT_EQ(pixel(c, 0, 0)[3], 255) << o;
         EXPECT_EQ(pixel(c, c.width - 1, 0)[3], 128) << o;

@@ -244,10 +244,8 @@ std::int32_t CharacterMatcher::match(float brightness) const {
 
 ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, ConversionInfo& info) {
     ConversionStatus status;
-    const std::optional<PointSize> size =
-        input.picture != nullptr ? input.picture->size() : std::nullopt;
-    const GridSize g = size ? computeGridSize(size->width, size->height, input.maxWidth)
-                            : computeGridSize(0.0, 0.0, input.maxWidth);
+    const PointSize size = input.picture != nullptr ? input.picture->pointSize() : PointSize{};
+    const GridSize g = computeGridSize(size.width, size.height, input.maxWidth);
     info.width = g.width;
     info.height = g.height;
     grid.width2 = g.width2;
@@ -271,13 +269,10 @@ ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, Conv
         return status;
     }
     if (emptyGrid) return status;
-    const std::size_t stride =
-        canvas.stride != 0 ? canvas.stride : static_cast<std::size_t>(canvas.width) * 4;
+    const std::size_t stride = static_cast<std::size_t>(canvas.width) * 4;
     const bool canvasUsable =
         canvas.width > 0 && canvas.height > 0 &&
-        stride >= static_cast<std::size_t>(canvas.width) * 4 &&
-        canvas.rgba.size() >= stride * static_cast<std::size_t>(canvas.height - 1) +
-                                  static_cast<std::size_t>(canvas.width) * 4;
+        canvas.rgba.size() >= stride * static_cast<std::size_t>(canvas.height);
 
     const CharacterMatcher matcher(*input.characters, info.charactersInSet.data(),
                                    info.numCharacters);

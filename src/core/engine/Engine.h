@@ -3,6 +3,7 @@
 // redraws the picture at that size, samples one pixel per cell and picks each cell's
 // character and colour.
 
+#include "common/Canvas.h"
 #include "engine/CellGrid.h"
 #include "palette/CharacterTable.h"
 
@@ -14,32 +15,6 @@
 #include <vector>
 
 namespace gw {
-
-// Premultiplied RGBA, 8 bits per sample, row 0 at the top, `stride` bytes per row.
-struct RgbaCanvas {
-    int width = 0;
-    int height = 0;
-    std::size_t stride = 0;
-    std::vector<std::uint8_t> rgba;
-};
-
-struct PointSize {
-    double width = 0.0;
-    double height = 0.0;
-};
-
-// The picture as the engine sees it.
-class PictureSource {
-public:
-    virtual ~PictureSource() = default;
-    // Size in points; nothing when no picture is loaded.
-    virtual std::optional<PointSize> size() const = 0;
-    // Draws the whole picture, source over, into a transparent canvas of gw x gh points at
-    // `scale` pixels per point (about gw * scale by gh * scale pixels). On failure returns
-    // false with a reason for the user in `error`.
-    virtual bool renderCanvas(double gw, double gh, double scale, RgbaCanvas& out,
-                              std::string& error) const = 0;
-};
 
 // The display's screens.
 class ScreenList {

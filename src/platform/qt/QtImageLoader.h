@@ -22,6 +22,7 @@ public:
     QtImageLoader(const QtImageLoader&) = delete;
     QtImageLoader& operator=(const QtImageLoader&) = delete;
 
+    const std::vector<std::string>& fileTypes() const override { return loader_.fileTypes(); }
     ImageLoad load(const std::string& path) const override { return loader_.load(path); }
     ImageLoad loadFromMemory(std::vector<std::uint8_t> bytes,
                              const std::string& name) const override {

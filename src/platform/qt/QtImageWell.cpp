@@ -23,7 +23,7 @@ const char* const kDroppedImageTypes[] = {"image/png",
                                           "image/x-tga",
                                           "image/vnd.adobe.photoshop"};
 
-QImage toQImage(const Bitmap& bitmap) {
+QImage toQImage(const RgbaCanvas& bitmap) {
     QImage wrapped(bitmap.rgba.data(), bitmap.width, bitmap.height, bitmap.width * 4,
                    QImage::Format_RGBA8888_Premultiplied);
     return wrapped.copy(); // the bitmap's storage does not outlive this call
@@ -43,7 +43,7 @@ void QtImageWell::setImage(std::shared_ptr<const Image> image) {
     image_ = std::move(image);
     thumbnail_ = QImage();
     if (image_) {
-        Bitmap bitmap;
+        RgbaCanvas bitmap;
         std::string error;
         if (image_->renderThumbnail(kWellThumbnailSide, bitmap, error) && bitmap.width > 0)
             thumbnail_ = toQImage(bitmap);

@@ -9,7 +9,7 @@ namespace gw::fakes {
 namespace {
 
 // A flat mid-grey picture: enough for anything that looks at sizes and pixel counts.
-void fillGrey(int w, int h, platform::Bitmap& out) {
+void fillGrey(int w, int h, RgbaCanvas& out) {
     out.width = w;
     out.height = h;
     out.rgba.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4, 128);
@@ -19,7 +19,7 @@ void fillGrey(int w, int h, platform::Bitmap& out) {
 
 } // namespace
 
-bool FakeImage::renderCanvas(double width, double height, double scale, platform::Bitmap& out,
+bool FakeImage::renderCanvas(double width, double height, double scale, RgbaCanvas& out,
                              std::string& error) const {
     lastScale = scale;
     error = failWith;
@@ -29,7 +29,7 @@ bool FakeImage::renderCanvas(double width, double height, double scale, platform
     return true;
 }
 
-bool FakeImage::renderThumbnail(int maxSide, platform::Bitmap& out, std::string& /*error*/) const {
+bool FakeImage::renderThumbnail(int maxSide, RgbaCanvas& out, std::string& /*error*/) const {
     const double factor = std::min(1.0, maxSide / std::max(size_.width, size_.height));
     fillGrey(static_cast<int>(size_.width * factor), static_cast<int>(size_.height * factor), out);
     return true;

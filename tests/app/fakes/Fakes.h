@@ -82,18 +82,18 @@ class FakeImage final : public platform::Image {
 public:
     FakeImage(std::string name, double width, double height)
         : name_(std::move(name)), size_{width, height} {}
-    platform::Size size() const override { return size_; }
+    PointSize pointSize() const override { return size_; }
     const std::string& name() const override { return name_; }
-    bool renderCanvas(double width, double height, double scale, platform::Bitmap& out,
+    bool renderCanvas(double width, double height, double scale, RgbaCanvas& out,
                       std::string& error) const override;
-    bool renderThumbnail(int maxSide, platform::Bitmap& out, std::string& error) const override;
+    bool renderThumbnail(int maxSide, RgbaCanvas& out, std::string& error) const override;
 
     mutable double lastScale = 0.0; // of the last canvas drawn
     std::string failWith;           // when set, drawing fails with this error
 
 private:
     std::string name_;
-    platform::Size size_;
+    PointSize size_;
 };
 
 class FakeImageWell final : public FakeControl<platform::ImageWell> {
@@ -305,6 +305,8 @@ public:
 // Knows the pictures a test put in `pictures`; anything else is refused.
 class FakeImageLoader final : public platform::ImageLoader {
 public:
+    const std::vector<std::string>& fileTypes() const override { return types; }
+    std::vector<std::string> types{"png", "tif"};
     platform::ImageLoad load(const std::string& path) const override;
     // Only the real loader reads dropped bytes.
     platform::ImageLoad loadFromMemory(std::vector<std::uint8_t> /*bytes*/,

@@ -28,7 +28,7 @@ struct FakePicture : PictureSource {
         : w(width), h(height), paint(std::move(painter)) {}
     FakePicture(double width, double height, Rgba color)
         : FakePicture(width, height, [=](int, int) { return color; }) {}
-    std::optional<PointSize> size() const override { return PointSize{w, h}; }
+    PointSize pointSize() const override { return PointSize{w, h}; }
     bool renderCanvas(double cw, double ch, double scale, RgbaCanvas& out,
                       std::string& error) const override {
         calls.push_back({cw, ch, scale});
@@ -326,7 +326,7 @@ TEST_F(ProcessImageTest, ShortCanvasesReadAsTransparentBeyondTheirEdge) {
     struct Short : FakePicture {
         Short() : FakePicture(10, 10, Rgba{255, 255, 255, 255}) {}
         bool renderCanvas(double, double, double, RgbaCanvas& out, std::string&) const override {
-            out = {2, 1, 0, std::vector<std::uint8_t>(8, 255)};
+            out = {2, 1, std::vector<std::uint8_t>(8, 255)};
             return true;
         }
     } shortCanvas;

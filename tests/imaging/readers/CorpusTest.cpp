@@ -85,9 +85,9 @@ TEST(GoodFiles, EachDecodesToThePixelsListedForIt) {
         // own size.
         PictureError error;
         const auto picture = Picture::fromMemory(bytes, name, &error);
-        Canvas canvas;
+        RgbaCanvas canvas;
         EXPECT_TRUE(picture && picture->renderCanvas(picture->size().width, picture->size().height,
-                                                     1, canvas, &error))
+                                                     1, canvas, error.message))
             << error.message;
         const std::string drawn =
             described(static_cast<std::uint32_t>(canvas.width),
@@ -119,9 +119,9 @@ TEST(GoodFiles, EachDecodesToThePixelsListedForIt) {
 // Opens and draws; returns the error, or "" when a picture came out.
 std::string failure(const std::optional<Picture>& picture, const PictureError& openError) {
     if (!picture) return openError.message;
-    Canvas canvas;
+    RgbaCanvas canvas;
     PictureError error;
-    if (picture->renderCanvas(64, 32, 1, canvas, &error)) return "";
+    if (picture->renderCanvas(64, 32, 1, canvas, error.message)) return "";
     EXPECT_TRUE(canvas.rgba.empty()) << "a failed drawing leaves no canvas";
     return error.message;
 }
