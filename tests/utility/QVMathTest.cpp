@@ -1,6 +1,6 @@
 #include "utility/QVMath.h"
 
-#include "../DataRows.h"
+#include "../core/DataRows.h"
 
 #include <gtest/gtest.h>
 
