@@ -2,7 +2,7 @@
 // download's bounds, the alert and its answers, and quitting while a download runs.
 
 #include "LocalServer.h"
-#include "TestFolder.h"
+#include "support/TestFolder.h"
 #include "fakes/Fakes.h"
 #include "platform/CurlHttpClient.h"
 

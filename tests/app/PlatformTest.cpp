@@ -1,7 +1,7 @@
 // The plain C++ parts of the platform layer: integer fields, panel folders, XDG folders and
 // picture loading over the imaging library.
 
-#include "TestFolder.h"
+#include "support/TestFolder.h"
 
 #include "platform/Controls.h"
 #include "platform/PictureLoader.h"

@@ -1,6 +1,6 @@
 // Start-up, the character table it needs, and the window lifecycle.
 
-#include "TestFolder.h"
+#include "support/TestFolder.h"
 #include "fakes/Fakes.h"
 
 #include <gmock/gmock.h>

@@ -5,14 +5,15 @@
 #include "Converter.h"
 #include "Options.h"
 #include "palette/InitialSet.h"
+#include "support/DataTable.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,13 +67,7 @@ const std::string kData = GLYPHWERK_TEST_DATA "/cli/";
 const std::string kHalf = "@@@@@@@       \n@@@@@@@       \n";
 const std::string kDark = "@@@@@@@@@@@@@@\n@@@@@@@@@@@@@@\n";
 
-// Through a string stream: GCC 12 at -O3 warns about istreambuf_iterator's null checks.
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return std::move(bytes).str();
-}
+using test::readBytes;
 
 void writeBytes(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -94,9 +89,9 @@ struct CliRun {
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("gw-cli-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-'); // a table row's case
+        dir = fs::temp_directory_path() / ("gw-cli-" + std::to_string(::getpid()) + "-" + name);
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
@@ -181,39 +176,28 @@ TEST_F(CliTest, ReportsEachFailedPictureAndExitsOneOrTwo) {
                                             "device\n")));
 }
 
-// The table's last rows would write over the picture they convert.
-TEST_F(CliTest, UsageErrorsExitTwoWithAHint) {
+// The message, then the arguments. The last rows would write over the picture they convert.
+GW_TABLE_TEST_F(CliTest, UsageErrorRows, ExitTwoWithAHint, "cli/usage-errors.tsv") {
     fs::copy_file(kData + "half.png", path("victim.png"));
     fs::create_directory(path("dir"));
     fs::copy_file(kData + "half.png", path("dir/p.txt"));
     fs::create_symlink(path("victim.png"), path("link.txt"));
-    std::ifstream table(kData + "usage-errors.tsv");
-    int rows = 0;
-    for (std::string line; std::getline(table, line);) {
-        if (line.starts_with('#')) continue;
-        // Fields split at every tab: a trailing tab gives an empty last argument.
-        std::vector<std::string> args;
-        for (std::size_t start = 0, tab = 0; tab != std::string::npos; start = tab + 1) {
-            tab = line.find('\t', start);
-            std::string arg = line.substr(start, tab - start);
-            for (std::size_t x; (x = arg.find("\\x")) != std::string::npos;)
-                arg.replace(x, 4, 1,
-                            static_cast<char>(std::stoi(arg.substr(x + 2, 2), nullptr, 16)));
-            for (std::size_t x; (x = arg.find("@DIR@")) != std::string::npos;)
-                arg.replace(x, 5, dir.string());
-            args.push_back(arg);
-        }
-        const std::string message = args.front();
-        args.erase(args.begin());
-        const CliRun r = run(args);
-        EXPECT_EQ(std::make_tuple(r.status, r.out, r.err),
-                  std::make_tuple(2, "",
-                                  "glyphwerk-cli: " + message + "\nTry 'glyphwerk-cli --help'.\n"));
-        ++rows;
+    std::vector<std::string> args = GetParam().fields;
+    for (std::string& arg : args) {
+        for (std::size_t x; (x = arg.find("@DIR@")) != std::string::npos;)
+            arg.replace(x, 5, dir.string());
     }
-    EXPECT_EQ(rows, 20);
+    const std::string message = args.front();
+    args.erase(args.begin());
+    const CliRun r = run(args);
+    EXPECT_EQ(
+        std::make_tuple(r.status, r.out, r.err),
+        std::make_tuple(2, "", "glyphwerk-cli: " + message + "\nTry 'glyphwerk-cli --help'.\n"));
     EXPECT_EQ(readBytes(path("victim.png")), readBytes(kData + "half.png"));
     EXPECT_EQ(readBytes(path("dir/p.txt")), readBytes(kData + "half.png"));
+}
+
+TEST_F(CliTest, HelpAndVersion) {
     const CliRun help = run({"--help"}, "", "", true);
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with("Usage: glyphwerk-cli [options] PICTURE...\n"));

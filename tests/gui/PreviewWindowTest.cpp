@@ -1,7 +1,7 @@
 // The real preview window, loaded from its form: its outlets, the colours it shows, its size on
 // the screen, a form that does not load, and exports equal to the command-line converter's.
 
-#include "../app/TestFolder.h"
+#include "support/TestFolder.h"
 #include "fakes/Fakes.h"
 #include "gui/MainWindowForm.h"
 #include "output/Outputs.h"

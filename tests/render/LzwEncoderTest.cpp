@@ -2,7 +2,7 @@
 // runs, noise that fills the code table many times over, and the smallest strips.
 #include "render/LzwEncoder.h"
 
-#include "TestFolder.h"
+#include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "render/TiffImage.h"
 
-#include "TestFolder.h"
+#include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "utility/QVMath.h"
 
-#include "../core/DataRows.h"
+#include "support/DataTable.h"
 
 #include <gtest/gtest.h>
 
@@ -32,13 +32,14 @@ std::tuple<float, float, float> R(QVVec3 v) {
 }
 #define EXPECT_NEAR_VEC3(v, ex, ey, ez) EXPECT_EQ(R(v), T({ex, ey, ez}))
 
-TEST(Angles, WrapAroundZeroAndMultiplesOfATurn) {
-    for (const auto& c : gw::test::dataRows("utility/angles.tsv")) {
-        const float a = std::stof(c[1]), b = std::stof(c[2]);
-        EXPECT_EQ(c[0] == "distance" ? QVAngleDistance(a, b) : QVAngleDifference(a, b),
-                  std::stof(c[3]))
-            << c[0] << " " << a << " " << b;
-    }
+GW_TABLE_TEST(AngleRows, WrapAroundZeroAndMultiplesOfATurn, "utility/angles.tsv") {
+    const gw::test::DataRow& c = GetParam();
+    const float a = std::stof(c[1]), b = std::stof(c[2]);
+    EXPECT_EQ(c[0] == "distance" ? QVAngleDistance(a, b) : QVAngleDifference(a, b),
+              std::stof(c[3]));
+}
+
+TEST(Angles, ShiftRoundsInFloat) {
     // The shift by 7200 rounds in float; a double shift would give back 0.1.
     EXPECT_EQ(QVAngleDistance(0.1f, 0), std::fmod(r(0.1f + 7200.0f), 360.0f));
     EXPECT_NE(QVAngleDistance(0.1f, 0), 0.1f);
@@ -56,13 +57,13 @@ TEST(Clamps, LowWinsOnlyBelowLow) {
 
 // Each text lives in a heap block of exactly its size, so AddressSanitizer reports any byte read
 // or written beyond it.
-TEST(SwapText, WalksPastTheShorterTextUpToTheSharedEndAndNoFurtherThanEitherBuffer) {
-    for (const auto& c : gw::test::dataRows("utility/swap-text.tsv")) {
-        std::vector<char> a(c[0].begin(), c[0].end()), b(c[1].begin(), c[1].end());
-        EXPECT_EQ(QVSwapText(a.data(), a.size(), b.data(), b.size()), c[2] == "yes") << c[0];
-        EXPECT_EQ(std::string(a.begin(), a.end()), c[3]) << c[0];
-        EXPECT_EQ(std::string(b.begin(), b.end()), c[4]) << c[0];
-    }
+GW_TABLE_TEST(SwapTextRows, WalksUpToTheSharedEndAndNoFurtherThanEitherBuffer,
+              "utility/swap-text.tsv") {
+    const gw::test::DataRow& c = GetParam();
+    std::vector<char> a(c[0].begin(), c[0].end()), b(c[1].begin(), c[1].end());
+    EXPECT_EQ(QVSwapText(a.data(), a.size(), b.data(), b.size()), c[2] == "yes");
+    EXPECT_EQ(std::string(a.begin(), a.end()), c[3]);
+    EXPECT_EQ(std::string(b.begin(), b.end()), c[4]);
 }
 
 TEST(Vectors, SumsRunLeftToRightInFloat) {
@@ -113,23 +114,23 @@ QVVec3 vec(const std::string& text) {
     return v;
 }
 
-TEST(RotateEuler, TinyAnglesAreSkippedTurnsRunAboutXThenYThenZAndAddInFloat) {
-    for (const auto& c : gw::test::dataRows("utility/rotate-euler.tsv")) {
-        const QVVec3 got = QVVec3RotateEuler(vec(c[0]), vec(c[1]));
-        EXPECT_EQ(c[3] == "rounded" ? R(got) : T(got), T(vec(c[2]))) << c[0] << " by " << c[1];
-    }
+GW_TABLE_TEST(RotateEulerRows, TinyAnglesSkippedTurnsAboutXThenYThenZInFloat,
+              "utility/rotate-euler.tsv") {
+    const gw::test::DataRow& c = GetParam();
+    const QVVec3 got = QVVec3RotateEuler(vec(c[0]), vec(c[1]));
+    EXPECT_EQ(c[3] == "rounded" ? R(got) : T(got), T(vec(c[2])));
 }
 
-TEST(Normals, OrientationAndTowardsComparingInDouble) {
-    for (const auto& c : gw::test::dataRows("utility/normals.tsv")) {
-        const QVVec3 got =
-            c[0] == "edges" ? QVNormalFromEdges(std::stoi(c[1]), vec(c[2]), vec(c[3]))
-            : c[0] == "points"
-                ? QVNormalFromPoints(std::stoi(c[1]), vec(c[2]), vec(c[3]), vec(c[4]))
-                : QVNormalTowards(vec(c[2]), vec(c[3]), vec(c[4]));
-        EXPECT_EQ(T(got), T(vec(c[5])))
-            << c[0] << " " << c[1] << " " << c[2] << " " << c[3] << " " << c[4];
-    }
+GW_TABLE_TEST(NormalRows, OrientationAndTowardsComparingInDouble, "utility/normals.tsv") {
+    const gw::test::DataRow& c = GetParam();
+    const QVVec3 got = c[0] == "edges" ? QVNormalFromEdges(std::stoi(c[1]), vec(c[2]), vec(c[3]))
+                       : c[0] == "points"
+                           ? QVNormalFromPoints(std::stoi(c[1]), vec(c[2]), vec(c[3]), vec(c[4]))
+                           : QVNormalTowards(vec(c[2]), vec(c[3]), vec(c[4]));
+    EXPECT_EQ(T(got), T(vec(c[5])));
+}
+
+TEST(Normals, TruncationAndShortPoints) {
     // c.y of 0.5 truncates to 0, which is not above 0.
     EXPECT_LT(QVNormalFromEdges(1, {2, 0, 0}, {0, 0.1f, -0.25f}).y, 0.0f);
     // Upward from short points, the opposite of (p1 - p2) x (p1 - p3) = (0, -1, 0).

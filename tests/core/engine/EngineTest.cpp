@@ -5,7 +5,7 @@
 #include "common/Log.h"
 #include "engine/SystemVersion.h"
 
-#include "../DataRows.h"
+#include "support/DataTable.h"
 
 #include <gtest/gtest.h>
 
@@ -84,20 +84,18 @@ struct VersionScope {
     VersionQuery previous;
 };
 
-TEST(GridSize, WorkedExamplesAndEmptyCases) {
-    for (const auto& row : test::dataRows("engine/grid-size.tsv")) {
-        std::vector<double> c;
-        for (const std::string& field : row)
-            c.push_back(std::stod(field));
-        ASSERT_EQ(c.size(), 8u);
-        SCOPED_TRACE(testing::Message() << c[0] << "x" << c[1] << " max " << c[2]);
-        const GridSize g = computeGridSize(c[0], c[1], static_cast<int>(c[2]));
-        EXPECT_EQ(std::make_tuple(g.width, g.width2, g.height2),
-                  std::make_tuple(static_cast<int>(c[3]), static_cast<int>(c[4]),
-                                  static_cast<int>(c[5])));
-        EXPECT_EQ(std::make_tuple(g.gw, g.gh),
-                  std::make_tuple(static_cast<float>(c[6]), static_cast<float>(c[7])));
-    }
+// Width, height, maximum width, then W, width2, height2, gw and gh.
+GW_TABLE_TEST(GridSizeRows, MatchesTheWorkedExample, "engine/grid-size.tsv") {
+    std::vector<double> c;
+    for (const std::string& field : GetParam().fields)
+        c.push_back(std::stod(field));
+    ASSERT_EQ(c.size(), 8u);
+    const GridSize g = computeGridSize(c[0], c[1], static_cast<int>(c[2]));
+    EXPECT_EQ(
+        std::make_tuple(g.width, g.width2, g.height2),
+        std::make_tuple(static_cast<int>(c[3]), static_cast<int>(c[4]), static_cast<int>(c[5])));
+    EXPECT_EQ(std::make_tuple(g.gw, g.gh),
+              std::make_tuple(static_cast<float>(c[6]), static_cast<float>(c[7])));
 }
 
 std::vector<int> listOf(std::u16string_view set) {
@@ -168,13 +166,16 @@ TEST(CharacterMatcher, AgreesWithTheLinearSearch) {
 
 int queries = 0;
 
-TEST(SystemVersion, LinuxReleaseGivesOneDigitPerComponentAndStaysBelow1070) {
-    for (const auto& c : test::dataRows("engine/linux-release.tsv")) {
-        std::uint32_t code = 0;
-        const auto want = static_cast<std::uint32_t>(std::stoul(c[1], nullptr, 16));
-        EXPECT_EQ(linuxVersionCode(c[0], code), want != 0) << c[0];
-        EXPECT_EQ(want == 0 ? 0 : code, want) << c[0];
-    }
+// A kernel release and its version code in hex, 0 when it gives none.
+GW_TABLE_TEST(LinuxReleaseRows, GivesOneDigitPerComponent, "engine/linux-release.tsv") {
+    const test::DataRow& c = GetParam();
+    std::uint32_t code = 0;
+    const auto want = static_cast<std::uint32_t>(std::stoul(c[1], nullptr, 16));
+    EXPECT_EQ(linuxVersionCode(c[0], code), want != 0);
+    EXPECT_EQ(want == 0 ? 0 : code, want);
+}
+
+TEST(SystemVersion, TheRunningKernelStaysBelow1070) {
     VersionScope scope(nullptr); // the running kernel
     LogCapture log;
     EXPECT_GT(QVMacOSVersion(), 0);

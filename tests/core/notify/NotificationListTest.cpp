@@ -2,7 +2,7 @@
 
 #include "notify/NotificationList.h"
 
-#include "../DataRows.h"
+#include "support/DataTable.h"
 
 #include <gtest/gtest.h>
 
@@ -24,28 +24,24 @@ std::string scan(std::string list, const std::set<int>& completed = {}) {
     return due ? std::to_string(due->id) + ":" + due->message : "none";
 }
 
-TEST(NotificationList, ScanFindsTheFirstDueEntry) {
-    const auto rows = test::dataRows("notify/scan.tsv");
-    ASSERT_EQ(rows.size(), 18u);
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row[0]);
-        std::set<int> completed;
-        std::istringstream ids(row[1]);
-        for (int id; ids >> id;)
-            completed.insert(id);
-        EXPECT_EQ(scan(row[0], completed), row[2]);
-    }
+// A list, the ids already completed, and the entry due as "id:message" (or "none").
+GW_TABLE_TEST(ScanRows, FindsTheFirstDueEntry, "notify/scan.tsv") {
+    const test::DataRow& row = GetParam();
+    std::set<int> completed;
+    std::istringstream ids(row[1]);
+    for (int id; ids >> id;)
+        completed.insert(id);
+    EXPECT_EQ(scan(row[0], completed), row[2]);
 }
 
-TEST(NotificationList, DatesLinksAndTheLaunchCount) {
-    for (const auto& row : test::dataRows("notify/fields.tsv")) {
-        SCOPED_TRACE(row[1]);
-        if (row[0] == "launch")
-            EXPECT_EQ(nextLaunchCount(std::stol(row[1])), std::stol(row[2]));
-        else
-            EXPECT_EQ((row[0] == "date" ? parseNotificationDate : isOpenableLink)(row[1]),
-                      row[2] == "yes");
-    }
+// "date", "link" or "launch", the text, and whether it is accepted (or the next count).
+GW_TABLE_TEST(FieldRows, DatesLinksAndTheLaunchCount, "notify/fields.tsv") {
+    const test::DataRow& row = GetParam();
+    if (row[0] == "launch")
+        EXPECT_EQ(nextLaunchCount(std::stol(row[1])), std::stol(row[2]));
+    else
+        EXPECT_EQ((row[0] == "date" ? parseNotificationDate : isOpenableLink)(row[1]),
+                  row[2] == "yes");
 }
 
 TEST(NotificationList, LinesKeepTabsAndLineFeedsButNoOtherControlCharacters) {

@@ -4,7 +4,7 @@
 #include "output/Outputs.h"
 #include "output/TextOutput.h"
 
-#include "../DataRows.h"
+#include "support/DataTable.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ protected:
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 6; ++x)
                 set(x, y, '#', "ffffff", {255, 255, 255});
-        for (const auto& c : test::dataRows("output/grid.tsv"))
+        for (const auto& c : test::dataTable("output/grid.tsv"))
             set(std::stoi(c[0]), std::stoi(c[1]), std::stoi(c[2]), c[3],
                 {std::stoull(c[4]), std::stoull(c[5]), std::stoull(c[6])});
     }
@@ -72,7 +72,7 @@ TEST_F(OutputsTest, TextsKeepTheLowByteAndTerminalsGetEachColourChangeButNoneFor
 TEST_F(OutputsTest, DisplayTextsCoverTheVisibleCellsInTheirColours) {
     EXPECT_EQ(plainDisplayText(*grid), "@ +<\n&>a\xc3\xa9\n    \n");
     std::vector<std::tuple<std::string, bool, RgbColor>> want, got;
-    for (const auto& c : test::dataRows("output/display-runs.tsv"))
+    for (const auto& c : test::dataTable("output/display-runs.tsv"))
         want.emplace_back(
             c[0], c[1] == "yes",
             RgbColor{std::stod(c[2]) / 256, std::stod(c[3]) / 256, std::stod(c[4]) / 256});

@@ -1,9 +1,10 @@
 #include "output/SafeFile.h"
 
-#include "../DataRows.h"
+#include "support/DataTable.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -20,9 +21,10 @@ namespace fs = std::filesystem;
 class SafeFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::path(::testing::TempDir()) /
-              ("gw-safe-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-'); // a table row's case
+        dir =
+            fs::path(::testing::TempDir()) / ("gw-safe-" + std::to_string(::getpid()) + "-" + name);
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
@@ -38,6 +40,14 @@ protected:
             names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
+    }
+
+    // A file that cannot be written, a folder and a pipe, where a write must fail.
+    void plantObstacles() {
+        put("locked.txt", "kept");
+        fs::permissions(path("locked.txt"), fs::perms(0444));
+        fs::create_directory(path("folder"));
+        ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
     }
 
     fs::path dir;
@@ -76,17 +86,18 @@ TEST_F(SafeFileTest, ReplacesKeepingPermissionsHonoursTheUmaskAndFollowsLinksByP
     EXPECT_EQ(test::readBytes(path("later.txt")), "created");
 }
 
-TEST_F(SafeFileTest, FailuresNameThePathAndLeaveTheEarlierFileAlone) {
-    put("locked.txt", "kept");
-    fs::permissions(path("locked.txt"), fs::perms(0444));
-    fs::create_directory(path("folder"));
-    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
-    for (const auto& c : test::dataRows("output/refused-writes.tsv")) {
-        const std::string target = c[0][0] == '/' ? c[0] : path(c[0]);
-        std::string error;
-        EXPECT_FALSE(writeFileSafely(target, "bytes", error)) << target;
-        EXPECT_EQ(error, target + ": " + c[1]);
-    }
+GW_TABLE_TEST_F(SafeFileTest, RefusedWriteRows, FailsNamingThePath, "output/refused-writes.tsv") {
+    plantObstacles();
+    const std::string& name = GetParam()[0];
+    const std::string target = name.starts_with('/') ? name : path(name);
+    std::string error;
+    EXPECT_FALSE(writeFileSafely(target, "bytes", error));
+    EXPECT_EQ(error, target + ": " + GetParam()[1]);
+    EXPECT_EQ(test::readBytes(path("locked.txt")), "kept");
+}
+
+TEST_F(SafeFileTest, FailuresLeaveTheEarlierFileAlone) {
+    plantObstacles();
     // A name the program made up never leads to a pipe or device planted there.
     std::string error;
     SafeFile file;

@@ -1,6 +1,6 @@
 #include "palette/CharacterTable.h"
 
-#include "../DataRows.h"
+#include "support/DataTable.h"
 
 #include <gtest/gtest.h>
 
@@ -45,9 +45,12 @@ std::string tableText(int records) {
     return text;
 }
 
-TEST(ReadLine, CommentsBlankRunsLongLinesAndTheEnd) {
-    for (const auto& row : gw::test::dataRows("tables/read-line.tsv"))
-        EXPECT_EQ(readAll(row[0], 256), std::vector(row.begin() + 1, row.end())) << row[0];
+GW_TABLE_TEST(ReadLineRows, CommentsAndBlankRuns, "tables/read-line.tsv") {
+    const auto& fields = GetParam().fields;
+    EXPECT_EQ(readAll(fields.at(0), 256), std::vector(fields.begin() + 1, fields.end()));
+}
+
+TEST(ReadLine, LongLinesAndTheEnd) {
     const std::string x255(255, 'x');
     EXPECT_EQ(readAll(std::string(600, 'x') + "\n", 256),
               (std::vector{x255, x255, std::string(90, 'x') + "\n"}));
@@ -102,29 +105,31 @@ TEST(TableLoad, FillsTheSpaceAndTheRecordsInFileOrder) {
 }
 
 // Every refused table leaves no record of it behind: only the space.
-TEST(TableLoad, RefusesWhatIsNotATableNamingTheFileAndTheLine) {
-    const std::string folder = GLYPHWERK_TEST_DATA "/tables";
-    std::vector<std::pair<std::string, std::string>> rows;
-    for (const auto& row : gw::test::dataRows("tables/refused.tsv"))
-        rows.emplace_back(folder + "/" + row[0], folder + "/" + row[0] + row[1]);
-    ASSERT_EQ(rows.size(), 13u);
+void expectRefused(const std::string& path, const std::string& message) {
+    gw::CharacterTable table;
+    table.fill({65, 'A', 0.5f});
+    const auto result = gw::loadCharacterTableFile(path, table);
+    EXPECT_EQ(std::make_pair(result.ok, result.error), std::make_pair(false, message));
+    EXPECT_EQ(std::make_pair(table[0].ascii, table[1].ascii), std::make_pair(32, 0)) << path;
+}
+
+GW_TABLE_TEST(RefusedTableRows, NamesTheFileAndTheLine, "tables/refused.tsv") {
+    const std::string path = gw::test::dataPath("tables/" + GetParam()[0]);
+    expectRefused(path, path + GetParam()[1]);
+}
+
+TEST(TableLoad, RefusesWhatCannotBeOpenedAsATableWithoutWaiting) {
+    const std::string folder = gw::test::dataPath("tables");
     // Nothing waits on a FIFO without a writer or reads a device without end.
     const std::string fifo = ::testing::TempDir() + "gw-table-fifo";
     ::unlink(fifo.c_str());
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string cannotOpen = ": cannot open the character table: ";
-    rows.insert(rows.end(), {{"/nonexistent/Table.txt",
-                              "/nonexistent/Table.txt" + cannotOpen + "No such file or directory"},
-                             {folder, folder + cannotOpen + "it is a folder"},
-                             {fifo, fifo + cannotOpen + "not a regular file"},
-                             {"/dev/zero", "/dev/zero" + cannotOpen + "not a regular file"}});
-    for (const auto& [path, message] : rows) {
-        gw::CharacterTable table;
-        table.fill({65, 'A', 0.5f});
-        const auto result = gw::loadCharacterTableFile(path, table);
-        EXPECT_EQ(std::make_pair(result.ok, result.error), std::make_pair(false, message));
-        EXPECT_EQ(std::make_pair(table[0].ascii, table[1].ascii), std::make_pair(32, 0)) << path;
-    }
+    expectRefused("/nonexistent/Table.txt",
+                  "/nonexistent/Table.txt" + cannotOpen + "No such file or directory");
+    expectRefused(folder, folder + cannotOpen + "it is a folder");
+    expectRefused(fifo, fifo + cannotOpen + "not a regular file");
+    expectRefused("/dev/zero", "/dev/zero" + cannotOpen + "not a regular file");
     ::unlink(fifo.c_str());
 }
 

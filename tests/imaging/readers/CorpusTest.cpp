@@ -12,13 +12,14 @@
 #include "RasterReaders.h"
 #include "imaging/Picture.h"
 
+#include "support/DataTable.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <iomanip>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace gw::imaging {
@@ -36,34 +37,21 @@ const std::map<std::string, Reader> kReaders = {
     {"tga-", {&detail::looksLikeTga, &detail::probeTga, &detail::decodeTga}},
     {"psd-", {&detail::looksLikePsd, &detail::probePsd, &detail::decodePsd}}};
 
-// Calls `check` with each file of `folder`, its bytes and the rest of its row in expected.tsv; a
-// file without a row, or a row without a file, fails.
-void walkCorpus(const std::string& folder,
-                const std::function<void(const std::string&, Bytes, const std::string&)>& check) {
-    std::map<std::string, std::string> expected;
-    std::ifstream table(folder + "expected.tsv");
-    for (std::string line; std::getline(table, line);) {
-        const auto tab = line.find('\t');
-        if (!line.starts_with('#') && tab != std::string::npos)
-            expected[line.substr(0, tab)] = line.substr(tab + 1);
-    }
-    ASSERT_FALSE(expected.empty());
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+// Every file of a corpus has its row in the folder's expected.tsv, and every row its file.
+void expectRowsMatchFiles(const std::string& corpus) {
+    std::set<std::string> listed, present;
+    for (const test::DataRow& row : test::dataTable(corpus + "/expected.tsv"))
+        listed.insert(row[0]);
+    for (const auto& entry : std::filesystem::directory_iterator(test::dataPath(corpus))) {
         const std::string name = entry.path().filename().string();
-        if (name == "expected.tsv" || name == "README.md") continue;
-        const auto row = expected.find(name);
-        if (row == expected.end()) {
-            ADD_FAILURE() << name << " has no row in expected.tsv";
-            continue;
-        }
-        std::stringstream content;
-        content << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-        const std::string text = content.str();
-        check(name, Bytes(text.begin(), text.end()), row->second);
-        expected.erase(row);
+        if (name != "expected.tsv" && name != "README.md") present.insert(name);
     }
-    for (const auto& [name, want] : expected)
-        ADD_FAILURE() << "expected.tsv lists " << name << ", which is not in the folder";
+    EXPECT_EQ(listed, present);
+}
+
+Bytes fileBytes(const std::string& path) {
+    const std::string text = test::readBytes(path);
+    return Bytes(text.begin(), text.end());
 }
 
 // "WxH" and the pixels as RRGGBBAA words, as expected.tsv spells them.
@@ -78,42 +66,46 @@ std::string described(std::uint32_t width, std::uint32_t height, const std::uint
     return out.str();
 }
 
-TEST(GoodFiles, EachDecodesToThePixelsListedForIt) {
-    walkCorpus(std::string(GLYPHWERK_TEST_DATA) + "/good/", [](const std::string& name, Bytes bytes,
-                                                               const std::string& want) {
-        // Every file is also opened as the program opens it: found by its content, drawn at its
-        // own size.
-        PictureError error;
-        const auto picture = Picture::fromMemory(bytes, name, &error);
-        RgbaCanvas canvas;
-        EXPECT_TRUE(picture && picture->renderCanvas(picture->size().width, picture->size().height,
-                                                     1, canvas, error.message))
-            << error.message;
-        const std::string drawn =
-            described(static_cast<std::uint32_t>(canvas.width),
-                      static_cast<std::uint32_t>(canvas.height), canvas.rgba.data());
-        const auto reader = kReaders.find(name.substr(0, 4));
-        if (reader == kReaders.end()) {
-            EXPECT_EQ(drawn, want) << name;
-            return;
-        }
-        EXPECT_EQ(formatName(picture->format()), name.substr(0, 3)) << name;
-        EXPECT_TRUE(reader->second.claims(bytes)) << name;
-        detail::RgbaImage image;
-        std::string reason;
-        EXPECT_TRUE(reader->second.decode(bytes, {1u << 24}, image, reason))
-            << name << ": " << reason;
-        EXPECT_EQ(described(image.width, image.height, image.rgba.data()), want) << name;
-        std::uint32_t width = 0, height = 0;
-        EXPECT_TRUE(reader->second.probe(bytes, width, height, reason)) << name << ": " << reason;
-        EXPECT_EQ(std::make_pair(width, height), std::make_pair(image.width, image.height)) << name;
-        for (std::size_t i = 0; i < image.rgba.size(); ++i) { // the canvas is premultiplied
-            if (i % 4 != 3)
-                image.rgba[i] = static_cast<std::uint8_t>(
-                    (image.rgba[i] * image.rgba[i / 4 * 4 + 3] + 127) / 255);
-        }
-        EXPECT_EQ(drawn, described(image.width, image.height, image.rgba.data())) << name;
-    });
+TEST(GoodFiles, EveryFileHasARow) {
+    expectRowsMatchFiles("good");
+}
+
+// A file, its size and its pixels.
+GW_TABLE_TEST(GoodFileRows, DecodesToThePixelsListedForIt, "good/expected.tsv") {
+    const std::string& name = GetParam()[0];
+    const std::string want = GetParam()[1] + "\t" + GetParam()[2];
+    const Bytes bytes = fileBytes(test::dataPath("good/" + name));
+    // Every file is also opened as the program opens it: found by its content, drawn at its
+    // own size.
+    PictureError error;
+    const auto picture = Picture::fromMemory(bytes, name, &error);
+    RgbaCanvas canvas;
+    EXPECT_TRUE(picture && picture->renderCanvas(picture->size().width, picture->size().height, 1,
+                                                 canvas, error.message))
+        << error.message;
+    const std::string drawn =
+        described(static_cast<std::uint32_t>(canvas.width),
+                  static_cast<std::uint32_t>(canvas.height), canvas.rgba.data());
+    const auto reader = kReaders.find(name.substr(0, 4));
+    if (reader == kReaders.end()) {
+        EXPECT_EQ(drawn, want) << name;
+        return;
+    }
+    EXPECT_EQ(formatName(picture->format()), name.substr(0, 3)) << name;
+    EXPECT_TRUE(reader->second.claims(bytes)) << name;
+    detail::RgbaImage image;
+    std::string reason;
+    EXPECT_TRUE(reader->second.decode(bytes, {1u << 24}, image, reason)) << name << ": " << reason;
+    EXPECT_EQ(described(image.width, image.height, image.rgba.data()), want) << name;
+    std::uint32_t width = 0, height = 0;
+    EXPECT_TRUE(reader->second.probe(bytes, width, height, reason)) << name << ": " << reason;
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(image.width, image.height)) << name;
+    for (std::size_t i = 0; i < image.rgba.size(); ++i) { // the canvas is premultiplied
+        if (i % 4 != 3)
+            image.rgba[i] =
+                static_cast<std::uint8_t>((image.rgba[i] * image.rgba[i / 4 * 4 + 3] + 127) / 255);
+    }
+    EXPECT_EQ(drawn, described(image.width, image.height, image.rgba.data())) << name;
 }
 
 // Opens and draws; returns the error, or "" when a picture came out.
@@ -139,19 +131,25 @@ std::string readerFailure(const Reader& reader, const Bytes& bytes) {
     return reason;
 }
 
-TEST(BadFiles, EachGivesTheErrorListedForIt) {
-    const std::string folder = std::string(GLYPHWERK_TEST_DATA) + "/bad/";
-    walkCorpus(folder, [&](const std::string& name, Bytes bytes, const std::string& want) {
-        if (const auto reader = kReaders.find(name.substr(0, 4)); reader != kReaders.end()) {
-            EXPECT_EQ(readerFailure(reader->second, bytes), want) << name;
-            return;
-        }
-        PictureError error;
-        const auto opened = Picture::open(folder + name, &error);
-        EXPECT_EQ(failure(opened, error), folder + name + ": " + want);
-        const auto dropped = Picture::fromMemory(std::move(bytes), "dropped " + name, &error);
-        EXPECT_EQ(failure(dropped, error), "dropped " + name + ": " + want);
-    });
+TEST(BadFiles, EveryFileHasARow) {
+    expectRowsMatchFiles("bad");
+}
+
+// A damaged file and the reason it is refused with.
+GW_TABLE_TEST(BadFileRows, GivesTheErrorListedForIt, "bad/expected.tsv") {
+    const std::string& name = GetParam()[0];
+    const std::string& want = GetParam()[1];
+    const std::string path = test::dataPath("bad/" + name);
+    Bytes bytes = fileBytes(path);
+    if (const auto reader = kReaders.find(name.substr(0, 4)); reader != kReaders.end()) {
+        EXPECT_EQ(readerFailure(reader->second, bytes), want);
+        return;
+    }
+    PictureError error;
+    const auto opened = Picture::open(path, &error);
+    EXPECT_EQ(failure(opened, error), path + ": " + want);
+    const auto dropped = Picture::fromMemory(std::move(bytes), "dropped " + name, &error);
+    EXPECT_EQ(failure(dropped, error), "dropped " + name + ": " + want);
 }
 
 } // namespace
