@@ -119,7 +119,7 @@ TEST_F(RealWindow, DroppedFilesAndDataLoadAPictureOrAreRefusedWithTheReason) {
     mime.setUrls({QUrl::fromLocalFile(kSamples + "lighthouse.png")});
     EXPECT_TRUE(dragAndDrop(mime));
     ASSERT_NE(delegate.image, nullptr);
-    EXPECT_EQ(delegate.image->size().width, 640);
+    EXPECT_EQ(delegate.image->pointSize().width, 640);
     EXPECT_EQ(delegate.image, ui().sourceImage->image());
     EXPECT_TRUE(ui().buttonExport->isEnabled());
     const auto dropped = delegate.image;
@@ -140,7 +140,7 @@ TEST_F(RealWindow, DroppedFilesAndDataLoadAPictureOrAreRefusedWithTheReason) {
     png.setData("image/png", file.readAll());
     EXPECT_TRUE(ui().sourceImage->acceptMimeData(&png));
     EXPECT_EQ(delegate.image->name(), "dropped image");
-    EXPECT_EQ(delegate.image->size().height, 480);
+    EXPECT_EQ(delegate.image->pointSize().height, 480);
 }
 
 // The program's loader decodes on a thread pool and hands results back through the event loop:
