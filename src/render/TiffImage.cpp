@@ -78,8 +78,8 @@ struct TiffTarget {
 };
 
 tmsize_t readProc(thandle_t h, void* buffer, tmsize_t size) {
-    const ssize_t n = ::read(static_cast<TiffTarget*>(h)->fd, buffer, static_cast<size_t>(size));
-    return n < 0 ? 0 : n;
+    return static_cast<tmsize_t>(
+        readFully(static_cast<TiffTarget*>(h)->fd, buffer, static_cast<std::size_t>(size)).done);
 }
 
 tmsize_t writeProc(thandle_t h, void* buffer, tmsize_t size) {
