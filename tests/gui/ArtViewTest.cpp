@@ -81,6 +81,14 @@ TEST_F(ArtView, ScreenReadersReadItsRowsColoursSelectionAndCaret) {
     view.hide();
 }
 
+TEST_F(ArtView, EveryFontOfTheMenuIsShownInItsStandIn) {
+    for (const char* name : {"Monaco", "Courier", "Courier New", "Andale Mono", ""}) {
+        view.setFont(name, 12);
+        EXPECT_FALSE(view.standIn().file.empty()) << name;
+        EXPECT_EQ(view.artFont().family().toStdString(), view.standIn().family) << name;
+    }
+}
+
 struct Ink {
     int pixels = 0;  // any coverage
     int partial = 0; // neither background nor full ink

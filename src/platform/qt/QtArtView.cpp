@@ -244,8 +244,12 @@ void QtArtView::textChanged() {
     adjustSize();
     update();
     if (QAccessible::isActive()) {
-        QAccessibleEvent event(this, QAccessible::TextUpdated);
+        // Screen readers are told what went and what came; the text last told is kept for that
+        // only while one listens.
+        QString now = toQString(document_.text(0, document_.characterCount()));
+        QAccessibleTextUpdateEvent event(this, 0, announcedText_, now);
         QAccessible::updateAccessibility(&event);
+        announcedText_ = std::move(now);
     }
 }
 

@@ -18,6 +18,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
@@ -103,7 +104,7 @@ private:
     std::unique_ptr<render::GlyphSource> glyphs_; // at one pixel per point: the layout's
     render::TextLayout layout_;
     std::unique_ptr<render::GlyphSource> deviceGlyphs_;
-    qreal deviceRatio_ = 0.0; // of deviceGlyphs_
+    qreal deviceRatio_ = 0.0;   // of deviceGlyphs_
     qreal fallbackRatio_ = 0.0; // of fallback_
     QColor background_{Qt::white};
     QColor textColor_{Qt::black};
@@ -111,6 +112,7 @@ private:
     bool selectable_ = true;
     Rect frame_;
     std::unordered_map<char16_t, Glyph> fallback_;
+    QString announcedText_;
 };
 
 } // namespace gw::platform::qt
