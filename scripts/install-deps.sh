@@ -12,9 +12,10 @@ packages=(
 )
 case "${1:-}" in
 --test)
-    # The second compiler of `make test`, the readers the RTF tests check documents with, and
-    # the locale sources the table test compiles a decimal-comma locale from.
-    packages+=(clang unrtf libreoffice-writer-nogui locales)
+    # The second compiler of `make test`, the readers the RTF tests check documents with, the
+    # locale sources the table test compiles a decimal-comma locale from, and Noto Sans Mono:
+    # the monospace font of many desktops, whose files carry no spacing property.
+    packages+=(clang unrtf libreoffice-writer-nogui locales fonts-noto-mono)
     ;;
 --fuzz) packages+=(clang libclang-rt-dev) ;; # libFuzzer builds
 --bench)

@@ -26,8 +26,9 @@ void showFontSubstitutes(QComboBox* font) {
             render::resolveMonospaceFont(font->itemText(i).toStdString());
         const QString family = QString::fromStdString(resolved.family);
         const QString tip =
-            !resolved.substituted
-                ? font->itemText(i)
+            !resolved.substituted ? font->itemText(i)
+            : family.isEmpty()
+                ? font->itemText(i) + " is not installed, and no monospace font is installed"
                 : font->itemText(i) + " is not installed: " + family + " stands in for it";
         font->setItemData(i, tip, Qt::ToolTipRole);
     }

@@ -6,6 +6,7 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_ADVANCES_H
 #include FT_OUTLINE_H
 
 #include <string>
@@ -19,6 +20,7 @@ namespace gw::render::detail {
     X(FT_Done_Face)                                                                                \
     X(FT_Set_Pixel_Sizes)                                                                          \
     X(FT_Get_Char_Index)                                                                           \
+    X(FT_Get_Advance)                                                                              \
     X(FT_Load_Glyph)                                                                               \
     X(FT_Outline_Get_CBox)                                                                         \
     X(FT_Outline_Translate)                                                                        \
@@ -32,9 +34,12 @@ namespace gw::render::detail {
     X(FcPatternAddString)                                                                          \
     X(FcPatternGetString)                                                                          \
     X(FcPatternGetInteger)                                                                         \
+    X(FcPatternGetBool)                                                                            \
+    X(FcPatternGetWithBinding)                                                                     \
     X(FcConfigSubstitute)                                                                          \
     X(FcDefaultSubstitute)                                                                         \
-    X(FcFontMatch)                                                                                 \
+    X(FcFontSort)                                                                                  \
+    X(FcFontSetDestroy)                                                                            \
     X(FcStrCmpIgnoreCase)
 
 #define GW_DECLARE_FUNCTION(name) decltype(&::name) name = nullptr;

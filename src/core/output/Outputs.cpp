@@ -211,7 +211,12 @@ std::string rtfDocument(const CellGrid& grid, const RtfFont& font, int pointSize
     std::string out;
     out.reserve(table.size() + 200 + cellCount(v) * (color ? 8 : 1));
     out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\n{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 ";
-    const std::string& family = font.installed.empty() ? font.chosen : font.installed;
+    // A nameless entry leaves the reader to its default font, a proportional one; with no
+    // name at all (none chosen, no monospace font installed) the table names the monospace
+    // font that readers on every system know or map.
+    const std::string family = !font.installed.empty() ? font.installed
+                               : !font.chosen.empty()  ? font.chosen
+                                                       : std::string("Courier New");
     appendRtfFontName(out, family);
     if (!font.chosen.empty() && family != font.chosen) {
         out += "{\\*\\falt ";

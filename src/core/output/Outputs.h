@@ -45,7 +45,8 @@ std::string htmlPage(const CellGrid& grid, bool color, const RgbColor& backgroun
 // name goes along as the alternative.
 struct RtfFont {
     std::string chosen;    // the name the user chose
-    std::string installed; // the installed family that stands in for it; empty: `chosen`
+    std::string installed; // the installed family that stands in for it; empty: `chosen`,
+                           // or "Courier New" when both are empty
 };
 
 // The RTF document of the colour display text in `font` at `pointSize` points: the font table

@@ -2,15 +2,17 @@
 
 #include "render/FontResolver.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontMetricsF>
-#include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScrollArea>
 
 #include <algorithm>
 #include <cmath>
@@ -19,10 +21,12 @@ namespace gw::platform::qt {
 
 namespace {
 
+using Position = ArtDocument::Position;
+
 // Room left of the text, in points, when no font file is at hand.
 constexpr double kPadding = 5.0;
 
-QRgb opaque(const RgbColor& c) {
+ArtDocument::Rgb opaque(const RgbColor& c) {
     const auto channel = [](double v) {
         return static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
     };
@@ -34,96 +38,166 @@ QColor toQColor(const Color& c) {
                             static_cast<float>(c.blue), 1.0f);
 }
 
+QString toQString(const std::u16string& s) {
+    return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QString cssColor(const QColor& c) {
+    return QStringLiteral("rgb(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue());
+}
+
+// What screen readers see of the view: its text through offsets, a unit per line break; each
+// character's colour and the font as text attributes, in the CSS form that Qt's AT-SPI bridge
+// turns into "fg-color", "bg-color", "family-name" and "size".
+class ArtViewAccessible final : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit ArtViewAccessible(QtArtView* view)
+        : QAccessibleWidget(view, QAccessible::EditableText) {}
+
+    QtArtView* view() const { return static_cast<QtArtView*>(widget()); }
+    const ArtDocument& document() const { return view()->document(); }
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.multiLine = true;
+        s.editable = view()->isEditable();
+        s.readOnly = !view()->isEditable();
+        s.selectableText = view()->isSelectable();
+        return s;
+    }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) return text(0, characterCount());
+        return QAccessibleWidget::text(t);
+    }
+
+    void selection(int index, int* startOffset, int* endOffset) const override {
+        *startOffset = *endOffset = 0;
+        if (index != 0 || !document().hasSelection()) return;
+        *startOffset = document().offsetOf(document().selectionStart());
+        *endOffset = document().offsetOf(document().selectionEnd());
+    }
+    int selectionCount() const override { return document().hasSelection() ? 1 : 0; }
+    void addSelection(int startOffset, int endOffset) override {
+        view()->setSelection(startOffset, endOffset);
+    }
+    void removeSelection(int index) override {
+        if (index == 0) view()->setSelection(cursorPosition(), cursorPosition());
+    }
+    void setSelection(int index, int startOffset, int endOffset) override {
+        if (index == 0) view()->setSelection(startOffset, endOffset);
+    }
+    int cursorPosition() const override { return document().offsetOf(document().caret()); }
+    void setCursorPosition(int position) override { view()->setSelection(position, position); }
+
+    QString text(int startOffset, int endOffset) const override {
+        return toQString(document().text(startOffset, endOffset));
+    }
+    int characterCount() const override { return document().characterCount(); }
+
+    // Lines are the document's rows, each with its line break, as AT-SPI reads them.
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType boundary, int* startOffset,
+                         int* endOffset) const override {
+        if (boundary != QAccessible::LineBoundary)
+            return QAccessibleTextInterface::textAtOffset(offset, boundary, startOffset, endOffset);
+        return line(document().positionOf(offset).row, startOffset, endOffset);
+    }
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType boundary, int* startOffset,
+                             int* endOffset) const override {
+        if (boundary != QAccessible::LineBoundary)
+            return QAccessibleTextInterface::textBeforeOffset(offset, boundary, startOffset,
+                                                              endOffset);
+        return line(document().positionOf(offset).row - 1, startOffset, endOffset);
+    }
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundary, int* startOffset,
+                            int* endOffset) const override {
+        if (boundary != QAccessible::LineBoundary)
+            return QAccessibleTextInterface::textAfterOffset(offset, boundary, startOffset,
+                                                             endOffset);
+        return line(document().positionOf(offset).row + 1, startOffset, endOffset);
+    }
+
+    QRect characterRect(int offset) const override {
+        const Position at = document().positionOf(offset);
+        const QRect cell = view()->cellRect(at.row, at.column);
+        return {view()->mapToGlobal(cell.topLeft()), cell.size()};
+    }
+    int offsetAtPoint(const QPoint& point) const override {
+        const QPoint local = view()->mapFromGlobal(point);
+        if (!view()->rect().contains(local)) return -1;
+        return document().offsetOf(view()->positionAt(local));
+    }
+    void scrollToSubstring(int startIndex, int /*endIndex*/) override {
+        view()->scrollToOffset(startIndex);
+    }
+
+    QString attributes(int offset, int* startOffset, int* endOffset) const override {
+        *startOffset = *endOffset = offset;
+        if (offset < 0 || offset > characterCount()) return {};
+        document().colorRun(offset, *startOffset, *endOffset);
+        const ArtDocument::Rgb rgb = document().colorAt(document().positionOf(offset));
+        const QColor color = qAlpha(rgb) == 0 ? QColor(Qt::black) : QColor(rgb);
+        QString family = view()->artFont().family();
+        family.replace(u';', u' ').replace(u':', u' ');
+        return QStringLiteral("color:%1;background-color:%2;font-family:%3;font-size:%4pt;")
+            .arg(cssColor(color), cssColor(view()->backgroundColor()), family)
+            .arg(view()->artFont().pixelSize());
+    }
+
+private:
+    QString line(int row, int* startOffset, int* endOffset) const {
+        const ArtDocument& doc = document();
+        if (row < 0 || row >= doc.rowCount()) {
+            *startOffset = *endOffset = -1;
+            return {};
+        }
+        *startOffset = doc.offsetOf({row, 0});
+        *endOffset = row + 1 < doc.rowCount() ? doc.offsetOf({row + 1, 0}) : doc.characterCount();
+        return text(*startOffset, *endOffset);
+    }
+};
+
+QAccessibleInterface* artViewAccessible(const QString& /*className*/, QObject* object) {
+    if (auto* view = dynamic_cast<QtArtView*>(object)) return new ArtViewAccessible(view);
+    return nullptr;
+}
+
 } // namespace
 
 QtArtView::QtArtView(QWidget* parent) : QWidget(parent) {
+    static const bool installed = (QAccessible::installFactory(artViewAccessible), true);
+    (void)installed;
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::IBeamCursor);
     setAccessibleName("Converted picture");
+    setAccessibleDescription("The picture as characters");
     setFont("Monaco", 12);
 }
 
-void QtArtView::appendUtf8(const std::string& text, QRgb color) {
-    if (qAlpha(color) == 0) {
-        // Uncoloured text (the plain display text, a page's source of megabytes) a line at a
-        // time.
-        std::size_t start = 0;
-        while (start <= text.size()) {
-            const std::size_t end = std::min(text.find('\n', start), text.size());
-            Line& line = lines_.back();
-            line.text +=
-                QString::fromUtf8(text.data() + start, static_cast<qsizetype>(end - start));
-            line.colors.resize(static_cast<std::size_t>(line.text.size()), 0);
-            if (end == text.size()) break;
-            lines_.emplace_back();
-            start = end + 1;
-        }
-        return;
-    }
-    // Colour runs are a character or a few each: decoded as they are appended, so that no
-    // string is made per run.
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        char32_t code = byte;
-        int extra = 0;
-        if (byte >= 0xF0) {
-            code = byte & 0x07u;
-            extra = 3;
-        } else if (byte >= 0xE0) {
-            code = byte & 0x0Fu;
-            extra = 2;
-        } else if (byte >= 0xC0) {
-            code = byte & 0x1Fu;
-            extra = 1;
-        } else if (byte >= 0x80) {
-            code = 0xFFFD;
-        }
-        ++i;
-        for (; extra > 0 && i < text.size(); --extra, ++i)
-            code = (code << 6) | (static_cast<unsigned char>(text[i]) & 0x3Fu);
-        if (code == U'\n') {
-            lines_.emplace_back();
-            continue;
-        }
-        Line& line = lines_.back();
-        if (code > 0xFFFF) {
-            const QChar pair[2] = {QChar::highSurrogate(code), QChar::lowSurrogate(code)};
-            line.text.append(pair, 2);
-            line.colors.insert(line.colors.end(), 2, color);
-        } else {
-            line.text.append(QChar(static_cast<char16_t>(code)));
-            line.colors.push_back(color);
-        }
-    }
-}
-
 void QtArtView::setPlainText(const std::string& text) {
-    lines_.assign(1, Line{});
-    anchor_ = cursor_ = {};
-    appendUtf8(text, 0);
+    document_.setText(text);
     textChanged();
 }
 
 void QtArtView::appendPlainText(const std::string& text) {
-    appendUtf8(text, 0);
+    document_.append(text);
     textChanged();
 }
 
 void QtArtView::appendRuns(const std::vector<TextRun>& runs) {
     for (const TextRun& run : runs)
-        appendUtf8(run.text, run.hasColor ? opaque(run.color) : 0);
+        document_.append(run.text, run.hasColor ? opaque(run.color) : ArtDocument::kDefaultColor);
     textChanged();
 }
 
 std::string QtArtView::plainText() const {
-    QString all;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (i > 0) all += '\n';
-        all += lines_[i].text;
-    }
-    return all.toStdString();
+    return document_.utf8();
 }
 
 void QtArtView::setFont(const std::string& name, int pointSize) {
@@ -142,6 +216,8 @@ void QtArtView::setFont(const std::string& name, int pointSize) {
     font_.setPixelSize(pointSize);
     std::string error;
     glyphs_ = render::GlyphSource::open(resolved_, pointSize, error);
+    deviceGlyphs_.reset();
+    deviceRatio_ = 0.0;
     fallback_.clear();
     textChanged();
 }
@@ -155,7 +231,7 @@ void QtArtView::setBackgroundColor(const Color& color) {
 
 void QtArtView::setSelectable(bool selectable) {
     selectable_ = selectable;
-    if (!selectable) anchor_ = cursor_;
+    if (!selectable) document_.moveCaret(document_.caret(), false);
     update();
 }
 
@@ -165,20 +241,23 @@ void QtArtView::setFrame(const Rect& frame) {
 }
 
 void QtArtView::textChanged() {
-    anchor_ = std::min(anchor_, Position{static_cast<int>(lines_.size()) - 1, 0});
-    cursor_ = std::min(cursor_, Position{static_cast<int>(lines_.size()) - 1, 0});
     adjustSize();
     update();
+    if (QAccessible::isActive()) {
+        // Screen readers are told what went and what came; the text last told is kept for that
+        // only while one listens.
+        QString now = toQString(document_.text(0, document_.characterCount()));
+        QAccessibleTextUpdateEvent event(this, 0, announcedText_, now);
+        QAccessible::updateAccessibility(&event);
+        announcedText_ = std::move(now);
+    }
 }
 
 // Laid out as the TIFF image lays out a grid of the text's size: the display text of a grid
 // has width2 - 2 columns and height2 - 2 rows, and ends with a line feed.
 QSize QtArtView::sizeHint() const {
-    int columns = 0;
-    for (const Line& line : lines_)
-        columns = std::max(columns, static_cast<int>(line.text.size()));
-    int rows = static_cast<int>(lines_.size());
-    if (rows > 1 && lines_.back().text.isEmpty()) --rows;
+    const int columns = document_.widestLine();
+    const int rows = document_.shownRows();
     const double width = std::max(frame_.width, layout_.left + columns * layout_.columnPitch +
                                                     (glyphs_ ? glyphs_->metrics().inkRight : 0));
     const double height = std::max(frame_.height, rowTop(rows) + layout_.rowPitch);
@@ -186,11 +265,8 @@ QSize QtArtView::sizeHint() const {
 }
 
 void QtArtView::adjustSize() {
-    int columns = 0;
-    for (const Line& line : lines_)
-        columns = std::max(columns, static_cast<int>(line.text.size()));
-    int rows = static_cast<int>(lines_.size());
-    if (rows > 1 && lines_.back().text.isEmpty()) --rows;
+    const int columns = document_.widestLine();
+    const int rows = document_.shownRows();
     if (glyphs_) {
         layout_ = render::layoutText(glyphs_->metrics(), std::min(columns + 2, kGridCapacity),
                                      std::min(rows + 2, kGridRowCapacity), pointSize_);
@@ -215,18 +291,41 @@ QPoint QtArtView::cellOrigin(int row, int column) const {
     return {layout_.penX(column) / render::kSubpixelPhases, rowTop(row)};
 }
 
-// A character the font's Latin-1 cache cannot give, drawn by Qt once.
-const QtArtView::Glyph& QtArtView::fallbackGlyph(char16_t c) {
+QRect QtArtView::cellRect(int row, int column) const {
+    const QPoint origin = cellOrigin(row, column);
+    const QPoint next = cellOrigin(row + 1, column + 1);
+    return {origin, QSize(std::max(next.x() - origin.x(), 1), std::max(next.y() - origin.y(), 1))};
+}
+
+render::GlyphSource* QtArtView::glyphsAt(qreal ratio) {
+    if (ratio == 1.0 || !glyphs_) return glyphs_.get();
+    if (ratio != deviceRatio_) {
+        std::string error;
+        deviceGlyphs_ = render::GlyphSource::open(
+            resolved_, std::max(1, static_cast<int>(std::lround(pointSize_ * ratio))), error);
+        deviceRatio_ = ratio;
+    }
+    return deviceGlyphs_ ? deviceGlyphs_.get() : glyphs_.get();
+}
+
+// A character the font's Latin-1 cache cannot give, drawn by Qt once at the current ratio.
+const QtArtView::Glyph& QtArtView::fallbackGlyph(char16_t c, qreal ratio) {
+    if (ratio != fallbackRatio_) {
+        fallback_.clear();
+        fallbackRatio_ = ratio;
+    }
     const auto found = fallback_.find(c);
     if (found != fallback_.end()) return found->second;
-    const int margin = pointSize_ + 2;
+    QFont font = font_;
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(pointSize_ * ratio))));
+    const int margin = font.pixelSize() + 2;
     const int baseline = 2 * margin;
-    QImage canvas(static_cast<int>(std::ceil(layout_.columnPitch)) + 2 * margin, 3 * margin,
+    QImage canvas(static_cast<int>(std::ceil(layout_.columnPitch * ratio)) + 2 * margin, 3 * margin,
                   QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);
     {
         QPainter painter(&canvas);
-        painter.setFont(font_);
+        painter.setFont(font);
         painter.setPen(Qt::black);
         painter.drawText(QPointF(margin, baseline), QString(QChar(c)));
     }
@@ -258,51 +357,66 @@ const QtArtView::Glyph& QtArtView::fallbackGlyph(char16_t c) {
     return fallback_.emplace(c, std::move(g)).first->second;
 }
 
-void QtArtView::paintEvent(QPaintEvent* event) {
-    // Drawn at one pixel per point, as the TIFF image is; a high-density screen scales it.
-    const QRect exposed = event->rect();
-    QImage canvas(exposed.size(), QImage::Format_RGB32);
+QImage QtArtView::paintedImage(const QRect& area, qreal ratio) {
+    // Positions are the layout's, in points, times the ratio; the glyphs are rasterised at the
+    // ratio's pixel size rather than scaled, so a 2x screen gets glyphs of twice the detail.
+    ratio = ratio > 0.0 ? ratio : 1.0;
+    const int originX = static_cast<int>(std::lround(area.left() * ratio));
+    const int originY = static_cast<int>(std::lround(area.top() * ratio));
+    QImage canvas(std::max(1, static_cast<int>(std::ceil(area.width() * ratio))),
+                  std::max(1, static_cast<int>(std::ceil(area.height() * ratio))),
+                  QImage::Format_RGB32);
+    canvas.setDevicePixelRatio(ratio);
     canvas.fill(background_);
+    render::GlyphSource* source = glyphsAt(ratio);
+    const auto penAt = [&](int column) { // quarter device pixels
+        return static_cast<int>(std::floor((layout_.left + column * layout_.columnPitch) * ratio *
+                                           render::kSubpixelPhases));
+    };
+    const auto yAt = [&](int y) { return static_cast<int>(std::lround(y * ratio)); };
 
     const double rowPitch = std::max(layout_.rowPitch, 1.0);
     const double columnPitch = std::max(layout_.columnPitch, 0.25);
-    const int firstRow = std::max(0, static_cast<int>(std::floor(exposed.top() / rowPitch)) - 2);
-    const int lastRow = std::min(static_cast<int>(lines_.size()) - 1,
-                                 static_cast<int>(std::ceil(exposed.bottom() / rowPitch)) + 2);
-    const int firstColumn = std::max(
-        0, static_cast<int>(std::floor((exposed.left() - layout_.left) / columnPitch)) - 4);
+    const int firstRow = std::max(0, static_cast<int>(std::floor(area.top() / rowPitch)) - 2);
+    const int lastRow = std::min(document_.rowCount() - 1,
+                                 static_cast<int>(std::ceil(area.bottom() / rowPitch)) + 2);
+    const int firstColumn =
+        std::max(0, static_cast<int>(std::floor((area.left() - layout_.left) / columnPitch)) - 4);
     const int lastColumn =
-        static_cast<int>(std::ceil((exposed.right() - layout_.left) / columnPitch)) + 4;
-    const Position selFrom = std::min(anchor_, cursor_);
-    const Position selTo = std::max(anchor_, cursor_);
+        static_cast<int>(std::ceil((area.right() - layout_.left) / columnPitch)) + 4;
+    const bool selection = document_.hasSelection();
+    const Position selFrom = document_.selectionStart();
+    const Position selTo = document_.selectionEnd();
     const QColor highlight = palette().color(QPalette::Highlight);
     const QRgb highlightedText = palette().color(QPalette::HighlightedText).rgb();
     const QRgb defaultText = textColor_.rgb();
     const int canvasWidth = canvas.width();
     const int canvasHeight = canvas.height();
-    render::GlyphSource* source = glyphs_.get();
 
     for (int row = firstRow; row <= lastRow; ++row) {
-        const Line& line = lines_[static_cast<std::size_t>(row)];
+        const ArtDocument::Line& line = document_.lines()[static_cast<std::size_t>(row)];
         const int length = static_cast<int>(line.text.size());
         // The selection's background first, under the characters.
-        if (hasSelection() && selFrom.row <= row && row <= selTo.row) {
+        if (selection && selFrom.row <= row && row <= selTo.row) {
             const int a = selFrom.row == row ? selFrom.column : 0;
             const int b = selTo.row == row ? selTo.column : length + 1;
             if (b > a) {
                 QPainter painter(&canvas);
-                const int x0 = cellOrigin(row, a).x(), x1 = cellOrigin(row, b).x();
-                painter.fillRect(x0 - exposed.left(), rowTop(row) - exposed.top(), x1 - x0,
-                                 rowTop(row + 1) - rowTop(row), highlight);
+                painter.resetTransform();
+                const int x0 = penAt(a) / render::kSubpixelPhases;
+                const int x1 = penAt(b) / render::kSubpixelPhases;
+                const int y0 = yAt(rowTop(row));
+                painter.fillRect(x0 - originX, y0 - originY, x1 - x0, yAt(rowTop(row + 1)) - y0,
+                                 highlight);
             }
         }
-        const int baseline = layout_.baseline(row) - exposed.top();
+        const int baseline = yAt(layout_.baseline(row)) - originY;
         const int end = std::min(lastColumn, length - 1);
         for (int column = firstColumn; column <= end; ++column) {
-            const char16_t c = line.text[column].unicode();
+            const char16_t c = line.text[static_cast<std::size_t>(column)];
             if (c <= u' ') continue;
-            const int pen = layout_.penX(column);
-            int x0 = pen / render::kSubpixelPhases - exposed.left();
+            const int pen = penAt(column);
+            int x0 = pen / render::kSubpixelPhases - originX;
             int y0 = baseline;
             const std::uint8_t* coverage = nullptr;
             int width = 0, height = 0;
@@ -315,7 +429,7 @@ void QtArtView::paintEvent(QPaintEvent* event) {
                 width = g->width;
                 height = g->rows;
             } else if (c > 0xFF || source == nullptr) {
-                const Glyph& f = fallbackGlyph(c);
+                const Glyph& f = fallbackGlyph(c, ratio);
                 x0 += f.dx;
                 y0 += f.dy;
                 coverage = f.coverage.data();
@@ -324,7 +438,7 @@ void QtArtView::paintEvent(QPaintEvent* event) {
             }
             if (width == 0 || height == 0) continue;
             const Position here{row, column};
-            const bool selected = hasSelection() && selFrom <= here && here < selTo;
+            const bool selected = selection && selFrom <= here && here < selTo;
             QRgb color = line.colors[static_cast<std::size_t>(column)];
             if (qAlpha(color) == 0) color = selected ? highlightedText : defaultText;
             const int cr = qRed(color), cg = qGreen(color), cb = qBlue(color);
@@ -334,41 +448,76 @@ void QtArtView::paintEvent(QPaintEvent* event) {
                 for (int x = std::max(0, -x0); x < width && x0 + x < canvasWidth; ++x) {
                     const int a = in[x];
                     if (a == 0) continue;
-                    QRgb& d = out[x0 + x];
+                    QRgb& p = out[x0 + x];
                     const int na = 255 - a;
-                    d = qRgb((cr * a + qRed(d) * na + 127) / 255,
-                             (cg * a + qGreen(d) * na + 127) / 255,
-                             (cb * a + qBlue(d) * na + 127) / 255);
+                    p = qRgb((cr * a + qRed(p) * na + 127) / 255,
+                             (cg * a + qGreen(p) * na + 127) / 255,
+                             (cb * a + qBlue(p) * na + 127) / 255);
                 }
             }
         }
     }
+    return canvas;
+}
 
+void QtArtView::paintEvent(QPaintEvent* event) {
+    const QRect exposed = event->rect();
     QPainter painter(this);
-    painter.drawImage(exposed.topLeft(), canvas);
+    painter.drawImage(exposed.topLeft(),
+                      paintedImage(exposed, painter.device()->devicePixelRatio()));
     if (editable_ && hasFocus()) {
-        const QPoint caret = cellOrigin(cursor_.row, cursor_.column);
-        painter.fillRect(caret.x(), caret.y(), 1, rowTop(cursor_.row + 1) - caret.y(),
+        const QPoint caret = cellOrigin(document_.caret().row, document_.caret().column);
+        painter.fillRect(caret.x(), caret.y(), 1, rowTop(document_.caret().row + 1) - caret.y(),
                          background_.lightnessF() < 0.5 ? QColor(Qt::white) : QColor(Qt::black));
     }
 }
 
-QtArtView::Position QtArtView::positionAt(QPointF point) const {
+Position QtArtView::positionAt(QPointF point) const {
     const int row =
         std::clamp(static_cast<int>(std::floor(point.y() / std::max(layout_.rowPitch, 1.0))), 0,
-                   static_cast<int>(lines_.size()) - 1);
-    const int length = static_cast<int>(lines_[static_cast<std::size_t>(row)].text.size());
+                   document_.rowCount() - 1);
     const int column =
         std::clamp(static_cast<int>(std::lround((point.x() - layout_.left) /
                                                 std::max(layout_.columnPitch, 0.25))),
-                   0, length);
+                   0, document_.lineLength(row));
     return {row, column};
 }
 
+void QtArtView::announceCaret() {
+    if (!QAccessible::isActive()) return;
+    if (document_.hasSelection()) {
+        QAccessibleTextSelectionEvent selection(this,
+                                                document_.offsetOf(document_.selectionStart()),
+                                                document_.offsetOf(document_.selectionEnd()));
+        selection.setCursorPosition(document_.offsetOf(document_.caret()));
+        QAccessible::updateAccessibility(&selection);
+    }
+    QAccessibleTextCursorEvent cursor(this, document_.offsetOf(document_.caret()));
+    QAccessible::updateAccessibility(&cursor);
+}
+
 void QtArtView::moveCursor(Position to, bool extend) {
-    cursor_ = to;
-    if (!extend || !selectable_) anchor_ = to;
+    document_.moveCaret(to, extend && selectable_);
     update();
+    announceCaret();
+}
+
+void QtArtView::setSelection(int anchorOffset, int caretOffset) {
+    const Position caret = document_.positionOf(caretOffset);
+    document_.select(selectable_ ? document_.positionOf(anchorOffset) : caret, caret);
+    update();
+    announceCaret();
+}
+
+void QtArtView::scrollToOffset(int offset) {
+    const Position at = document_.positionOf(offset);
+    const QRect cell = cellRect(at.row, at.column);
+    for (QWidget* w = parentWidget(); w != nullptr; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w)) {
+            area->ensureVisible(cell.center().x(), cell.center().y(), cell.width(), cell.height());
+            return;
+        }
+    }
 }
 
 void QtArtView::mousePressEvent(QMouseEvent* event) {
@@ -381,32 +530,22 @@ void QtArtView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void QtArtView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && hasSelection()) copySelection(true);
+    if (event->button() == Qt::LeftButton && document_.hasSelection()) copySelection(true);
 }
 
 QString QtArtView::selectedText() const {
-    const Position from = std::min(anchor_, cursor_);
-    const Position to = std::max(anchor_, cursor_);
-    QString text;
-    for (int row = from.row; row <= to.row; ++row) {
-        const QString& line = lines_[static_cast<std::size_t>(row)].text;
-        const int a = row == from.row ? from.column : 0;
-        const int b = row == to.row ? to.column : static_cast<int>(line.size());
-        text += line.mid(a, b - a);
-        if (row < to.row) text += '\n';
-    }
-    return text;
+    return toQString(document_.selectedText());
 }
 
 void QtArtView::selectAll() {
     if (!selectable_) return;
-    anchor_ = {};
-    cursor_ = {static_cast<int>(lines_.size()) - 1, static_cast<int>(lines_.back().text.size())};
+    document_.selectAll();
     update();
+    announceCaret();
 }
 
 void QtArtView::copySelection(bool toX11Selection) const {
-    if (!hasSelection()) return;
+    if (!document_.hasSelection()) return;
     QClipboard* clipboard = QApplication::clipboard();
     if (!toX11Selection)
         clipboard->setText(selectedText());
@@ -414,120 +553,69 @@ void QtArtView::copySelection(bool toX11Selection) const {
         clipboard->setText(selectedText(), QClipboard::Selection);
 }
 
-void QtArtView::removeSelection() {
-    if (!hasSelection()) return;
-    const Position from = std::min(anchor_, cursor_);
-    const Position to = std::max(anchor_, cursor_);
-    Line& first = lines_[static_cast<std::size_t>(from.row)];
-    const Line& last = lines_[static_cast<std::size_t>(to.row)];
-    Line joined;
-    joined.text = first.text.left(from.column) + last.text.mid(to.column);
-    joined.colors.assign(first.colors.begin(), first.colors.begin() + from.column);
-    joined.colors.insert(joined.colors.end(), last.colors.begin() + to.column, last.colors.end());
-    first = std::move(joined);
-    lines_.erase(lines_.begin() + from.row + 1, lines_.begin() + to.row + 1);
-    anchor_ = cursor_ = from;
-}
-
-// Typed text takes the colour of the character before it, as a text view's typing attributes.
-void QtArtView::insertText(const QString& text) {
-    removeSelection();
-    for (const QChar c : text) {
-        Line& line = lines_[static_cast<std::size_t>(cursor_.row)];
-        const QRgb color =
-            cursor_.column > 0 ? line.colors[static_cast<std::size_t>(cursor_.column - 1)] : 0;
-        if (c == '\n' || c == '\r') {
-            Line rest{line.text.mid(cursor_.column),
-                      std::vector<QRgb>(line.colors.begin() + cursor_.column, line.colors.end())};
-            line.text.truncate(cursor_.column);
-            line.colors.resize(static_cast<std::size_t>(cursor_.column));
-            lines_.insert(lines_.begin() + cursor_.row + 1, std::move(rest));
-            cursor_ = {cursor_.row + 1, 0};
-        } else {
-            line.text.insert(cursor_.column, c);
-            line.colors.insert(line.colors.begin() + cursor_.column, color);
-            ++cursor_.column;
-        }
-    }
-    anchor_ = cursor_;
-    adjustSize();
-    update();
-}
-
-QtArtView::Position QtArtView::stepped(Position from, int key) const {
-    const int rows = static_cast<int>(lines_.size());
-    const auto lengthOf = [this](int row) {
-        return static_cast<int>(lines_[static_cast<std::size_t>(row)].text.size());
-    };
-    switch (key) {
-    case Qt::Key_Left:
-        if (from.column > 0) return {from.row, from.column - 1};
-        return from.row > 0 ? Position{from.row - 1, lengthOf(from.row - 1)} : from;
-    case Qt::Key_Right:
-        if (from.column < lengthOf(from.row)) return {from.row, from.column + 1};
-        return from.row + 1 < rows ? Position{from.row + 1, 0} : from;
-    case Qt::Key_Up:
-    case Qt::Key_Down: {
-        const int row = std::clamp(from.row + (key == Qt::Key_Up ? -1 : 1), 0, rows - 1);
-        return {row, std::min(from.column, lengthOf(row))};
-    }
-    case Qt::Key_Home:
-        return {from.row, 0};
-    case Qt::Key_End:
-        return {from.row, lengthOf(from.row)};
-    default:
-        return from;
-    }
-}
-
 void QtArtView::keyPressEvent(QKeyEvent* event) {
+    using Step = ArtDocument::Step;
     if (event == QKeySequence::Copy) return copySelection(false);
     if (event == QKeySequence::SelectAll) return selectAll();
     const int key = event->key();
-    if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down ||
-        key == Qt::Key_Home || key == Qt::Key_End) {
-        Position to = stepped(cursor_, key);
-        // Ctrl+Home and Ctrl+End go to the start and the end of the text.
-        if ((event->modifiers() & Qt::ControlModifier) &&
-            (key == Qt::Key_Home || key == Qt::Key_End))
-            to = key == Qt::Key_Home ? Position{}
-                                     : Position{static_cast<int>(lines_.size()) - 1,
-                                                static_cast<int>(lines_.back().text.size())};
-        return moveCursor(to, event->modifiers() & Qt::ShiftModifier);
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    Step step{};
+    bool moves = true;
+    switch (key) {
+    case Qt::Key_Left:
+        step = Step::left;
+        break;
+    case Qt::Key_Right:
+        step = Step::right;
+        break;
+    case Qt::Key_Up:
+        step = Step::up;
+        break;
+    case Qt::Key_Down:
+        step = Step::down;
+        break;
+    // Ctrl+Home and Ctrl+End go to the start and the end of the text.
+    case Qt::Key_Home:
+        step = control ? Step::start : Step::lineStart;
+        break;
+    case Qt::Key_End:
+        step = control ? Step::end : Step::lineEnd;
+        break;
+    default:
+        moves = false;
     }
+    if (moves) return moveCursor(document_.stepped(document_.caret(), step), shift);
     if (!editable_) return QWidget::keyPressEvent(event);
     if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
-        if (!hasSelection())
-            anchor_ = stepped(cursor_, key == Qt::Key_Backspace ? Qt::Key_Left : Qt::Key_Right);
-        removeSelection();
-        adjustSize();
-        update();
+        document_.erase(key == Qt::Key_Backspace);
+        textChanged();
+        announceCaret();
         return;
     }
     const QString typed =
         key == Qt::Key_Return || key == Qt::Key_Enter ? QString("\n") : event->text();
     if (typed.isEmpty() || (typed != "\n" && !typed.front().isPrint()))
         return QWidget::keyPressEvent(event);
-    insertText(typed);
+    document_.insert(typed.toStdU16String());
+    textChanged();
+    announceCaret();
 }
 
 void QtArtView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* copy = menu.addAction("Copy", [this] { copySelection(false); });
-    copy->setEnabled(hasSelection());
+    copy->setEnabled(document_.hasSelection());
     menu.addAction("Select All", [this] { selectAll(); })->setEnabled(selectable_);
     menu.exec(event->globalPos());
 }
 
 QChar QtArtView::characterAt(int row, int column) const {
-    if (row < 0 || row >= static_cast<int>(lines_.size())) return {};
-    const QString& text = lines_[static_cast<std::size_t>(row)].text;
-    return column >= 0 && column < text.size() ? text[column] : QChar();
+    return QChar(document_.characterAt({row, column}));
 }
 
 QColor QtArtView::colorAt(int row, int column) const {
-    if (characterAt(row, column).isNull()) return {};
-    const QRgb c = lines_[static_cast<std::size_t>(row)].colors[static_cast<std::size_t>(column)];
+    const ArtDocument::Rgb c = document_.colorAt({row, column});
     return qAlpha(c) == 0 ? QColor() : QColor(c);
 }
 

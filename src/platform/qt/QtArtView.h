@@ -1,18 +1,24 @@
 #pragma once
 // The preview's text view. Character art is a grid of up to 130,000 characters, each in its own
 // colour; a rich-text document with a format per character takes about a second to build and
-// lay out, so this view keeps the text as lines of characters with a colour each and draws only
-// the part that is exposed, from cached glyph coverage. It lays the text out and draws it as the
-// TIFF image does (same font, pitches and glyphs), so the preview shows what the image holds;
-// characters outside Latin-1, which only typing can bring in, are drawn by Qt. The user can
-// select (mouse, Shift with the arrow keys, Ctrl+A), copy (Ctrl+C, the context menu, and the
-// X11 selection) and, when editable, type, delete and break lines.
+// lay out, so this view keeps the text in an ArtDocument (lines of characters with a colour
+// each, the caret and the selection) and draws only the part that is exposed, from cached glyph
+// coverage. It lays the text out as the TIFF image does (same font, pitches and glyphs), in
+// points, and rasterises the glyphs at the screen's device pixel ratio, so that a high-density
+// screen shows them as sharp as the text around them; characters outside Latin-1, which only
+// typing can bring in, are drawn by Qt. The user can select (mouse, Shift with the arrow keys,
+// Ctrl+A), copy (Ctrl+C, the context menu, and the X11 selection) and, when editable, type,
+// delete and break lines. Screen readers read it through Qt's accessible text interface: the
+// text, its lines, each character's colour, the selection and the caret.
 
+#include "platform/ArtDocument.h"
 #include "platform/Window.h"
 #include "render/TextRaster.h"
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
@@ -37,15 +43,29 @@ public:
     Rect frame() const override { return frame_; }
     void setFrame(const Rect& frame) override;
 
+    const ArtDocument& document() const { return document_; }
+    bool isEditable() const { return editable_; }
+    bool isSelectable() const { return selectable_; }
     // For tests and the window: the character and colour at a place of the text (an invalid
-    // colour for the default one), the font family in use, the selection's text.
+    // colour for the default one), the font in use and the font that it stands in for.
     QChar characterAt(int row, int column) const;
     QColor colorAt(int row, int column) const;
     const QFont& artFont() const { return font_; }
+    const render::ResolvedFont& standIn() const { return resolved_; }
+    QColor backgroundColor() const { return background_; }
     QString selectedText() const;
     void selectAll();
-    // Where the character at (row, column) is drawn, in the view's coordinates.
+    // Selection and caret by the accessible interface: offsets count a unit per line break.
+    void setSelection(int anchorOffset, int caretOffset);
+    void scrollToOffset(int offset);
+    // Where the character at (row, column) is drawn, in the view's coordinates, and the place
+    // of the text nearest to a point of the view.
     QPoint cellOrigin(int row, int column) const;
+    QRect cellRect(int row, int column) const;
+    ArtDocument::Position positionAt(QPointF point) const;
+
+    // The view's `area` (in points) as it paints it at `ratio` device pixels per point.
+    QImage paintedImage(const QRect& area, qreal ratio);
 
     QSize sizeHint() const override;
 
@@ -58,50 +78,41 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    struct Line {
-        QString text;
-        std::vector<QRgb> colors; // one per UTF-16 unit; alpha 0: the default text colour
-    };
-    struct Position {
-        int row = 0;
-        int column = 0;
-        friend auto operator<=>(const Position&, const Position&) = default;
-    };
+    using Position = ArtDocument::Position;
     struct Glyph {
-        int dx = 0; // mask origin from the cell's top-left corner, device pixels
+        int dx = 0; // mask origin from the pen on the baseline, device pixels
         int dy = 0;
         int width = 0;
         int height = 0;
         std::vector<std::uint8_t> coverage;
     };
 
-    void appendUtf8(const std::string& text, QRgb color);
     void textChanged();
     void adjustSize();
     int rowTop(int row) const;
-    Position positionAt(QPointF point) const;
     void moveCursor(Position to, bool extend);
-    Position stepped(Position from, int key) const;
-    void insertText(const QString& text);
-    void removeSelection();
     void copySelection(bool toX11Selection) const;
-    bool hasSelection() const { return anchor_ != cursor_; }
-    const Glyph& fallbackGlyph(char16_t c);
+    void announceCaret();
+    // The glyphs at `ratio` device pixels per point, made when the ratio changes.
+    render::GlyphSource* glyphsAt(qreal ratio);
+    const Glyph& fallbackGlyph(char16_t c, qreal ratio);
 
-    std::vector<Line> lines_{1};
+    ArtDocument document_;
     QFont font_;
     render::ResolvedFont resolved_;
     int pointSize_ = 0;
-    std::unique_ptr<render::GlyphSource> glyphs_;
+    std::unique_ptr<render::GlyphSource> glyphs_; // at one pixel per point: the layout's
     render::TextLayout layout_;
+    std::unique_ptr<render::GlyphSource> deviceGlyphs_;
+    qreal deviceRatio_ = 0.0;   // of deviceGlyphs_
+    qreal fallbackRatio_ = 0.0; // of fallback_
     QColor background_{Qt::white};
     QColor textColor_{Qt::black};
     bool editable_ = false;
     bool selectable_ = true;
     Rect frame_;
-    Position anchor_;
-    Position cursor_;
     std::unordered_map<char16_t, Glyph> fallback_;
+    QString announcedText_;
 };
 
 } // namespace gw::platform::qt

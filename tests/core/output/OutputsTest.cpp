@@ -109,6 +109,9 @@ TEST_F(OutputsTest, RtfReadsBackWithItsCharactersColoursFontAndSize) {
     EXPECT_NE(rtf.find("\\fmodern\\fprq1\\fcharset0 Liberation Mono{\\*\\falt Courier New};}"),
               std::string::npos);
     EXPECT_NE(rtf.find("\\fs28\n"), std::string::npos);
+    // The table never holds a nameless font.
+    EXPECT_NE(rtfDocument(*grid, {"", ""}, 14).find("\\fcharset0 Courier New;}"),
+              std::string::npos);
     // The text follows unrtf's comment header, in the document's code page (0xe9 is é).
     const std::string folder = ::testing::TempDir() + "gw-rtf-" + std::to_string(::getpid());
     std::filesystem::create_directories(folder);
