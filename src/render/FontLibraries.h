@@ -35,6 +35,8 @@ namespace gw::render::detail {
     X(FcConfigSubstitute)                                                                          \
     X(FcDefaultSubstitute)                                                                         \
     X(FcFontMatch)                                                                                 \
+    X(FcFontSort)                                                                                  \
+    X(FcFontSetDestroy)                                                                            \
     X(FcStrCmpIgnoreCase)
 
 #define GW_DECLARE_FUNCTION(name) decltype(&::name) name = nullptr;

@@ -55,6 +55,40 @@ Match bestMatch(FcConfig* config, const std::string& family) {
     return match;
 }
 
+// The first font that fontconfig ranks for `family` and that is monospace. Its first answer
+// for "monospace" need not be: Noto Sans Mono, for one, declares no spacing, as it carries a
+// few wide glyphs.
+Match firstMonospace(FcConfig* config, const std::string& family) {
+    const detail::FontconfigApi& fc = detail::fontconfig();
+    Match match;
+    FcPattern* pattern = fc.FcPatternCreate();
+    if (pattern == nullptr) return match;
+    fc.FcPatternAddString(pattern, FC_FAMILY, fcString(family));
+    fc.FcConfigSubstitute(config, pattern, FcMatchPattern);
+    fc.FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcFontSet* fonts = fc.FcFontSort(config, pattern, FcTrue, nullptr, &result);
+    fc.FcPatternDestroy(pattern);
+    if (fonts == nullptr) return match;
+    for (int i = 0; i < fonts->nfont; ++i) {
+        FcPattern* font = fonts->fonts[i];
+        int number = 0;
+        FcChar8* value = nullptr;
+        if (fc.FcPatternGetInteger(font, FC_SPACING, 0, &number) != FcResultMatch ||
+            number < FC_DUAL || fc.FcPatternGetString(font, FC_FILE, 0, &value) != FcResultMatch)
+            continue;
+        match.file = reinterpret_cast<const char*>(value);
+        if (fc.FcPatternGetString(font, FC_FAMILY, 0, &value) == FcResultMatch)
+            match.family = reinterpret_cast<const char*>(value);
+        if (fc.FcPatternGetInteger(font, FC_INDEX, 0, &number) == FcResultMatch)
+            match.faceIndex = number;
+        match.monospace = true;
+        break;
+    }
+    fc.FcFontSetDestroy(fonts);
+    return match;
+}
+
 ResolvedFont resolve(FcConfig* config, const std::string& name) {
     ResolvedFont font;
     font.requested = name;
@@ -70,7 +104,7 @@ ResolvedFont resolve(FcConfig* config, const std::string& name) {
         return font;
     }
     font.substituted = true;
-    const Match fallback = bestMatch(config, "monospace");
+    const Match fallback = firstMonospace(config, "monospace");
     if (!fallback.monospace || fallback.file.empty()) {
         systemLog("Font \"" + name + "\" cannot be used and no monospace font is installed");
         return font;

@@ -173,10 +173,12 @@ TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
     ui().font->setCurrentIndex(2);
     emit ui().font->activated(2);
     for (const Row row :
-         {Row{ui().exportModeText, ui().bwColorBlackWhite, "art.txt", "-f text"},
-          Row{ui().exportModeText, ui().bwColorColour, "art.rtf", "-f rtf --color"},
-          Row{ui().exportModeHtml, ui().bwColorColour, "art.html", "-f html --color"},
-          Row{ui().exportModeTiff, ui().bwColorBlackWhite, "art.tif", "-f tiff"}}) {
+         {Row{form.formatButton(0), ui().bwColorBlackWhite, "art.txt", "-f text"},
+          Row{form.formatButton(0), ui().bwColorColour, "art.rtf", "-f rtf --color"},
+          Row{form.formatButton(1), ui().bwColorColour, "art.html", "-f html --color"},
+          Row{form.formatButton(2), ui().bwColorBlackWhite, "art.tif", "-f tiff"},
+          Row{form.formatButton(3), ui().bwColorColour, "art.png", "-f png --color"},
+          Row{form.formatButton(4), ui().bwColorColour, "art.svg", "-f svg --color"}}) {
         row.mode->click();
         row.color->click();
         fake.panels.answers.push_back(folder.file(row.name));
