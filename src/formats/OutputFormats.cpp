@@ -33,8 +33,15 @@ std::string rtfDocumentOf(const CellGrid& grid, const ArtStyle& style) {
                        style.pointSize, style.color);
 }
 
+// The image names the chosen font unless it is a proportional one, which would undo the
+// columns, then the installed monospace font that stands in for it, as the images draw it.
 std::string svgDocument(const CellGrid& grid, const ArtStyle& style) {
-    return svgImage(grid, style);
+    const render::ResolvedFont font = render::resolveMonospaceFont(style.fontName);
+    std::vector<std::string> families;
+    if (!font.proportional) families.push_back(style.fontName);
+    if (font.substituted && !font.family.empty()) families.push_back(font.family);
+    if (families.empty()) families.push_back(style.fontName);
+    return svgImage(grid, style, families);
 }
 
 bool tiffImage(const OutputTarget& target, const CellGrid& grid, const ArtStyle& style,
@@ -46,9 +53,9 @@ bool tiffImage(const OutputTarget& target, const CellGrid& grid, const ArtStyle&
 
 bool pngImage(const OutputTarget& target, const CellGrid& grid, const ArtStyle& style,
               std::string& error) {
-    return target.path.empty() ? render::writePngImage(target.stream, grid, style, error)
-                               : render::writePngImage(target.path, grid, style, target.policy,
-                                                       error);
+    return target.path.empty()
+               ? render::writePngImage(target.stream, grid, style, error)
+               : render::writePngImage(target.path, grid, style, target.policy, error);
 }
 
 using enum FormatId;
@@ -58,18 +65,18 @@ using enum PreviewAction;
 // name, -f name, help, extension, other extension, colour, binary, NO_COLOR, window choice and
 // use, preview, preview shows the document, document writer, image writer.
 constexpr OutputFormat kFormats[] = {
-    {Text, "Text", "text", "plain text", "txt", "", false, false, false, 0, blackAndWhite,
-     showOnly, false, textDocument, nullptr},
-    {Ansi, "Terminal text", "ansi", "terminal colours", "ans", "", true, false, true, -1,
-     cliOnly, showOnly, false, ansiDocument, nullptr},
-    {Html, "HTML", "html", "a web page", "html", "htm", true, false, false, 1, always,
-     openBrowser, true, htmlDocument, nullptr},
+    {Text, "Text", "text", "plain text", "txt", "", false, false, false, 0, blackAndWhite, showOnly,
+     false, textDocument, nullptr},
+    {Ansi, "Terminal text", "ansi", "terminal colours", "ans", "", true, false, true, -1, cliOnly,
+     showOnly, false, ansiDocument, nullptr},
+    {Html, "HTML", "html", "a web page", "html", "htm", true, false, false, 1, always, openBrowser,
+     true, htmlDocument, nullptr},
     {Rtf, "Rich text", "rtf", "a document", "rtf", "", true, false, false, 0, WindowUse::color,
      showOnly, false, rtfDocumentOf, nullptr},
-    {Tiff, "TIFF image", "tiff", "an image", "tif", "tiff", true, true, false, 2, always,
-     openFile, false, nullptr, tiffImage},
-    {Png, "PNG image", "png", "an image", "png", "", true, true, false, 3, always, openFile,
-     false, nullptr, pngImage},
+    {Tiff, "TIFF image", "tiff", "an image", "tif", "tiff", true, true, false, 2, always, openFile,
+     false, nullptr, tiffImage},
+    {Png, "PNG image", "png", "an image", "png", "", true, true, false, 3, always, openFile, false,
+     nullptr, pngImage},
     {Svg, "SVG image", "svg", "a scalable image", "svg", "", true, false, false, 4, always,
      openBrowser, false, svgDocument, nullptr},
 };

@@ -104,6 +104,7 @@ ResolvedFont resolve(FcConfig* config, const std::string& name) {
         return font;
     }
     font.substituted = true;
+    font.proportional = match.namesRequest && !match.monospace;
     const Match fallback = firstMonospace(config, "monospace");
     if (!fallback.monospace || fallback.file.empty()) {
         systemLog("Font \"" + name + "\" cannot be used and no monospace font is installed");

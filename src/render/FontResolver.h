@@ -10,11 +10,12 @@
 namespace gw::render {
 
 struct ResolvedFont {
-    std::string requested;    // the name asked for
-    std::string family;       // the family of the font found
-    std::string file;         // its font file
-    int faceIndex = 0;        // the face within that file
-    bool substituted = false; // true when `family` is not the one requested
+    std::string requested;     // the name asked for
+    std::string family;        // the family of the font found
+    std::string file;          // its font file
+    int faceIndex = 0;         // the face within that file
+    bool substituted = false;  // true when `family` is not the one requested
+    bool proportional = false; // the font requested is installed but not monospace
 };
 
 // The monospace font for `name`. Results are cached; each substitution is logged once. Safe to

@@ -4,8 +4,8 @@
 #include "TestFolder.h"
 #include "fakes/Fakes.h"
 
+#include "formats/OutputFormats.h"
 #include "output/Outputs.h"
-#include "output/SvgImage.h"
 #include "output/TextOutput.h"
 #include "render/FontResolver.h"
 #include "render/PngImage.h"
@@ -97,8 +97,9 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
             : row.file == html ? page
             : row.file == tiff ? tiffOf(row.color == 1)
             : row.file == png  ? pngOf(row.color == 1)
-            : row.file == svg  ? svgImage(grid, {"Monaco", 10, row.color == 1, {1.0, 1.0, 1.0}})
-                               : "";
+            : row.file == svg  ? outputFormat(FormatId::Svg)
+                                    .document(grid, {"Monaco", 10, row.color == 1, {1.0, 1.0, 1.0}})
+                              : "";
         const char* const names[] = {
             "", "", "", "Preview.html", "Preview.tif", "Preview.png", "Preview.svg"};
         const std::string previewFile = work + names[row.file];

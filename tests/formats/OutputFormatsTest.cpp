@@ -4,6 +4,7 @@
 
 #include "output/SvgImage.h"
 #include "output/TextOutput.h"
+#include "render/FontResolver.h"
 
 #include <gtest/gtest.h>
 
@@ -98,6 +99,18 @@ TEST(OutputFormats, EachWriterWritesItsFormatToAPathAndToAStream) {
     }
     EXPECT_EQ(outputFormat(FormatId::Svg).document(*grid, style), svgImage(*grid, style));
     EXPECT_EQ(outputFormat(FormatId::Text).document(*grid, style), plainText(*grid));
+    // The SVG names the chosen font unless it is proportional, then the one standing in for it:
+    // whichever fonts this machine has, the viewer finds a monospace one first.
+    for (const std::string name : {"DejaVu Sans", "Glyphwerk No Such Font", "Monaco"}) {
+        SCOPED_TRACE(name);
+        const render::ResolvedFont font = render::resolveMonospaceFont(name);
+        const std::string image =
+            outputFormat(FormatId::Svg).document(*grid, {name, 9, false, {1.0, 1.0, 1.0}});
+        EXPECT_EQ(image.find("'" + name + "'") != std::string::npos, !font.proportional);
+        if (font.substituted && !font.family.empty()) {
+            EXPECT_NE(image.find("'" + font.family + "', monospace\""), std::string::npos) << image;
+        }
+    }
     std::string error;
     EXPECT_FALSE(
         writeFormat(outputFormat(FormatId::Svg), {folder + "/none/art.svg"}, *grid, style, error));

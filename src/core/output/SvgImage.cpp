@@ -69,43 +69,47 @@ bool hasInk(std::int32_t code) {
     return c > 0x20 && !(c >= 0x7F && c <= 0xA0);
 }
 
-// The font family attribute: the chosen name as a CSS string, then the generic family. Quotes
-// and backslashes are escaped for CSS, control characters dropped, and the rest for XML.
-std::string fontFamily(const std::string& name) {
-    std::string out = "'";
-    for (const char ch : name) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F) continue;
-        switch (ch) {
-        case '\'':
-            out += "\\&apos;";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += ch;
+// The font family attribute: each name as a CSS string, then the generic family. Quotes and
+// backslashes are escaped for CSS, control characters dropped, and the rest for XML.
+std::string fontFamily(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& name : names) {
+        out += '\'';
+        for (const char ch : name) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c < 0x20 || c == 0x7F) continue;
+            switch (ch) {
+            case '\'':
+                out += "\\&apos;";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += ch;
+            }
         }
+        out += "', ";
     }
-    out += "', monospace";
-    return out;
+    return out + "monospace";
 }
 
 } // namespace
 
-std::string svgImage(const CellGrid& grid, const ArtStyle& style) {
+std::string svgImage(const CellGrid& grid, const ArtStyle& style,
+                     const std::vector<std::string>& families) {
     const int size = style.pointSize >= 1 && style.pointSize <= 73 ? style.pointSize : 12;
     const int width2 = std::clamp(grid.width2, 0, kGridCapacity);
     const int height2 = std::clamp(grid.height2, 0, kGridRowCapacity);
@@ -134,7 +138,7 @@ std::string svgImage(const CellGrid& grid, const ArtStyle& style) {
                                         sampleOf(style.background.blue)};
     appendHexColor(out, background);
     out += "\"/>\n<g font-family=\"";
-    out += fontFamily(style.fontName);
+    out += fontFamily(families.empty() ? std::vector<std::string>{style.fontName} : families);
     out += "\" font-size=\"";
     out += std::to_string(size);
     out += "\" fill=\"#000000\">\n";

@@ -7,11 +7,14 @@
 #include "output/Outputs.h"
 
 #include <string>
+#include <vector>
 
 namespace gw {
 
-// The document, byte for byte. The font is named as chosen with `monospace` after it; the
-// style's point size counts one pixel per point, as the TIFF and PNG images do.
-std::string svgImage(const CellGrid& grid, const ArtStyle& style);
+// The document, byte for byte. The fonts are named in the order of `families` (the style's font
+// when it is empty), then `monospace`; the style's point size counts one pixel per point, as
+// the TIFF and PNG images do.
+std::string svgImage(const CellGrid& grid, const ArtStyle& style,
+                     const std::vector<std::string>& families = {});
 
 } // namespace gw
