@@ -4,13 +4,14 @@
 // the whole of it runs with fake controls and no display.
 
 #include "engine/CellGrid.h"
+#include "formats/OutputFormats.h"
 #include "notify/NotificationList.h"
 #include "palette/CharacterTable.h"
 #include "platform/Controls.h"
 #include "platform/Http.h"
 #include "platform/Image.h"
-#include "platform/MainThread.h"
 #include "platform/InterfaceLoader.h"
+#include "platform/MainThread.h"
 #include "platform/Notification.h"
 #include "platform/Services.h"
 #include "platform/Window.h"
@@ -157,8 +158,11 @@ public:
 private:
     bool loadTable();
     void connectPreviewActions();
-    bool writeOutput(const std::string& file, bool chosenByUser, const std::string& bytes);
-    bool writeImage(const std::string& file, bool chosenByUser, int pointSize, bool color);
+    // `format` of the grid to `file`; a failure is logged and shown. A path the user chose is
+    // written through a link there, as editors do; a name the program made up in its own
+    // folder replaces the name itself.
+    bool writeArt(const OutputFormat& format, const std::string& file, bool chosenByUser,
+                  const ArtStyle& style);
     std::string conversionInputs() const;
     bool loadPicture(const std::string& file);
     void finishLoad(const std::string& file, platform::ImageLoad loaded);

@@ -3,12 +3,10 @@
 #include "app/GlyphwerkAppDelegate.h"
 
 #include "common/Log.h"
+#include "formats/OutputFormats.h"
 #include "output/Outputs.h"
 #include "output/SafeFile.h"
 #include "output/TextFrame.h"
-#include "output/TextOutput.h"
-#include "render/FontResolver.h"
-#include "render/TiffImage.h"
 
 #include <array>
 #include <cstdint>
@@ -21,42 +19,12 @@ constexpr const char* kPreviewInterface = "Preview.ui";
 constexpr const char* kWriteFailedTitle = "The file could not be written";
 constexpr const char* kInitialFont = "Monaco";
 
-enum OutputMode { kText = 0, kHtml = 1, kTiff = 2 };
-
 // Font names by the font pop-up's tags.
 constexpr std::array<const char*, 4> kFontNames = {"Monaco", "Courier", "Courier New",
                                                    "Andale Mono"};
 
 RgbColor rgb(const platform::Color& c) {
     return {c.red, c.green, c.blue};
-}
-
-struct ExportType {
-    const char* type;
-    const char* proposedName;
-};
-
-// The save panel's one file type and proposed name; null for an output mode that has none.
-const ExportType* exportType(int mode, int color) {
-    static constexpr ExportType kText = {"txt", "Glyphwerk.txt"};
-    static constexpr ExportType kRtf = {"rtf", "Glyphwerk.rtf"};
-    static constexpr ExportType kHtmlType = {"html", "Glyphwerk.html"};
-    static constexpr ExportType kTif = {"tif", "Glyphwerk.tif"};
-    switch (mode) {
-    case OutputMode::kText:
-        return color == 1 ? &kRtf : &kText;
-    case OutputMode::kHtml:
-        return &kHtmlType;
-    case OutputMode::kTiff:
-        return &kTif;
-    default:
-        return nullptr;
-    }
-}
-
-// The RTF document names the installed monospace font that the image and the window draw in.
-RtfFont rtfFont(const std::string& name) {
-    return {name, render::resolveMonospaceFont(name).family};
 }
 
 } // namespace
@@ -113,72 +81,54 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
     const int size = effectiveFontSize(outlets.fontSize->stringValue());
     text.setFont(kInitialFont, size);
 
-    const int mode = outlets.exportMode->selectedTag();
+    // The format table says what the choice and colour mode write and what a preview opens.
     const bool color = outlets.bwColor->selectedTag() == 1;
-    // Identity, not equality: only export passes the string it stored.
-    const bool exportRun = savePath.has_value() && sender == &*savePath;
-
-    if (mode == OutputMode::kText || mode == OutputMode::kTiff) {
-        if (color)
-            text.appendRuns(colorDisplayRuns(cells));
-        else
-            text.appendPlainText(plainDisplayText(cells));
+    const OutputFormat* format = windowFormat(outlets.exportMode->selectedTag(), color);
+    if (format == nullptr) {
         text.setFont(fontName, size);
-        if (mode == OutputMode::kText && exportRun)
-            writeOutput(*savePath, true,
-                        color ? rtfDocument(cells, rtfFont(fontName), size) : plainText(cells));
-        resizeWindow();
-        if (mode == OutputMode::kTiff) {
-            if (exportRun) {
-                writeImage(*savePath, true, size, color);
-            } else if (const auto folder = workFolder()) {
-                const std::string file = *folder + "Preview.tif";
-                if (writeImage(file, false, size, color)) services_.workspace.openFile(file);
-            }
-            closePreview(nullptr);
-            return;
-        }
-    } else if (mode == OutputMode::kHtml) {
-        const std::string page = htmlPage(cells, color, rgb(background));
-        text.appendPlainText(page);
-        text.setFont(fontName, size);
-        if (exportRun) {
-            writeOutput(*savePath, true, page);
-        } else if (const auto folder = workFolder()) {
-            const std::string file = *folder + "Preview.html";
-            if (writeOutput(file, false, page)) services_.workspace.openFile(file);
-        }
-        closePreview(nullptr);
         return;
     }
+    // Identity, not equality: only export passes the string it stored.
+    const bool exportRun = savePath.has_value() && sender == &*savePath;
+    ArtStyle style;
+    style.fontName = fontName;
+    style.pointSize = size;
+    style.color = color;
+    style.background = rgb(background);
+
+    if (format->previewShowsDocument) {
+        text.appendPlainText(format->document(cells, style));
+    } else if (color) {
+        text.appendRuns(colorDisplayRuns(cells));
+    } else {
+        text.appendPlainText(plainDisplayText(cells));
+    }
     text.setFont(fontName, size);
+    // The images are drawn at the text view's frame, so the window is fitted first.
+    if (!format->previewShowsDocument) resizeWindow();
+    if (exportRun) {
+        writeArt(*format, *savePath, true, style);
+    } else if (format->preview != PreviewAction::showOnly) {
+        if (const auto folder = workFolder()) {
+            const std::string file = *folder + "Preview." + std::string(format->extension);
+            // Linux has no browser of its own for a file: the desktop's application for the
+            // type opens it, a web browser for pages.
+            if (writeArt(*format, file, false, style)) services_.workspace.openFile(file);
+        }
+    }
+    // A file that was opened, or an image, is what the user looks at: the window goes.
+    if (format->preview != PreviewAction::showOnly) closePreview(nullptr);
 }
 
 // A path the user chose is written through a link there, as editors do; a name the program
 // made up in its own folder replaces the name itself.
-bool GlyphwerkAppDelegate::writeOutput(const std::string& file, bool chosenByUser,
-                                       const std::string& bytes) {
+bool GlyphwerkAppDelegate::writeArt(const OutputFormat& format, const std::string& file,
+                                    bool chosenByUser, const ArtStyle& style) {
+    OutputTarget target;
+    target.path = file;
+    target.policy = chosenByUser ? LinkPolicy::writeThrough : LinkPolicy::replaceLink;
     std::string error;
-    if (writeFileSafely(file, bytes, error,
-                        chosenByUser ? LinkPolicy::writeThrough : LinkPolicy::replaceLink))
-        return true;
-    systemLog(error);
-    services_.alerts.showWarning(kWriteFailedTitle, error);
-    return false;
-}
-
-bool GlyphwerkAppDelegate::writeImage(const std::string& file, bool chosenByUser, int pointSize,
-                                      bool color) {
-    render::TiffImageOptions options;
-    options.fontName = fontName;
-    options.pointSize = pointSize;
-    options.color = color;
-    options.background = rgb(outlets.bgColor->color());
-    std::string error;
-    if (render::writeTiffImage(file, *grid, options,
-                               chosenByUser ? LinkPolicy::writeThrough : LinkPolicy::replaceLink,
-                               error))
-        return true;
+    if (writeFormat(format, target, *grid, style, error)) return true;
     systemLog(error);
     services_.alerts.showWarning(kWriteFailedTitle, error);
     return false;
@@ -227,17 +177,19 @@ std::string GlyphwerkAppDelegate::conversionInputs() const {
 
 void GlyphwerkAppDelegate::exportImage(platform::Control* /*sender*/) {
     processImage();
-    const ExportType* type =
-        exportType(outlets.exportMode->selectedTag(), outlets.bwColor->selectedTag());
-    if (type == nullptr) return;
+    const OutputFormat* format =
+        windowFormat(outlets.exportMode->selectedTag(), outlets.bwColor->selectedTag() == 1);
+    if (format == nullptr) return;
     exportConversion_ = conversionInputs();
-    const std::optional<std::string> chosen =
-        services_.panels.runSavePanel(userDirectory(), {type->type}, type->proposedName);
+    const std::optional<std::string> chosen = services_.panels.runSavePanel(
+        userDirectory(), saveTypeNames(*format), "Glyphwerk." + std::string(format->extension),
+        std::string(format->name));
     if (!chosen) {
         exportConversion_.clear();
         return;
     }
-    savePath = *chosen;
+    // The file keeps its type whatever name was typed (OutputFormats.h).
+    savePath = withFormatExtension(*chosen, *format);
     preview(&*savePath);
     closePreview(nullptr);
     setUserDirectoryFromFilename(*savePath);

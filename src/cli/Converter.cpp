@@ -1,30 +1,19 @@
 #include "Converter.h"
 
 #include "MemoryBudget.h"
+#include "WorkerPool.h"
 
-#include "common/Posix.h"
 #include "engine/Engine.h"
+#include "formats/OutputFormats.h"
 #include "imaging/Picture.h"
-#include "output/Outputs.h"
 #include "output/SafeFile.h"
-#include "output/TextOutput.h"
-#include "render/FontResolver.h"
-#include "render/TiffImage.h"
 
 #include <algorithm>
-#include <atomic>
+#include <array>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <filesystem>
-#include <mutex>
-
-#include <fcntl.h>
 #include <optional>
 #include <set>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 namespace gw::cli {
 namespace {
@@ -44,57 +33,11 @@ struct Job {
     const Options& options;
     const CharacterTable& table;
     std::u16string set;
-    bool ansiColor = false;
-    RgbColor background;
+    const OutputFormat& format;
+    ArtStyle style;
     const OutputPlan& plan;
     std::FILE* out = nullptr;
 };
-
-constexpr const char* kStandardInput = "standard input";
-
-} // namespace
-
-StandardInput::~StandardInput() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-std::string StandardInput::path() const {
-    return "/proc/self/fd/" + std::to_string(fd_);
-}
-
-// Kept in a temporary file, standard input is read as a file is: in pieces, never whole in
-// memory. Its first bytes decide whether reading goes on, so an endless or huge stream that is
-// not a picture is refused at once.
-std::string StandardInput::read(int in, std::uint64_t limit) {
-    const auto failure = [](const std::string& reason) {
-        return std::string(kStandardInput) + ": " + reason;
-    };
-    std::vector<std::uint8_t> buffer(64 * 1024);
-    Transfer got = readFully(in, buffer.data(), buffer.size());
-    if (got.error != 0) return failure(std::strerror(got.error));
-    if (got.done > 0 && !imaging::detectFormat({buffer.data(), got.done}))
-        return failure("not a picture in a supported format");
-    const TemporaryFile copy = scratchFile();
-    fd_ = copy.fd;
-    if (fd_ < 0)
-        return failure(std::string("cannot keep a temporary copy: ") + std::strerror(copy.error));
-    std::uint64_t total = 0;
-    while (got.done > 0) {
-        total += got.done;
-        if (total > limit) {
-            return failure("too large (more than " + std::to_string(limit) + " bytes)");
-        }
-        if (const Transfer put = writeFully(fd_, buffer.data(), got.done); put.error != 0) {
-            return failure(std::string("cannot keep a temporary copy: ") +
-                           std::strerror(put.error));
-        }
-        got = readFully(in, buffer.data(), buffer.size());
-        if (got.error != 0) return failure(std::strerror(got.error));
-    }
-    return {};
-}
-
-namespace {
 
 // A batch stays within this much resident memory: the program itself, one cell grid per
 // worker, and the pictures being decoded, each reserving its estimate before it starts.
@@ -108,7 +51,7 @@ constexpr std::size_t kMaxWorkers = 16;
 // Errors about the temporary copy of standard input name standard input instead.
 std::string renamed(std::string message, const std::string& path) {
     if (!path.empty() && message.starts_with(path + ":"))
-        message.replace(0, path.size(), kStandardInput);
+        message.replace(0, path.size(), kStandardInputName);
     return message;
 }
 
@@ -139,47 +82,25 @@ Result convertOne(std::size_t index, const StandardInput& standardInput, const J
     // Only the cells inside the outer frame are output.
     if (grid.width2 <= kFrameColumns || grid.height2 <= kFrameColumns) {
         const imaging::PictureSize size = picture->size();
-        result.error = (piped ? std::string(kStandardInput) : argument) +
+        result.error = (piped ? std::string(kStandardInputName) : argument) +
                        ": the art would be empty: a picture of " + std::to_string(size.width) +
                        " x " + std::to_string(size.height) +
                        " pixels gives no whole character at this width";
         return result;
     }
-    const Options& o = job.options;
-    switch (o.format) {
-    case OutputFormat::Text:
-        result.bytes = plainText(grid);
-        break;
-    case OutputFormat::Ansi:
-        result.bytes = ansiText(grid, job.ansiColor);
-        break;
-    case OutputFormat::Html:
-        result.bytes = htmlPage(grid, o.color, job.background);
-        break;
-    case OutputFormat::Rtf:
-        // The document names the installed font the image would be drawn in.
-        result.bytes =
-            rtfDocument(grid, {o.fontName, render::resolveMonospaceFont(o.fontName).family},
-                        o.fontSize, o.color);
-        break;
-    case OutputFormat::Tiff: {
+    if (job.format.image != nullptr) {
         // Drawn from the grid while this worker holds it, in bands, straight into the file.
-        render::TiffImageOptions image;
-        image.fontName = o.fontName;
-        image.pointSize = o.fontSize;
-        image.color = o.color;
-        image.background = job.background;
-        const std::string& target = job.plan.paths[index];
-        const LinkPolicy policy =
-            job.plan.inFolder ? LinkPolicy::replaceLink : LinkPolicy::writeThrough;
+        OutputTarget target;
+        target.path = job.plan.paths[index];
+        target.policy = job.plan.inFolder ? LinkPolicy::replaceLink : LinkPolicy::writeThrough;
+        target.stream = job.out;
         result.written = true;
-        if (!(target.empty() ? render::writeTiffImage(job.out, grid, image, result.error)
-                             : render::writeTiffImage(target, grid, image, policy, result.error))) {
+        if (!writeFormat(job.format, target, grid, job.style, result.error)) {
             result.unwritten = true;
             return result;
         }
-        break;
-    }
+    } else {
+        result.bytes = job.format.document(grid, job.style);
     }
     result.ok = true;
     return result;
@@ -238,70 +159,6 @@ std::vector<std::string> charactersWithoutDarkness(const std::string& set,
     return missing;
 }
 
-OutputPlan planOutputs(const Options& options) {
-    OutputPlan plan;
-    const std::size_t count = options.pictures.size();
-    plan.paths.assign(count, std::string());
-    const auto usage = [&](std::string message) {
-        plan.error = std::move(message);
-        plan.usageError = true;
-        return plan;
-    };
-    if (options.output.empty() || options.output == "-") {
-        if (options.format == OutputFormat::Tiff && count > 1)
-            return usage("several TIFF images cannot share standard output; use -o FOLDER/");
-        return plan;
-    }
-    const fs::path target(options.output);
-    std::error_code ec;
-    const bool exists = fs::is_directory(target, ec);
-    const bool named = options.output.ends_with('/');
-    plan.inFolder = exists || named;
-    if (!plan.inFolder && count > 1) {
-        return usage("several pictures need an output folder (one that exists, or a path "
-                     "ending in '/'), not '" +
-                     options.output + "'");
-    }
-    if (!plan.inFolder) {
-        plan.paths[0] = options.output;
-    } else {
-        // One file per picture, named after it; a repeated name gets a number.
-        std::set<std::string> used;
-        std::string extension(formatExtension(options.format));
-        extension.insert(extension.begin(), '.');
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::string& picture = options.pictures[i];
-            std::string stem = picture == "-" ? "stdin" : fs::path(picture).stem().string();
-            if (stem.empty()) stem = "picture";
-            std::string name = stem + extension;
-            for (int n = 2; used.count(name) != 0; ++n)
-                name = stem + "-" + std::to_string(n) + extension;
-            used.insert(name);
-            plan.paths[i] = (target / name).string();
-        }
-    }
-    // A picture is never replaced by its own art, whatever name reaches it.
-    for (const std::string& path : plan.paths) {
-        struct stat out {};
-        if (::stat(path.c_str(), &out) != 0) continue;
-        for (const std::string& picture : options.pictures) {
-            struct stat in {};
-            const int found =
-                picture == "-" ? ::fstat(STDIN_FILENO, &in) : ::stat(picture.c_str(), &in);
-            if (found == 0 && S_ISREG(in.st_mode) && in.st_dev == out.st_dev &&
-                in.st_ino == out.st_ino) {
-                return usage(path + ": is the picture '" +
-                             (picture == "-" ? std::string("standard input") : picture) +
-                             "' itself; choose another output");
-            }
-        }
-    }
-    if (named && !exists && !fs::create_directories(target, ec) && ec) {
-        plan.error = options.output + ": cannot create the output folder: " + ec.message();
-    }
-    return plan;
-}
-
 RunReport convertAll(const Options& options, const CharacterTable& table, const Environment& env) {
     RunReport report;
     const std::size_t count = options.pictures.size();
@@ -321,59 +178,32 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
         stdinError = standardInput.read(env.in, env.standardInputLimit);
     }
 
-    const Job job{options,
-                  table,
-                  utf8ToUtf16(options.characters),
-                  options.color && !env.noColor,
-                  parseColor(options.background).value_or(RgbColor{1.0, 1.0, 1.0}),
-                  plan,
-                  env.out};
+    const OutputFormat& format = outputFormat(options.format);
+    ArtStyle style;
+    style.fontName = options.fontName;
+    style.pointSize = options.fontSize;
+    style.color = options.color && !(format.noColorApplies && env.noColor);
+    style.background = parseColor(options.background).value_or(RgbColor{1.0, 1.0, 1.0});
+    const Job job{options, table, utf8ToUtf16(options.characters), format, style, plan, env.out};
 
     const std::size_t threadCount = std::min<std::size_t>(
         {count, static_cast<std::size_t>(std::max(1, env.threads)), kMaxWorkers});
     MemoryBudget budget(kBatchMemory - kProgramMemory - threadCount * sizeof(CellGrid));
 
-    std::vector<std::optional<Result>> results(count);
-    std::mutex mutex;
-    std::condition_variable ready;
-    std::atomic<std::size_t> next{0};
-    const auto worker = [&] {
-        CellGridPtr grid = makeCellGrid();
-        for (;;) {
-            const std::size_t i = next.fetch_add(1);
-            if (i >= count) return;
-            Result r;
-            const std::string& argument = options.pictures[i];
-            if (grid == nullptr) {
-                r.error = argument + ": out of memory";
-            } else if (argument == "-" && !stdinError.empty()) {
-                r.error = stdinError;
-            } else {
-                r = convertOne(i, standardInput, job, *grid, budget);
-            }
-            std::lock_guard lock(mutex);
-            results[i] = std::move(r);
-            ready.notify_all();
-        }
-    };
-    // One picture is converted on this thread; several go to workers while this one writes.
-    std::vector<std::thread> threads;
-    if (threadCount == 1) {
-        worker();
-    } else {
-        for (std::size_t t = 0; t < threadCount; ++t)
-            threads.emplace_back(worker);
-    }
-
-    const bool progress = env.progressTerminal && count > 1;
-    for (std::size_t i = 0; i < count && !report.outputClosed; ++i) {
+    const auto work = [&](std::size_t i, CellGridPtr& grid) {
         Result r;
-        {
-            std::unique_lock lock(mutex);
-            ready.wait(lock, [&] { return results[i].has_value(); });
-            r = std::move(*results[i]);
-            results[i].reset();
+        const std::string& argument = options.pictures[i];
+        if (grid == nullptr) {
+            r.error = argument + ": out of memory";
+        } else if (argument == "-" && !stdinError.empty()) {
+            r.error = stdinError;
+        } else {
+            r = convertOne(i, standardInput, job, *grid, budget);
         }
+        return r;
+    };
+    const bool progress = env.progressTerminal && count > 1;
+    const auto deliver = [&](std::size_t i, Result& r) {
         if (progress) std::fputs("\r\x1b[K", env.err);
         if (r.ok && !r.written) {
             if (paths[i].empty()) {
@@ -384,7 +214,6 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
                     r.ok = false;
                     r.error = std::string("standard output: ") + std::strerror(errno);
                     report.outputClosed = true;
-                    next.store(count);
                 }
             } else {
                 r.ok = writeFileSafely(paths[i], r.bytes, r.error,
@@ -405,9 +234,11 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
             if (i + 1 == count || report.outputClosed) std::fputs("\r\x1b[K", env.err);
             std::fflush(env.err);
         }
-    }
-    for (std::thread& t : threads)
-        t.join();
+        return !report.outputClosed;
+    };
+    // One picture is converted on this thread; several go to workers while this one writes.
+    runInOrder(
+        count, threadCount, [] { return makeCellGrid(); }, work, deliver);
     return report;
 }
 

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <climits>
 #include <optional>
+#include <span>
 #include <utility>
 
 namespace gw::cli {
@@ -80,14 +81,6 @@ std::string normalColor(std::string_view text) {
     return lower;
 }
 
-std::optional<OutputFormat> parseFormat(std::string_view text) {
-    for (const OutputFormat f : {OutputFormat::Text, OutputFormat::Ansi, OutputFormat::Html,
-                                 OutputFormat::Rtf, OutputFormat::Tiff}) {
-        if (text == formatName(f)) return f;
-    }
-    return std::nullopt;
-}
-
 struct OptionSpec {
     char shortName; // 0: none
     std::string_view longName;
@@ -108,38 +101,6 @@ CommandLine usageError(std::string message) {
 }
 
 } // namespace
-
-std::string_view formatName(OutputFormat format) {
-    switch (format) {
-    case OutputFormat::Text:
-        return "text";
-    case OutputFormat::Ansi:
-        return "ansi";
-    case OutputFormat::Html:
-        return "html";
-    case OutputFormat::Rtf:
-        return "rtf";
-    case OutputFormat::Tiff:
-        return "tiff";
-    }
-    return "text";
-}
-
-std::string_view formatExtension(OutputFormat format) {
-    switch (format) {
-    case OutputFormat::Text:
-        return "txt";
-    case OutputFormat::Ansi:
-        return "ans";
-    case OutputFormat::Html:
-        return "html";
-    case OutputFormat::Rtf:
-        return "rtf";
-    case OutputFormat::Tiff:
-        return "tif";
-    }
-    return "txt";
-}
 
 std::optional<RgbColor> parseColor(std::string_view text) {
     const std::string hex = normalColor(text);
@@ -227,12 +188,12 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
         } else if (name == "color") {
             o.color = true;
         } else if (name == "format") {
-            const std::optional<OutputFormat> f = parseFormat(value);
-            if (!f) {
-                return usageError("unknown format '" + std::string(value) +
-                                  "'; choose text, ansi, html, rtf or tiff");
+            const OutputFormat* f = formatByCliName(value);
+            if (f == nullptr) {
+                return usageError("unknown format '" + std::string(value) + "'; choose " +
+                                  cliNameList());
             }
-            o.format = *f;
+            o.format = f->id;
         } else if (name == "background") {
             o.background = normalColor(value);
             if (o.background.empty()) {
@@ -286,6 +247,52 @@ std::size_t firstInvalidUtf8Byte(std::string_view text) {
     return 0;
 }
 
+// The option's lines of the help text, from the format table: "text (plain text, the
+// default), ansi (terminal colours), ..." wrapped below the option's column.
+std::string formatHelp() {
+    constexpr std::size_t kIndent = 23;
+    constexpr std::size_t kWidth = 79;
+    std::string lines = "  -f, --format F       ";
+    std::size_t column = kIndent;
+    const std::span<const OutputFormat> formats = outputFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        std::string words = std::string(formats[i].cliName) + " (" +
+                            std::string(formats[i].description) + (i == 0 ? ", the default)" : ")");
+        if (i + 2 < formats.size()) words += ',';
+        if (i + 2 == formats.size()) words += " or";
+        if (column > kIndent && column + 1 + words.size() > kWidth) {
+            lines += "\n" + std::string(kIndent, ' ');
+            column = kIndent;
+        } else if (column > kIndent) {
+            lines += ' ';
+            ++column;
+        }
+        lines += words;
+        column += words.size();
+    }
+    return lines + "\n";
+}
+
+// The -f names of the formats that never go to a terminal: "tiff, png".
+std::string binaryNames() {
+    std::string names;
+    for (const OutputFormat& f : outputFormats()) {
+        if (f.binary) names += (names.empty() ? "" : ", ") + std::string(f.cliName);
+    }
+    return names;
+}
+
+// ".txt, .ans, ... or .svg".
+std::string extensionList() {
+    std::string list;
+    const std::span<const OutputFormat> formats = outputFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        if (i > 0) list += i + 1 == formats.size() ? " or " : ", ";
+        list += "." + std::string(formats[i].extension);
+    }
+    return list;
+}
+
 std::string helpText() {
     return "Usage: glyphwerk-cli [options] PICTURE...\n"
            "Turns pictures into character art. PICTURE may be - or /dev/stdin for standard\n"
@@ -298,29 +305,33 @@ std::string helpText() {
            "                       characters per line, exactly as the window does\n"
            "  -c, --chars TEXT     allowed characters, in tie-breaking order\n"
            "                       (default: letters, digits and .,:;'-+=*#%@)\n"
-           "      --color          colour output (default black and white)\n"
-           "  -f, --format F       text (default), ansi (terminal colours), html (a web\n"
-           "                       page), rtf (a document) or tiff (an image)\n"
+           "      --color          colour output (default black and white)\n" +
+           formatHelp() +
            "      --background C   page and image background, #rrggbb or a name (default\n"
            "                       white): black silver gray grey white maroon red purple\n"
            "                       fuchsia magenta green lime olive yellow navy blue teal\n"
            "                       aqua cyan orange\n"
-           "      --font NAME      font of rtf and tiff (default Monaco; a monospace font\n"
-           "                       stands in for one not installed)\n"
-           "      --font-size N    font size in points for rtf and tiff: the whole number N\n"
-           "                       starts with when it is 1 to 73, else 12\n"
+           "      --font NAME      font of rtf, svg and the images (default Monaco; a\n"
+           "                       monospace font stands in for one not installed)\n"
+           "      --font-size N    font size in points for rtf, svg and the images: the\n"
+           "                       whole number N starts with when it is 1 to 73, else 12\n"
            "  -o, --output PATH    output file, or - for standard output (the default).\n"
            "                       A folder (one that exists, or PATH ending in /, which\n"
            "                       is created) gets one file per picture, named after it:\n"
-           "                       NAME.txt, .ans, .html, .rtf or .tif. Several pictures\n"
-           "                       need such a folder or standard output.\n"
+           "                       NAME" +
+           extensionList() +
+           ".\n"
+           "                       Several pictures need such a folder or standard output.\n"
            "      --table PATH     another character darkness table\n"
            "  -h, --help           show this help\n"
            "      --version        show the version\n"
            "\n"
            "The space is always allowed. NO_COLOR in the environment turns --color off for\n"
            "ansi output. Files are replaced only once complete; a picture is never\n"
-           "overwritten by its own art. A TIFF image is not written to a terminal.\n"
+           "overwritten by its own art. Images (" +
+           binaryNames() +
+           ") are not written to a\n"
+           "terminal.\n"
            "Exit status: 0 all pictures written, 1 some failed or an output could not be\n"
            "written, 2 usage error or no picture could be read.\n";
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The command line of glyphwerk-cli.
 
+#include "formats/OutputFormats.h"
 #include "output/Outputs.h"
 
 #include <optional>
@@ -9,8 +10,6 @@
 #include <vector>
 
 namespace gw::cli {
-
-enum class OutputFormat { Text, Ansi, Html, Rtf, Tiff };
 
 // The engine's maximum width counts the outer frame of cells, which is never output: a width
 // of N characters is a maximum width of N + 2, as the window's field gives it.
@@ -21,7 +20,7 @@ struct Options {
     int maxWidth = kDefaultColumns + kFrameColumns; // as the window's maximum width field
     std::string characters; // UTF-8; the main window's initial set unless given
     bool color = false;
-    OutputFormat format = OutputFormat::Text;
+    FormatId format = FormatId::Text;   // a row of the format table
     std::string background = "#ffffff"; // "#rrggbb", lower case
     std::string fontName = "Monaco";
     bool fontChosen = false; // --font was given
@@ -40,11 +39,6 @@ struct CommandLine {
 };
 
 CommandLine parseCommandLine(const std::vector<std::string_view>& args);
-
-std::string_view formatName(OutputFormat format);
-
-// The file name extension for a format ("txt", "ans", "html", "rtf", "tif").
-std::string_view formatExtension(OutputFormat format);
 
 // A colour as "#rrggbb" (either case) or one of the names in the help text; nullopt otherwise.
 std::optional<RgbColor> parseColor(std::string_view text);

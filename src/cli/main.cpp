@@ -94,10 +94,12 @@ int main(int argc, char** argv) {
     }
     const Options& options = command.options;
     quietDefaultFont = !options.fontChosen;
-    if (options.format == OutputFormat::Tiff && writesToTerminal(options.output)) {
-        std::fputs("glyphwerk-cli: a TIFF image is not written to a terminal; use -o FILE or "
-                   "redirect standard output\n",
-                   stderr);
+    const gw::OutputFormat& format = gw::outputFormat(options.format);
+    if (format.binary && writesToTerminal(options.output)) {
+        std::fprintf(stderr,
+                     "glyphwerk-cli: a %.*s is not written to a terminal; use -o FILE or "
+                     "redirect standard output\n",
+                     static_cast<int>(format.name.size()), format.name.data());
         return kExitUsage;
     }
 
@@ -118,7 +120,7 @@ int main(int argc, char** argv) {
                      "for: %s\n",
                      list.c_str());
     }
-    if (options.color && options.format == OutputFormat::Text) {
+    if (options.color && !format.color) {
         std::fputs("glyphwerk-cli: warning: text output has no colour; use -f ansi\n", stderr);
     }
 

@@ -1,10 +1,12 @@
 #include "gui/MainWindowForm.h"
 
+#include "formats/OutputFormats.h"
 #include "palette/InitialSet.h"
 #include "render/FontResolver.h"
 #include "ui_MainWindow.h"
 
 #include <QApplication>
+#include <QRadioButton>
 
 namespace gw::gui {
 
@@ -40,6 +42,26 @@ void showFontSubstitutes(QComboBox* font) {
     update(font->currentIndex());
 }
 
+// One radio button per format choice of the format table, in its order, before the row's
+// spacer; each carries its choice as its tag and comes next in the tab order.
+std::vector<QAbstractButton*> addFormatChoices(Ui::MainWindow& ui) {
+    std::vector<QAbstractButton*> buttons;
+    QWidget* previous = ui.bwColorColour;
+    for (const std::string_view name : windowChoices()) {
+        const QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+        auto* button = new QRadioButton(text);
+        button->setObjectName("exportMode" + QString::number(buttons.size()));
+        button->setProperty("tag", static_cast<int>(buttons.size()));
+        button->setAccessibleName("Format: " + text);
+        ui.exportModeLayout->insertWidget(static_cast<int>(buttons.size()), button);
+        QWidget::setTabOrder(previous, button);
+        previous = button;
+        buttons.push_back(button);
+    }
+    QWidget::setTabOrder(previous, ui.buttonPreview);
+    return buttons;
+}
+
 } // namespace
 
 MainWindowForm::MainWindowForm(const platform::ImageLoader& loader,
@@ -48,11 +70,10 @@ MainWindowForm::MainWindowForm(const platform::ImageLoader& loader,
       mainWindow_(window_.get(), center), fontSize_(ui_->fontSize),
       characterSet_(ui_->characterSet), setLower_(ui_->setLower), setUpper_(ui_->setUpper),
       setNumbers_(ui_->setNumbers), setSymbols_(ui_->setSymbols),
-      exportMode_({ui_->exportModeText, ui_->exportModeHtml, ui_->exportModeTiff}),
-      maxWidth_(ui_->maxWidth), bwColor_({ui_->bwColorBlackWhite, ui_->bwColorColour}),
-      buttonPreview_(ui_->buttonPreview), buttonExport_(ui_->buttonExport),
-      menuClosePreview_(ui_->menuClosePreview), font_(ui_->font), openItem_(ui_->actionOpen),
-      openButton_(ui_->openButton) {
+      formatButtons_(addFormatChoices(*ui_)), exportMode_(formatButtons_), maxWidth_(ui_->maxWidth),
+      bwColor_({ui_->bwColorBlackWhite, ui_->bwColorColour}), buttonPreview_(ui_->buttonPreview),
+      buttonExport_(ui_->buttonExport), menuClosePreview_(ui_->menuClosePreview), font_(ui_->font),
+      openItem_(ui_->actionOpen), openButton_(ui_->openButton) {
     ui_->sourceImage->setImageLoader(&loader);
     ui_->characterSet->setText(QString::fromUtf8(
         kInitialCharacterSet.data(), static_cast<qsizetype>(kInitialCharacterSet.size())));

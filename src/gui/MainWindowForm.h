@@ -10,6 +10,7 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class MainWindow;
@@ -26,6 +27,12 @@ public:
 
     QMainWindow* widget() const { return window_.get(); }
     Ui::MainWindow& ui() const { return *ui_; }
+    // The format choices' radio buttons, made from the format table; null past the last.
+    QAbstractButton* formatButton(int choice) const {
+        return choice >= 0 && choice < static_cast<int>(formatButtons_.size())
+                   ? formatButtons_[static_cast<std::size_t>(choice)]
+                   : nullptr;
+    }
 
     // Every outlet of the main window; the preview window's stay null.
     GlyphwerkAppDelegate::Outlets outlets() const;
@@ -43,6 +50,7 @@ private:
     platform::qt::QtButton setUpper_;
     platform::qt::QtButton setNumbers_;
     platform::qt::QtButton setSymbols_;
+    std::vector<QAbstractButton*> formatButtons_; // owned by the form's layout
     platform::qt::QtRadioMatrix exportMode_;
     platform::qt::QtTextField maxWidth_;
     platform::qt::QtRadioMatrix bwColor_;

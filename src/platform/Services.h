@@ -30,9 +30,13 @@ public:
     // `directory`: a folder, or a file whose folder the panel starts in; nothing for the default.
     virtual std::optional<std::string> runOpenPanel(const std::optional<std::string>& directory,
                                                     const std::vector<std::string>& fileTypes) = 0;
+    // A save panel offers one type of file, `typeName`, with its extensions `fileTypes` (the
+    // first is the type's own). The path it gives back ends in one of them: a name typed
+    // without gets the first (output/FileType.h).
     virtual std::optional<std::string> runSavePanel(const std::optional<std::string>& directory,
                                                     const std::vector<std::string>& fileTypes,
-                                                    const std::string& proposedName) = 0;
+                                                    const std::string& proposedName,
+                                                    const std::string& typeName) = 0;
 
 protected:
     Panels() = default;

@@ -191,6 +191,7 @@ struct FontResolver::State {
             font.family = displayName(c, {});
             font.file = c.file;
             font.faceIndex = c.faceIndex;
+            font.proportional = installed;
             const char* why = installed ? "is not monospace" : "is not installed";
             systemLog("Font \"" + name + "\" " + why + "; using \"" + font.family + "\"");
             return font;

@@ -12,11 +12,12 @@
 namespace gw::render {
 
 struct ResolvedFont {
-    std::string requested;    // the name asked for
-    std::string family;       // the family of the font found; empty only when `file` is
-    std::string file;         // its font file
-    int faceIndex = 0;        // the face within that file
-    bool substituted = false; // true when `family` is not the one requested
+    std::string requested;     // the name asked for
+    std::string family;        // the family of the font found; empty only when `file` is
+    std::string file;          // its font file
+    int faceIndex = 0;         // the face within that file
+    bool substituted = false;  // true when `family` is not the one requested
+    bool proportional = false; // the font requested is installed but not monospace
 };
 
 // Whether the outline font in `file` draws the art in one column pitch: every printable ASCII

@@ -4,9 +4,11 @@
 #include "support/TestFolder.h"
 #include "fakes/Fakes.h"
 
+#include "formats/OutputFormats.h"
 #include "output/Outputs.h"
 #include "output/TextOutput.h"
 #include "render/FontResolver.h"
+#include "render/PngImage.h"
 #include "render/TiffImage.h"
 
 #include <gtest/gtest.h>
@@ -46,6 +48,14 @@ protected:
             << error;
         return TestFolder::read(file);
     }
+    std::string pngOf(bool color) {
+        std::string error;
+        const std::string file = folder.file("expected.png");
+        EXPECT_TRUE(render::writePngImage(file, *d().grid, {d().fontName, 10, color},
+                                          LinkPolicy::writeThrough, error))
+            << error;
+        return TestFolder::read(file);
+    }
 
     testing::TestFolder folder;
     const std::string work = folder.path() + "/Glyphwerk/";
@@ -53,7 +63,7 @@ protected:
 };
 
 TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
-    enum File { none, plain, rtf, html, tiff };
+    enum File { none, plain, rtf, html, tiff, png, svg };
     struct Row {
         int mode, color;
         bool exportRun;
@@ -63,7 +73,8 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
     for (const Row row :
          {Row{0, 0, false, none, true}, Row{0, 1, false, none, true}, Row{0, 0, true, plain, true},
           Row{0, 1, true, rtf, true}, Row{1, 0, false, html, false}, Row{1, 1, true, html, false},
-          Row{2, 0, false, tiff, false}, Row{2, 1, true, tiff, false}}) {
+          Row{2, 0, false, tiff, false}, Row{2, 1, true, tiff, false}, Row{3, 0, false, png, false},
+          Row{3, 1, true, png, false}, Row{4, 1, false, svg, false}, Row{4, 0, true, svg, false}}) {
         SCOPED_TRACE(::testing::Message() << "mode " << row.mode << " colour " << row.color
                                           << (row.exportRun ? " export" : " preview"));
         setModes(row.mode, row.color);
@@ -85,8 +96,13 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
                 ? rtfDocument(grid, {"Monaco", render::resolveMonospaceFont("Monaco").family}, 10)
             : row.file == html ? page
             : row.file == tiff ? tiffOf(row.color == 1)
-                               : "";
-        const std::string previewFile = work + (row.file == html ? "Preview.html" : "Preview.tif");
+            : row.file == png  ? pngOf(row.color == 1)
+            : row.file == svg  ? outputFormat(FormatId::Svg)
+                                    .document(grid, {"Monaco", 10, row.color == 1, {1.0, 1.0, 1.0}})
+                              : "";
+        const char* const names[] = {
+            "", "", "", "Preview.html", "Preview.tif", "Preview.png", "Preview.svg"};
+        const std::string previewFile = work + names[row.file];
         const std::string written = row.exportRun ? *d().savePath : previewFile;
         if (row.file == none) {
             EXPECT_TRUE(std::filesystem::is_empty(work));
@@ -107,7 +123,7 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
         EXPECT_TRUE(app.alerts.shown.empty());
         d().closePreview(nullptr);
     }
-    EXPECT_EQ(app.interfaces.loaded, std::vector<std::string>(8, "Preview.ui"));
+    EXPECT_EQ(app.interfaces.loaded, std::vector<std::string>(12, "Preview.ui"));
 }
 
 TEST_F(Preview, OnlyTheExportsOwnStringWritesSoAPreviewAfterAnExportWritesNothing) {
@@ -193,23 +209,50 @@ TEST_F(Preview, ClosingTwiceAndAFormThatDoesNotLoad) {
 TEST_F(Preview, ExportOffersOneTypeAndNameByModeAndCancelChangesNothing) {
     app.buttonPreview.click();
     d().savePath = "/earlier/art.txt";
-    const std::string types[3][2] = {{"txt", "rtf"}, {"html", "html"}, {"tif", "tif"}};
-    for (int i = 0; i < 6; ++i) { // by mode, then black and white or colour
-        const std::string& type = types[i / 2][i % 2];
-        setModes(i / 2, i % 2);
+    struct Row {
+        int mode, color;
+        std::vector<std::string> types;
+        const char* typeName;
+    };
+    const Row rows[] = {
+        {0, 0, {"txt"}, "Text"},
+        {0, 1, {"rtf"}, "Rich text"},
+        {1, 0, {"html", "htm"}, "HTML"},
+        {1, 1, {"html", "htm"}, "HTML"},
+        {2, 1, {"tif", "tiff"}, "TIFF image"},
+        {3, 0, {"png"}, "PNG image"},
+        {4, 1, {"svg"}, "SVG image"},
+    };
+    for (const Row& row : rows) {
+        setModes(row.mode, row.color);
         app.buttonExport.click();
         ASSERT_FALSE(app.panels.saveCalls.empty());
         const fakes::FakePanels::Call& call = app.panels.saveCalls.back();
-        EXPECT_EQ(call.fileTypes, std::vector<std::string>{type});
-        EXPECT_EQ(call.proposedName, "Glyphwerk." + type);
+        EXPECT_EQ(call.fileTypes, row.types);
+        EXPECT_EQ(call.proposedName, "Glyphwerk." + row.types.front());
+        EXPECT_EQ(call.typeName, row.typeName);
         EXPECT_EQ(call.directory, "/pictures/grey.png");
     }
-    setModes(3, 0);
+    setModes(5, 0);
     app.buttonExport.click();
-    EXPECT_EQ(app.panels.saveCalls.size(), 6u);
+    EXPECT_EQ(app.panels.saveCalls.size(), std::size(rows));
     EXPECT_EQ(d().savePath, "/earlier/art.txt");
     EXPECT_EQ(app.defaults.stringForKey("userDirectory"), "/pictures/grey.png");
     EXPECT_NE(d().outlets.preview, nullptr);
+}
+
+// The rule's own cases are the core's (FileTypeTest); here, that export follows it.
+TEST_F(Preview, ExportKeepsTheFilesTypeWhateverNameWasTyped) {
+    setModes(3, 1);
+    for (const auto& [typed, written] :
+         {std::pair{"art", "art.png"}, std::pair{"photo.jpg", "photo.jpg.png"},
+          std::pair{"ART.PNG", "ART.PNG"}}) {
+        app.panels.answers.push_back(folder.file(typed));
+        app.buttonExport.click();
+        EXPECT_EQ(d().savePath, folder.file(written));
+        EXPECT_EQ(TestFolder::read(folder.file(written)), pngOf(true)) << written;
+        EXPECT_EQ(typed == std::string(written), std::filesystem::exists(folder.file(typed)));
+    }
 }
 
 TEST_F(Preview, AWriteThatFailsIsShownNamingTheFileAndTheReason) {

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -52,7 +54,7 @@ TEST(OutputPaths, OneFilePerPictureInAFolderNamedAfterIt) {
     Options o;
     const std::string folder = ::testing::TempDir() + "gw-output-paths/";
     o.output = folder;
-    o.format = OutputFormat::Html;
+    o.format = FormatId::Html;
     o.pictures = {"x/a.png", "y/a.jpg", ".hidden", "z/a.tif", "-"};
     const OutputPlan plan = planOutputs(o);
     EXPECT_EQ(plan.paths, std::vector<std::string>({folder + "a.html", folder + "a-2.html",
@@ -220,7 +222,7 @@ TEST_F(CliTest, WritesPagesDocumentsAndImagesToFilesFoldersAndStandardOutput) {
     fs::create_directories(path("art"));
     writeBytes(dir / "kept.txt", "kept");
     fs::create_symlink(path("kept.txt"), path("art/half.rtf"));
-    for (const std::string format : {"html", "rtf", "tiff"}) {
+    for (const std::string format : {"html", "rtf", "tiff", "png", "svg"}) {
         const CliRun r = run({"-w", "16", "--color", "-f", format, "--font-size", "9.5", "-o",
                               path("art/"), kData + "half.png", kData + "dark.png"});
         EXPECT_EQ(r.status, 0) << r.err;
@@ -230,21 +232,28 @@ TEST_F(CliTest, WritesPagesDocumentsAndImagesToFilesFoldersAndStandardOutput) {
     EXPECT_TRUE(rtf.starts_with("{\\rtf1") && rtf.find("\\fs18\n") != std::string::npos) << rtf;
     EXPECT_TRUE(readBytes(path("art/dark.html")).starts_with("<html>\n"));
     EXPECT_TRUE(readBytes(path("art/dark.tif")).starts_with(std::string("II*\0", 4)));
+    EXPECT_TRUE(readBytes(path("art/dark.png")).starts_with("\x89PNG\r\n\x1a\n"));
+    EXPECT_TRUE(readBytes(path("art/dark.svg")).starts_with("<?xml"));
 
     // An image goes to standard output, byte for byte as to a file, when it is no terminal, and
     // nowhere when it is one.
-    const CliRun image =
-        run({"-w", "16", "--color", "-f", "tiff", "--font-size", "9.5", kData + "half.png"});
-    EXPECT_EQ(image.status, 0) << image.err;
-    EXPECT_EQ(image.out, readBytes(path("art/half.tif")));
-    const std::string onTerminal =
-        "script -qec " + quoted(quoted(GLYPHWERK_CLI) + " -f tiff " + kData + "half.png") +
-        " /dev/null >" + quoted(path("terminal")) + " 2>&1";
-    const int status = std::system(onTerminal.c_str());
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2);
-    EXPECT_EQ(readBytes(path("terminal")),
-              "glyphwerk-cli: a TIFF image is not written to a terminal; use -o FILE or redirect "
-              "standard output\r\n");
+    for (const auto& [format, file, name] :
+         {std::tuple{"tiff", "art/half.tif", "TIFF"}, std::tuple{"png", "art/half.png", "PNG"}}) {
+        const CliRun image =
+            run({"-w", "16", "--color", "-f", format, "--font-size", "9.5", kData + "half.png"});
+        EXPECT_EQ(image.status, 0) << image.err;
+        EXPECT_EQ(image.out, readBytes(path(file)));
+        const std::string onTerminal =
+            "script -qec " +
+            quoted(quoted(GLYPHWERK_CLI) + " -f " + format + " " + kData + "half.png") +
+            " /dev/null >" + quoted(path("terminal")) + " 2>&1";
+        const int status = std::system(onTerminal.c_str());
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2);
+        EXPECT_EQ(readBytes(path("terminal")),
+                  "glyphwerk-cli: a " + std::string(name) +
+                      " image is not written to a terminal; use -o FILE or redirect standard "
+                      "output\r\n");
+    }
 }
 
 TEST_F(CliTest, TableComesFromTheResourcesUnlessGiven) {

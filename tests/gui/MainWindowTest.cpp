@@ -2,6 +2,7 @@
 // controller, and a drop on the image well loads a picture.
 
 #include "fakes/Fakes.h"
+#include "formats/OutputFormats.h"
 #include "gui/MainWindowForm.h"
 #include "palette/InitialSet.h"
 #include "platform/PictureLoader.h"
@@ -86,6 +87,22 @@ TEST_F(RealWindow, EveryMainWindowOutletIsConnectedAndTheFormStartsAsDesigned) {
     ASSERT_EQ(ui().font->count(), 4);
     EXPECT_EQ(ui().font->itemText(2), "Courier New");
     EXPECT_EQ(o.font->selectedTag(), 0);
+
+    // The format choices are the format table's, in its order, each reaching the controller
+    // with its position as its tag, after the colour mode in the tab order.
+    const std::vector<std::string_view> choices = windowChoices();
+    ASSERT_EQ(form.formatButton(static_cast<int>(choices.size())), nullptr);
+    QWidget* previous = ui().bwColorColour;
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        QAbstractButton* button = form.formatButton(static_cast<int>(i));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text().toStdString(), choices[i]);
+        EXPECT_FALSE(button->accessibleName().isEmpty());
+        EXPECT_EQ(previous->nextInFocusChain(), button);
+        previous = button;
+        button->click();
+        EXPECT_EQ(o.exportMode->selectedTag(), static_cast<int>(i));
+    }
 }
 
 TEST_F(RealWindow, ButtonsTypingAndOpenCommandsReachTheController) {

@@ -173,10 +173,12 @@ TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
     ui().font->setCurrentIndex(2);
     emit ui().font->activated(2);
     for (const Row row :
-         {Row{ui().exportModeText, ui().bwColorBlackWhite, "art.txt", "-f text"},
-          Row{ui().exportModeText, ui().bwColorColour, "art.rtf", "-f rtf --color"},
-          Row{ui().exportModeHtml, ui().bwColorColour, "art.html", "-f html --color"},
-          Row{ui().exportModeTiff, ui().bwColorBlackWhite, "art.tif", "-f tiff"}}) {
+         {Row{form.formatButton(0), ui().bwColorBlackWhite, "art.txt", "-f text"},
+          Row{form.formatButton(0), ui().bwColorColour, "art.rtf", "-f rtf --color"},
+          Row{form.formatButton(1), ui().bwColorColour, "art.html", "-f html --color"},
+          Row{form.formatButton(2), ui().bwColorBlackWhite, "art.tif", "-f tiff"},
+          Row{form.formatButton(3), ui().bwColorColour, "art.png", "-f png --color"},
+          Row{form.formatButton(4), ui().bwColorColour, "art.svg", "-f svg --color"}}) {
         row.mode->click();
         row.color->click();
         fake.panels.answers.push_back(folder.file(row.name));
@@ -189,6 +191,35 @@ TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
         const std::string exported = folder.read(folder.file(row.name));
         EXPECT_FALSE(exported.empty()) << row.name;
         EXPECT_TRUE(exported == folder.read(cli)) << row.name;
+    }
+    EXPECT_TRUE(fake.alerts.shown.empty());
+}
+
+// The two image formats of every picture type, from the real window as from the converter.
+TEST_F(PreviewWindow, PngAndSvgOfEveryPictureTypeAreTheCommandLineConvertersBytes) {
+    ui().bwColorColour->click();
+    for (const char* type : {"psd", "bmp", "gif", "jpg", "jpeg", "png", "tga", "tif", "tiff"}) {
+        const std::string picture = std::string(GLYPHWERK_TEST_DATA) + "/cli/half." + type;
+        SCOPED_TRACE(picture);
+        const void* before = delegate.image.get();
+        ASSERT_TRUE(delegate.applicationOpenFile(picture));
+        for (int i = 0; i < 1000 && delegate.image.get() == before; ++i) {
+            QCoreApplication::processEvents();
+            QThread::msleep(5);
+        }
+        for (const auto& [choice, format] : {std::pair{3, "png"}, std::pair{4, "svg"}}) {
+            form.formatButton(choice)->click();
+            const std::string name = std::string(type) + "." + format;
+            fake.panels.answers.push_back(folder.file(name));
+            ui().buttonExport->click();
+            const std::string cli = folder.file("cli-" + name);
+            const std::string command = std::string(GLYPHWERK_CLI) + " --max-width 60 --color -f " +
+                                        format + " --font-size 10 -o " + cli + " " + picture;
+            ASSERT_EQ(std::system(command.c_str()), 0) << command;
+            const std::string exported = folder.read(folder.file(name));
+            EXPECT_FALSE(exported.empty()) << name;
+            EXPECT_TRUE(exported == folder.read(cli)) << name;
+        }
     }
     EXPECT_TRUE(fake.alerts.shown.empty());
 }

@@ -1,13 +1,16 @@
-// The Qt services that need no user: settings and the panels' name filter.
+// The Qt services: settings, the panels' name filter, and the save panel answered by a timer.
 
 #include "platform/qt/QtServices.h"
 
 #include "TestApplication.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -50,6 +53,32 @@ TEST(Alerts, ShowFileNamesAsTheyAreNotAsMarkup) {
 TEST(NameFilter, ListsEveryTypeInBothCases) {
     EXPECT_EQ(nameFilter("Pictures", {"png", "tif"}).toStdString(),
               "Pictures (*.png *.PNG *.tif *.TIF)");
+}
+
+// The panel's answer for a name typed into it, by the type's extensions.
+std::optional<std::string> typeIntoSavePanel(const QString& folder, const QString& typed,
+                                             const std::vector<std::string>& types) {
+    testing::testApplication();
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        timer.stop();
+        dialog->selectFile(typed);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    timer.start(10);
+    QtPanels panels;
+    return panels.runSavePanel(folder.toStdString(), types, "Glyphwerk." + types.front(), "Image");
+}
+
+TEST(SavePanel, ANameTypedWithoutTheTypesExtensionGetsIt) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string base = folder.path().toStdString() + "/";
+    EXPECT_EQ(typeIntoSavePanel(folder.path(), "art", {"png"}), base + "art.png");
+    EXPECT_EQ(typeIntoSavePanel(folder.path(), "photo.jpg", {"png"}), base + "photo.jpg.png");
+    EXPECT_EQ(typeIntoSavePanel(folder.path(), "scan.TIFF", {"tif", "tiff"}), base + "scan.TIFF");
 }
 
 } // namespace

@@ -1,9 +1,12 @@
+// The TIFF and PNG images, decoded by their own libraries.
 #include "render/TiffImage.h"
+#include "render/PngImage.h"
 
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <png.h>
 #include <tiffio.h>
 
 #include <array>
@@ -148,6 +151,108 @@ TEST_F(TiffImageTest, FailuresNameThePathAndTheReason) {
         EXPECT_FALSE(writeTiffImage(path, *grid, options, LinkPolicy::writeThrough, error));
         EXPECT_EQ(error, path + ": " + reason);
     }
+}
+
+} // namespace
+} // namespace gw::render
+
+namespace gw::render {
+namespace {
+
+struct Png {
+    std::uint32_t width = 0, height = 0;
+    int colorType = -1, bitDepth = 0, interlace = -1;
+    png_uint_32 xPerMetre = 0, yPerMetre = 0;
+    int unit = -1;
+    std::vector<std::uint8_t> rgb;
+};
+
+// The file as libpng reads it, with its header and pHYs; empty pixels when it cannot.
+Png readPng(const std::string& path) {
+    Png result;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return result;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_read_info(png, info);
+        result.width = png_get_image_width(png, info);
+        result.height = png_get_image_height(png, info);
+        result.colorType = png_get_color_type(png, info);
+        result.bitDepth = png_get_bit_depth(png, info);
+        result.interlace = png_get_interlace_type(png, info);
+        png_get_pHYs(png, info, &result.xPerMetre, &result.yPerMetre, &result.unit);
+        result.rgb.resize(static_cast<std::size_t>(result.width) * result.height * 3);
+        for (std::uint32_t y = 0; y < result.height; ++y)
+            png_read_row(png, result.rgb.data() + static_cast<std::size_t>(y) * result.width * 3,
+                         nullptr);
+        png_read_end(png, nullptr);
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+    return result;
+}
+
+// The PNG image is the TIFF image's picture, pixel for pixel, in every mode and at every size
+// the painter treats apart (a band of several strips at 73 points).
+TEST_F(TiffImageTest, ThePngHoldsTheTiffsPixels) {
+    for (int x = 1; x <= 4; ++x)
+        for (int y = 1; y <= 3; ++y)
+            if (grid->ascii[x][y] == ' ')
+                put(x, y, static_cast<char>('!' + x * 7 + y), {9, 99, 199});
+    struct Row {
+        const char* name;
+        int pointSize;
+        bool color;
+        int width2, height2;
+    };
+    for (const Row row : {Row{"colour at 40 points", 40, true, 6, 5},
+                          Row{"black and white at 40 points", 40, false, 6, 5},
+                          Row{"a tall grid at 73 points", 73, true, 6, 200}}) {
+        SCOPED_TRACE(row.name);
+        options.pointSize = row.pointSize;
+        options.color = row.color;
+        grid->width2 = row.width2;
+        grid->height2 = row.height2;
+        std::string error;
+        ASSERT_TRUE(
+            writeTiffImage(folder.file("art.tif"), *grid, options, LinkPolicy::writeThrough, error))
+            << error;
+        ASSERT_TRUE(
+            writePngImage(folder.file("art.png"), *grid, options, LinkPolicy::writeThrough, error))
+            << error;
+        const Image tiff = readTiff(folder.file("art.tif"));
+        const Png png = readPng(folder.file("art.png"));
+        ASSERT_FALSE(png.rgb.empty());
+        EXPECT_EQ(
+            std::make_tuple(png.width, png.height, png.colorType, png.bitDepth, png.interlace),
+            std::make_tuple(tiff.width, tiff.height, PNG_COLOR_TYPE_RGB, 8, PNG_INTERLACE_NONE));
+        // 72 dots per inch, as PNG counts them: 2835 a metre.
+        EXPECT_EQ(std::make_tuple(png.xPerMetre, png.yPerMetre, png.unit),
+                  std::make_tuple(2835u, 2835u, PNG_RESOLUTION_METER));
+        EXPECT_TRUE(png.rgb == tiff.rgb);
+    }
+}
+
+TEST_F(TiffImageTest, PngFailuresNameThePathAndTheReasonAndStreamsGetTheFileBytes) {
+    const std::string missing = folder.file("missing/art.png");
+    for (const auto& [path, reason] : {std::pair{missing, "No such file or directory"},
+                                       {"/dev/full", "No space left on device"}}) {
+        std::string error;
+        EXPECT_FALSE(writePngImage(path, *grid, options, LinkPolicy::writeThrough, error));
+        EXPECT_EQ(error, path + ": " + reason);
+    }
+    std::string error;
+    ASSERT_TRUE(
+        writePngImage(folder.file("art.png"), *grid, options, LinkPolicy::writeThrough, error));
+    std::FILE* stream = std::tmpfile();
+    ASSERT_TRUE(writePngImage(stream, *grid, options, error)) << error;
+    std::string streamed(static_cast<std::size_t>(std::ftell(stream)), '\0');
+    std::rewind(stream);
+    EXPECT_EQ(std::fread(streamed.data(), 1, streamed.size(), stream), streamed.size());
+    std::fclose(stream);
+    EXPECT_EQ(streamed, testing::TestFolder::read(folder.file("art.png")));
 }
 
 } // namespace

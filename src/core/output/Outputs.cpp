@@ -135,7 +135,8 @@ std::string htmlPage(const CellGrid& grid, bool color, const RgbColor& backgroun
     const VisibleCells v = visibleCells(grid);
     std::string out;
     out.reserve(200 + static_cast<std::size_t>(v.rows) * 40 + cellCount(v) * (color ? 36 : 1));
-    out += "<html>\n<head>\n<style type=\"text/css\" media=\"screen\">\nbody {\n"
+    out += "<html>\n<head>\n<meta charset=\"utf-8\">\n<style type=\"text/css\" "
+           "media=\"screen\">\nbody {\n"
            "font-family: \"Monaco\", monospace;\n}\n</style>\n</head>\n<body>\n"
            "<div style=\"background-color: ";
     out += backgroundString(background);

@@ -18,6 +18,16 @@ struct RgbColor {
     friend bool operator==(const RgbColor&, const RgbColor&) = default;
 };
 
+// How the art is drawn in the image formats and named in the documents: the font, its size in
+// points (1 to 73; anything else stands for 12), colour per character or black on the
+// background.
+struct ArtStyle {
+    std::string fontName = "Monaco";
+    int pointSize = 12;
+    bool color = false;
+    RgbColor background{1.0, 1.0, 1.0};
+};
+
 // A run of the colour display text: characters (UTF-8) sharing one colour, or a line feed,
 // which carries none.
 struct ColorRun {
@@ -35,8 +45,8 @@ std::string plainDisplayText(const CellGrid& grid);
 // without colour.
 std::vector<ColorRun> colorDisplayRuns(const CellGrid& grid);
 
-// The HTML page, byte for byte: header with `background` as "#rrggbb", one span per visible
-// row, "&nbsp;" for spaces, "&", "<" and ">" escaped, footer.
+// The HTML page, byte for byte: header declaring UTF-8 with `background` as "#rrggbb", one span per
+// visible row, "&nbsp;" for spaces, "&", "<" and ">" escaped, footer.
 std::string htmlPage(const CellGrid& grid, bool color, const RgbColor& background);
 
 // The font of an RTF document. Readers take the font table's name literally and answer a name

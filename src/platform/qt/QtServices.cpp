@@ -1,5 +1,7 @@
 #include "platform/qt/QtServices.h"
 
+#include "output/FileType.h"
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -56,30 +58,52 @@ std::optional<std::string> QtPanels::runOpenPanel(const std::optional<std::strin
 
 namespace {
 
-// What a save panel's one file type is called in its type menu.
-QString typeLabel(const std::vector<std::string>& fileTypes) {
-    if (fileTypes.size() != 1) return "Output";
-    const std::string& type = fileTypes.front();
-    if (type == "txt") return "Plain text";
-    if (type == "rtf") return "Rich text";
-    if (type == "html") return "Web page";
-    if (type == "tif") return "TIFF image";
-    return QString::fromStdString(type);
-}
+// A save dialog that keeps the file's type: a name typed without one of the type's extensions
+// gets the first before the dialog accepts it, so that the question whether to replace an
+// existing file is asked of the name that will be written.
+class SaveDialog final : public QFileDialog {
+public:
+    SaveDialog(QWidget* parent, const QString& proposed, const QString& filter,
+               const std::vector<std::string>& fileTypes)
+        : QFileDialog(parent, "Export", proposed, filter), fileTypes_(fileTypes) {
+        setAcceptMode(QFileDialog::AcceptSave);
+        // Only our own dialog passes its name through accept().
+        setOption(QFileDialog::DontUseNativeDialog);
+        if (!fileTypes.empty()) setDefaultSuffix(QString::fromStdString(fileTypes.front()));
+    }
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (!files.isEmpty()) {
+            const std::string chosen = files.front().toStdString();
+            const std::string kept = keptType(chosen);
+            if (kept != chosen) selectFile(QString::fromStdString(kept));
+        }
+        QFileDialog::accept();
+    }
+
+    std::string keptType(const std::string& path) const {
+        const std::vector<std::string_view> types(fileTypes_.begin(), fileTypes_.end());
+        return withFileType(path, types);
+    }
+
+private:
+    std::vector<std::string> fileTypes_;
+};
 
 } // namespace
 
 std::optional<std::string> QtPanels::runSavePanel(const std::optional<std::string>& directory,
                                                   const std::vector<std::string>& fileTypes,
-                                                  const std::string& proposedName) {
+                                                  const std::string& proposedName,
+                                                  const std::string& typeName) {
     const std::optional<std::string> start = panelStartFolder(directory);
     QString proposed = QString::fromStdString(proposedName);
     if (start) proposed = QString::fromStdString(*start) + "/" + proposed;
-    QFileDialog dialog(parent_, "Export", proposed, nameFilter(typeLabel(fileTypes), fileTypes));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    if (!fileTypes.empty()) dialog.setDefaultSuffix(QString::fromStdString(fileTypes.front()));
+    SaveDialog dialog(parent_, proposed, nameFilter(QString::fromStdString(typeName), fileTypes),
+                      fileTypes);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front().toStdString();
+    return dialog.keptType(dialog.selectedFiles().front().toStdString());
 }
 
 void showAsPlainText(QMessageBox& box) {

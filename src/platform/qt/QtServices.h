@@ -32,7 +32,8 @@ public:
                                             const std::vector<std::string>& fileTypes) override;
     std::optional<std::string> runSavePanel(const std::optional<std::string>& directory,
                                             const std::vector<std::string>& fileTypes,
-                                            const std::string& proposedName) override;
+                                            const std::string& proposedName,
+                                            const std::string& typeName) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -221,16 +221,18 @@ public:
         std::optional<std::string> directory;
         std::vector<std::string> fileTypes;
         std::string proposedName;
+        std::string typeName;
     };
     std::optional<std::string> runOpenPanel(const std::optional<std::string>& directory,
                                             const std::vector<std::string>& fileTypes) override {
-        openCalls.push_back({directory, fileTypes, {}});
+        openCalls.push_back({directory, fileTypes, {}, {}});
         return next();
     }
     std::optional<std::string> runSavePanel(const std::optional<std::string>& directory,
                                             const std::vector<std::string>& fileTypes,
-                                            const std::string& proposedName) override {
-        saveCalls.push_back({directory, fileTypes, proposedName});
+                                            const std::string& proposedName,
+                                            const std::string& typeName) override {
+        saveCalls.push_back({directory, fileTypes, proposedName, typeName});
         return next();
     }
     // What the next panels answer, in order; nothing queued means Cancel.

@@ -1,7 +1,9 @@
 // The plain and terminal texts, the display texts, the HTML page and the RTF document of one
-// small grid. The expected pages are in tests/data/output; the RTF document is read back by unrtf.
+// small grid. The expected pages and images are in tests/data/output; the RTF document is read
+// back by unrtf.
 
 #include "output/Outputs.h"
+#include "output/SvgImage.h"
 #include "output/TextOutput.h"
 
 #include "support/DataTable.h"
@@ -58,6 +60,27 @@ TEST_F(OutputsTest, HtmlPagesAreByteExactInBothColourModes) {
     EXPECT_EQ(htmlPage(*grid, false, {-0.5, 1e9, 1.0 / 255}), // the background clamped, rounded
               header.substr(0, header.size() - 9) + "#00ff01\">" + emptyRow + emptyRow + emptyRow +
                   kFooter);
+}
+
+// Colour: runs of one ink share a <tspan>, spaces join them, and the markup characters in the
+// art and the font's name are escaped. Black and white: no <tspan>, and a size out of range is
+// 12 points.
+TEST_F(OutputsTest, SvgImagesAreByteExactInBothColourModes) {
+    const std::string colorImage = test::readBytes(kData + "image-color.svg");
+    EXPECT_EQ(svgImage(*grid, {"Courier New", 10, true, {1.0, 0.5, 0.25}}), colorImage);
+    EXPECT_EQ(svgImage(*grid, {"It's \\<\"A&B\">\t", 80, false, {0.0, 1.0, 0.5}}),
+              test::readBytes(kData + "image-bw.svg"));
+
+    // No visible row, or rows without cells: the page and its background alone.
+    const std::string page = colorImage.substr(0, colorImage.find("<text"));
+    for (const auto& [width2, height2] : {std::pair{6, 2}, std::pair{2, 5}}) {
+        grid->width2 = width2;
+        grid->height2 = height2;
+        const std::string image = svgImage(*grid, {"Courier New", 10, true, {1.0, 0.5, 0.25}});
+        EXPECT_EQ(image.find("<text"), std::string::npos) << image;
+        EXPECT_TRUE(image.ends_with("</g>\n</svg>\n")) << image;
+    }
+    EXPECT_TRUE(page.starts_with("<?xml")) << page;
 }
 
 TEST_F(OutputsTest, TextsKeepTheLowByteAndTerminalsGetEachColourChangeButNoneForSpaces) {

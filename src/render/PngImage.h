@@ -1,0 +1,32 @@
+#pragma once
+// The PNG image of a grid: the same picture as the TIFF image (BandPainter.h), RGB, 8 bits a
+// sample, 72 dpi in pHYs, written with libpng band by band, straight to its destination.
+
+#include "engine/CellGrid.h"
+#include "output/SafeFile.h"
+#include "render/BandPainter.h"
+
+#include <cstdio>
+#include <string>
+
+namespace gw::render {
+
+// How the image data is compressed. The defaults were chosen for speed (bench/png.sh): text
+// pictures are long runs of one colour, which the fastest zlib level already takes well.
+struct PngEncoding {
+    int level = 1;      // zlib level, 0 to 9
+    int filters = 0x08; // PNG_FILTER_NONE (0x08), SUB (0x10), UP (0x20), ... or a union
+    int strategy = 0;   // zlib strategy: 0 default, 1 filtered, 2 Huffman only, 3 RLE
+};
+
+// Writes the image to `path` through SafeFile. False with `error` ("<path>: <reason>") when it
+// cannot; the earlier file is then left as it was.
+bool writePngImage(const std::string& path, const CellGrid& grid, const ImageOptions& options,
+                   LinkPolicy policy, std::string& error, const PngEncoding& encoding = {});
+
+// Writes the image to `out` (standard output on a pipe, for one). False with `error` when it
+// cannot.
+bool writePngImage(std::FILE* out, const CellGrid& grid, const ImageOptions& options,
+                   std::string& error, const PngEncoding& encoding = {});
+
+} // namespace gw::render
