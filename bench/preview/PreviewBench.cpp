@@ -11,6 +11,7 @@
 // picture's decoding at load).
 
 #include "app/GlyphwerkAppDelegate.h"
+#include "formats/OutputFormats.h"
 #include "gui/MainWindowForm.h"
 #include "platform/PictureLoader.h"
 #include "platform/qt/QtInterfaceLoader.h"
@@ -64,7 +65,7 @@ public:
         return std::nullopt;
     }
     std::optional<std::string> runSavePanel(const std::optional<std::string>&,
-                                            const std::vector<std::string>&,
+                                            const std::vector<std::string>&, const std::string&,
                                             const std::string&) override {
         return answer;
     }
@@ -182,10 +183,13 @@ int main(int argc, char** argv) {
     form.ui().fontSize->setText(QString::fromStdString(fontSize));
     (color ? form.ui().bwColorColour : form.ui().bwColorBlackWhite)->click();
     const std::string extension = std::filesystem::path(exportFile).extension().string();
-    (extension == ".html"  ? form.ui().exportModeHtml
-     : extension == ".tif" ? form.ui().exportModeTiff
-                           : form.ui().exportModeText)
-        ->click();
+    // The window's choice that writes files of this extension (text for anything else).
+    int choice = 0;
+    for (const gw::OutputFormat& format : gw::outputFormats()) {
+        if ("." + std::string(format.extension) == extension && format.windowChoice >= 0)
+            choice = format.windowChoice;
+    }
+    form.formatButton(choice)->click();
     QCoreApplication::processEvents();
 
     const long peakBefore = peakKiB();

@@ -11,8 +11,12 @@
 
 namespace gw::render {
 
-// How the image data is compressed. The defaults were chosen for speed (bench/png.sh): text
-// pictures are long runs of one colour, which the fastest zlib level already takes well.
+// How the image data is compressed. The defaults were chosen for speed (bench/png.sh prints the
+// table): on the 511 x 142 colour art at 12 points, zlib level 1 without a filter took 257 ms of
+// processor time per image for 4.50 MB; level 6 with libpng's adaptive filters 653 ms for
+// 4.84 MB, level 6 unfiltered 415 ms for 4.24 MB, level 1 with the sub filter 317 ms for 5.63 MB,
+// and the RLE strategy 227 ms for 6.16 MB. The art is long runs of background, which filters
+// only break up, and anti-aliased glyph edges, which no predictor guesses.
 struct PngEncoding {
     int level = 1;      // zlib level, 0 to 9
     int filters = 0x08; // PNG_FILTER_NONE (0x08), SUB (0x10), UP (0x20), ... or a union
