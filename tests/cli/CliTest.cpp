@@ -181,6 +181,26 @@ TEST_F(CliTest, ReportsEachFailedPictureAndExitsOneOrTwo) {
                                             "device\n")));
 }
 
+// Names from outside reach the terminal with their control characters escaped; the files are
+// still opened by their real names.
+TEST_F(CliTest, ShowsControlCharactersInNamesEscapedWhileReadingTheFiles) {
+    const std::string titled = "a\x1b]0;PWNED\x07"
+                               "b.png";
+    fs::copy_file(kData + "half.png", dir / titled);
+    writeBytes(dir / "n\x1b[2J.png", "notes");
+    const CliRun r = run({"-w", "16", path(titled), path("n\x1b[2J.png")});
+    EXPECT_EQ(std::make_tuple(r.status, r.out, r.err),
+              std::make_tuple(1, kHalf,
+                              "glyphwerk-cli: " + path("n\\033[2J.png") +
+                                  ": not a picture in a supported format\n"));
+    const CliRun font = run(
+        {"-w", "16", "-f", "tiff", "--font", "No\x1b[2JSuch", "-o", path("art.tif"), path(titled)});
+    EXPECT_NE(font.err.find("No\\033[2JSuch"), std::string::npos) << font.err;
+    EXPECT_EQ(font.err.find('\x1b'), std::string::npos) << font.err;
+    EXPECT_EQ(run({"--bogus\x07"}).err,
+              "glyphwerk-cli: unknown option '--bogus\\a'\nTry 'glyphwerk-cli --help'.\n");
+}
+
 // The table's last rows would write over the picture they convert.
 TEST_F(CliTest, UsageErrorsExitTwoWithAHint) {
     fs::copy_file(kData + "half.png", path("victim.png"));
