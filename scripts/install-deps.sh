@@ -12,9 +12,11 @@ packages=(
 )
 case "${1:-}" in
 --test)
-    # The second compiler of `make test`, the readers the RTF tests check documents with, and
-    # the locale sources the table test compiles a decimal-comma locale from.
-    packages+=(clang unrtf libreoffice-writer-nogui locales)
+    # The second compiler of `make test`, the readers the RTF tests check documents with, the
+    # locale sources the table test compiles a decimal-comma locale from, and the checkers of
+    # the package that `make test` builds.
+    packages+=(clang unrtf libreoffice-writer-nogui locales lintian appstream desktop-file-utils
+        man-db)
     ;;
 --fuzz) packages+=(clang libclang-rt-dev) ;; # libFuzzer builds
 --bench)
