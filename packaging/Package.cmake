@@ -54,9 +54,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "${run_time_depends}")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates")
+# The summary line comes from CPACK_PACKAGE_DESCRIPTION_SUMMARY.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "turn pictures into character art
-Glyphwerk turns a picture into a grid of printable characters whose darkness
+    "Glyphwerk turns a picture into a grid of printable characters whose darkness
 follows the picture's brightness, in black and white or with every character
 coloured after the picture, and writes it as plain text, RTF, HTML or a TIFF
 image.
