@@ -56,6 +56,21 @@ for page in glyphwerk glyphwerk-cli; do
     [ ! -s "$work/man-warnings" ] || fail "$page.1: $(cat "$work/man-warnings")"
 done
 
+# The completion offers the program's own options and formats.
+complete_words() {
+    PATH="$work/root/usr/bin:$PATH" bash -c '
+        source /usr/share/bash-completion/bash_completion
+        source "$1/usr/share/bash-completion/completions/glyphwerk-cli"
+        shift
+        COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) COMP_LINE="$*" COMP_POINT=${#COMP_LINE}
+        _glyphwerk_cli glyphwerk-cli "${COMP_WORDS[-1]}" "${COMP_WORDS[-2]}"
+        echo "${COMPREPLY[*]}"' sh "$work/root" "$@"
+}
+[ "$(complete_words glyphwerk-cli --fo)" = "--format --font --font-size" ] ||
+    fail "completion of --fo: $(complete_words glyphwerk-cli --fo)"
+[[ " $(complete_words glyphwerk-cli -f '') " == *" text "*" tiff "* ]] ||
+    fail "completion of -f: $(complete_words glyphwerk-cli -f '')"
+
 # The installed programs name neither this checkout nor any build folder.
 for program in "$work/root/usr/bin/"*; do
     if strings "$program" | grep -F -e "$root" -e "/build/"; then

@@ -16,7 +16,7 @@ case "${1:-}" in
     # locale sources the table test compiles a decimal-comma locale from, and the checkers of
     # the package that `make test` builds.
     packages+=(clang unrtf libreoffice-writer-nogui locales lintian appstream desktop-file-utils
-        man-db)
+        man-db bash-completion)
     ;;
 --fuzz) packages+=(clang libclang-rt-dev) ;; # libFuzzer builds
 --bench)

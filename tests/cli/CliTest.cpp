@@ -6,6 +6,7 @@
 #include "Options.h"
 #include "palette/InitialSet.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -237,7 +238,9 @@ TEST_F(CliTest, UsageErrorsExitTwoWithAHint) {
     const CliRun help = run({"--help"}, "", "", true);
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with("Usage: glyphwerk-cli [options] PICTURE...\n"));
-    EXPECT_TRUE(run({"--version"}, "", "", true).out.starts_with("glyphwerk-cli "));
+    EXPECT_THAT(run({"--version"}, "", "", true).out,
+                ::testing::MatchesRegex("glyphwerk-cli [0-9]+\\.[0-9]+\\.[0-9]+ \\(commit "
+                                        "[0-9a-z-]+\\)\n"));
 }
 
 TEST_F(CliTest, WritesPagesDocumentsAndImagesToFilesFoldersAndStandardOutput) {
