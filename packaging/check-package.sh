@@ -47,7 +47,7 @@ done
 if grep -v -e '^/usr/bin/' -e '^/usr/share/' "$work/files"; then fail "files outside /usr"; fi
 
 # Validators.
-lintian --fail-on error --info --pedantic "$deb" | tee "$work/lintian"
+lintian --fail-on error --display-info --pedantic "$deb" | tee "$work/lintian"
 desktop-file-validate "$work/root/usr/share/applications/glyphwerk.desktop"
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/org.glyphwerk.Glyphwerk.metainfo.xml"
 for page in glyphwerk glyphwerk-cli; do
