@@ -5,10 +5,11 @@ RELEASE_DIR ?= build/release
 TEST_DIR ?= build/test
 TEST_RELEASE_DIR ?= build/test-release
 TEST_CLANG_DIR ?= build/test-clang
+PACKAGE_DIR ?= build/package
 SAMPLE ?= resources/Samples/lighthouse.png
 
 .PHONY: run test deps deps-test deps-fuzz deps-bench release test-build test-release test-clang fuzz bench \
-	format clean
+	format clean package package-check
 
 deps:
 	@scripts/install-deps.sh
@@ -62,6 +63,24 @@ test: test-build
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory test-release
 	$(MAKE) --no-print-directory test-clang
+	$(MAKE) --no-print-directory package-check
+
+# `make package`: build/package/glyphwerk_<version>_<arch>.deb, an optimised build with Debian's
+# hardening flags, made by CPack from the install rules (packaging/).
+package: deps
+	DEB_BUILD_MAINT_OPTIONS=hardening=+all; export DEB_BUILD_MAINT_OPTIONS; \
+	cmake -S . -B $(PACKAGE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLYPHWERK_BUILD_TESTS=OFF \
+		-DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CFLAGS)" \
+		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	cmake --build $(PACKAGE_DIR) -j $(JOBS)
+	rm -f $(PACKAGE_DIR)/glyphwerk_*.deb
+	cd $(PACKAGE_DIR) && cpack -G DEB
+	@echo "Package: $$(ls $(PACKAGE_DIR)/glyphwerk_*.deb)"
+
+# The package's file list and metadata: lintian, AppStream, the desktop entry, no build paths.
+package-check: package deps-test
+	packaging/check-package.sh $(PACKAGE_DIR)/glyphwerk_*.deb
 
 # libFuzzer builds need clang; campaigns are run by hand, e.g. `make fuzz` then
 # build/fuzz/fuzz/fuzz_table -max_total_time=600 fuzz/corpus/table

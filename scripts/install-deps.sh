@@ -13,9 +13,11 @@ packages=(
 case "${1:-}" in
 --test)
     # The second compiler of `make test`, the readers the RTF tests check documents with, the
-    # locale sources the table test compiles a decimal-comma locale from, and Noto Sans Mono:
-    # the monospace font of many desktops, whose files carry no spacing property.
-    packages+=(clang unrtf libreoffice-writer-nogui locales fonts-noto-mono)
+    # locale sources the table test compiles a decimal-comma locale from, Noto Sans Mono (the
+    # monospace font of many desktops, whose files carry no spacing property), and the checkers
+    # of the package that `make test` builds.
+    packages+=(clang unrtf libreoffice-writer-nogui locales fonts-noto-mono lintian appstream
+        desktop-file-utils man-db bash-completion)
     ;;
 --fuzz) packages+=(clang libclang-rt-dev) ;; # libFuzzer builds
 --bench)

@@ -3,6 +3,8 @@
 #include "MemoryBudget.h"
 #include "WorkerPool.h"
 
+#include "common/Log.h"
+
 #include "engine/Engine.h"
 #include "formats/OutputFormats.h"
 #include "imaging/Picture.h"
@@ -164,7 +166,7 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
     const std::size_t count = options.pictures.size();
     const OutputPlan plan = planOutputs(options);
     if (!plan.error.empty()) {
-        std::fprintf(env.err, "glyphwerk-cli: %s\n%s", plan.error.c_str(),
+        std::fprintf(env.err, "glyphwerk-cli: %s\n%s", printable(plan.error).c_str(),
                      plan.usageError ? "Try 'glyphwerk-cli --help'.\n" : "");
         report.failed = static_cast<int>(count);
         return report;
@@ -227,7 +229,7 @@ RunReport convertAll(const Options& options, const CharacterTable& table, const 
         } else {
             ++report.failed;
             report.unwritten += r.unwritten ? 1 : 0;
-            std::fprintf(env.err, "glyphwerk-cli: %s\n", r.error.c_str());
+            std::fprintf(env.err, "glyphwerk-cli: %s\n", printable(r.error).c_str());
         }
         if (progress) {
             std::fprintf(env.err, "glyphwerk-cli: %zu of %zu pictures", i + 1, count);

@@ -2,6 +2,7 @@
 
 #include "Converter.h"
 #include "Options.h"
+#include "Version.h"
 #include "common/Log.h"
 #include "common/Resources.h"
 
@@ -13,13 +14,6 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
-
-#ifndef GLYPHWERK_VERSION
-#define GLYPHWERK_VERSION "unknown"
-#endif
-#ifndef GLYPHWERK_SOURCE_RESOURCES
-#define GLYPHWERK_SOURCE_RESOURCES ""
-#endif
 
 namespace {
 
@@ -40,8 +34,7 @@ void showLogLine(std::string_view message) {
 bool loadTable(const gw::cli::Options& options, gw::CharacterTable& table) {
     std::string path = options.table;
     if (path.empty()) {
-        const std::string folder =
-            gw::findResourceFolder(gw::currentExecutablePath(), GLYPHWERK_SOURCE_RESOURCES);
+        const std::string folder = gw::findResourceFolder(gw::currentExecutablePath());
         if (folder.empty()) {
             std::fputs("glyphwerk-cli: cannot find the character table Table.txt; set "
                        "GLYPHWERK_RESOURCES to its folder or use --table PATH\n",
@@ -52,7 +45,7 @@ bool loadTable(const gw::cli::Options& options, gw::CharacterTable& table) {
     }
     const gw::TableLoadResult loaded = gw::loadCharacterTableFile(path, table);
     if (!loaded.ok) {
-        std::fprintf(stderr, "glyphwerk-cli: %s\n", loaded.error.c_str());
+        std::fprintf(stderr, "glyphwerk-cli: %s\n", gw::printable(loaded.error).c_str());
         return false;
     }
     return true;
@@ -83,11 +76,11 @@ int main(int argc, char** argv) {
         std::fputs(helpText().c_str(), stdout);
         return 0;
     case Action::Version:
-        std::puts("glyphwerk-cli " GLYPHWERK_VERSION);
+        std::puts("glyphwerk-cli " GLYPHWERK_VERSION " (commit " GLYPHWERK_COMMIT ")");
         return 0;
     case Action::UsageError:
         std::fprintf(stderr, "glyphwerk-cli: %s\nTry 'glyphwerk-cli --help'.\n",
-                     command.error.c_str());
+                     gw::printable(command.error).c_str());
         return kExitUsage;
     case Action::Convert:
         break;
@@ -118,7 +111,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "glyphwerk-cli: warning: left out, the character table has no darkness "
                      "for: %s\n",
-                     list.c_str());
+                     gw::printable(list).c_str());
     }
     if (options.color && !format.color) {
         std::fputs("glyphwerk-cli: warning: text output has no colour; use -f ansi\n", stderr);

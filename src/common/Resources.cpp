@@ -9,18 +9,15 @@ namespace gw {
 
 namespace fs = std::filesystem;
 
-std::string findResourceFolder(const std::string& executablePath,
-                               const std::string& compiledSourceFolder) {
+std::string findResourceFolder(const std::string& executablePath) {
     std::vector<fs::path> candidates;
     if (const char* env = std::getenv("GLYPHWERK_RESOURCES"); env != nullptr && *env != '\0')
         candidates.emplace_back(env);
     if (!executablePath.empty()) {
         const fs::path dir = fs::path(executablePath).parent_path();
         candidates.push_back(dir / ".." / "share" / "glyphwerk");
+        candidates.push_back(dir / "resources");
     }
-    if (!compiledSourceFolder.empty()) candidates.emplace_back(compiledSourceFolder);
-    if (!executablePath.empty())
-        candidates.push_back(fs::path(executablePath).parent_path() / "resources");
     for (const fs::path& candidate : candidates) {
         std::error_code ec;
         if (fs::is_regular_file(candidate / "Table.txt", ec)) {

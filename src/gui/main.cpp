@@ -1,6 +1,7 @@
 // glyphwerk: the desktop program. Files named on the command line are opened at start, as files
 // opened from the file manager are; when the program already runs, they go to it instead.
 
+#include "Version.h"
 #include "app/GlyphwerkAppDelegate.h"
 #include "common/Log.h"
 #include "common/Resources.h"
@@ -11,8 +12,8 @@
 #include "platform/PictureLoader.h"
 #include "platform/StandardFolders.h"
 #include "platform/qt/QtImageLoader.h"
-#include "platform/qt/QtMainThread.h"
 #include "platform/qt/QtInterfaceLoader.h"
+#include "platform/qt/QtMainThread.h"
 #include "platform/qt/QtServices.h"
 
 #include <QApplication>
@@ -20,9 +21,40 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
+#include <string_view>
+
+namespace {
+
+// The manual page's options are made from this text (tools/man-page): keep its layout.
+constexpr const char* kHelp =
+    "Usage: glyphwerk [options] [PICTURE...]\n"
+    "Turns pictures into character art in a window. The pictures named are opened at\n"
+    "start; when Glyphwerk already runs, they go to its window instead.\n"
+    "Pictures: psd, bmp, gif, jpeg, png, tga, tiff.\n"
+    "\n"
+    "  -h, --help           show this help\n"
+    "      --version        show the version and the commit it was built from\n"
+    "\n"
+    "glyphwerk-cli converts pictures without a window.\n";
+
+} // namespace
 
 int main(int argc, char** argv) {
+    // Answered before the application object exists, so they need no display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") break;
+        if (argument == "-h" || argument == "--help") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (argument == "--version") {
+            std::puts("glyphwerk " GLYPHWERK_VERSION " (commit " GLYPHWERK_COMMIT ")");
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Glyphwerk");
     QApplication::setApplicationName("Glyphwerk");
@@ -35,8 +67,7 @@ int main(int argc, char** argv) {
     }
     if (gw::gui::SingleInstance(gw::gui::SingleInstance::defaultName()).handOver(files)) return 0;
 
-    const std::string bundle =
-        gw::findResourceFolder(gw::currentExecutablePath(), GLYPHWERK_SOURCE_RESOURCES);
+    const std::string bundle = gw::findResourceFolder(gw::currentExecutablePath());
     if (!bundle.empty())
         QApplication::setWindowIcon(QIcon(QString::fromStdString(bundle + "/glyphwerk.svg")));
 

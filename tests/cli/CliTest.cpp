@@ -7,6 +7,7 @@
 #include "palette/InitialSet.h"
 #include "support/DataTable.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -178,6 +179,26 @@ TEST_F(CliTest, ReportsEachFailedPictureAndExitsOneOrTwo) {
                                             "device\n")));
 }
 
+// Names from outside reach the terminal with their control characters escaped; the files are
+// still opened by their real names.
+TEST_F(CliTest, ShowsControlCharactersInNamesEscapedWhileReadingTheFiles) {
+    const std::string titled = "a\x1b]0;PWNED\x07"
+                               "b.png";
+    fs::copy_file(kData + "half.png", dir / titled);
+    writeBytes(dir / "n\x1b[2J.png", "notes");
+    const CliRun r = run({"-w", "16", path(titled), path("n\x1b[2J.png")});
+    EXPECT_EQ(std::make_tuple(r.status, r.out, r.err),
+              std::make_tuple(1, kHalf,
+                              "glyphwerk-cli: " + path("n\\033[2J.png") +
+                                  ": not a picture in a supported format\n"));
+    const CliRun font = run(
+        {"-w", "16", "-f", "tiff", "--font", "No\x1b[2JSuch", "-o", path("art.tif"), path(titled)});
+    EXPECT_NE(font.err.find("No\\033[2JSuch"), std::string::npos) << font.err;
+    EXPECT_EQ(font.err.find('\x1b'), std::string::npos) << font.err;
+    EXPECT_EQ(run({"--bogus\x07"}).err,
+              "glyphwerk-cli: unknown option '--bogus\\a'\nTry 'glyphwerk-cli --help'.\n");
+}
+
 // The message, then the arguments. The last rows would write over the picture they convert.
 GW_TABLE_TEST_F(CliTest, UsageErrorRows, ExitTwoWithAHint, "cli/usage-errors.tsv") {
     fs::copy_file(kData + "half.png", path("victim.png"));
@@ -203,7 +224,9 @@ TEST_F(CliTest, HelpAndVersion) {
     const CliRun help = run({"--help"}, "", "", true);
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with("Usage: glyphwerk-cli [options] PICTURE...\n"));
-    EXPECT_TRUE(run({"--version"}, "", "", true).out.starts_with("glyphwerk-cli "));
+    EXPECT_THAT(run({"--version"}, "", "", true).out,
+                ::testing::MatchesRegex("glyphwerk-cli [0-9]+\\.[0-9]+\\.[0-9]+ \\(commit "
+                                        "[0-9a-z-]+\\)\n"));
 }
 
 TEST_F(CliTest, WritesPagesDocumentsAndImagesToFilesFoldersAndStandardOutput) {

@@ -1,5 +1,6 @@
 #include "notify/NotificationList.h"
 
+#include "common/Log.h"
 #include "palette/CharacterTable.h"
 
 #include <algorithm>
@@ -114,20 +115,18 @@ std::int32_t nextLaunchCount(long stored) {
     return static_cast<std::int32_t>(clamped + 1);
 }
 
-std::string printable(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && c != '\t' && c != '\n') || byte == 0x7f) c = '?';
-    }
-    return out;
+namespace {
+// A message may span lines and its fields are tab-separated; every other control is escaped.
+std::string printableField(std::string_view text) {
+    return printable(text, "\t\n");
 }
+} // namespace
 
 std::string processingLine(const NotificationEntry& entry) {
     return "QVNotification Processing " + std::to_string(entry.id) + '\t' +
-           std::to_string(entry.skip) + '\t' + printable(entry.date) + '\t' +
-           printable(entry.message) + '\t' + printable(entry.okay) + '\t' + printable(entry.close) +
-           '\t' + printable(entry.link) + '\n';
+           std::to_string(entry.skip) + '\t' + printableField(entry.date) + '\t' +
+           printableField(entry.message) + '\t' + printableField(entry.okay) + '\t' +
+           printableField(entry.close) + '\t' + printableField(entry.link) + '\n';
 }
 
 std::string acceptedLine(int id) {

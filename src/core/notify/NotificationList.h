@@ -71,9 +71,6 @@ std::string processingLine(const NotificationEntry& entry);
 std::string acceptedLine(int id);
 inline constexpr const char* kCanceledLine = "QVNotification Canceled\n";
 
-// `text` with control characters other than tab and line feed replaced by "?".
-std::string printable(std::string_view text);
-
 // True for an absolute http or https URL with a host; only such links are opened.
 bool isOpenableLink(std::string_view link);
 

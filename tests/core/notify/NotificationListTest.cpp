@@ -44,10 +44,10 @@ GW_TABLE_TEST(FieldRows, DatesLinksAndTheLaunchCount, "notify/fields.tsv") {
                   row[2] == "yes");
 }
 
-TEST(NotificationList, LinesKeepTabsAndLineFeedsButNoOtherControlCharacters) {
+TEST(NotificationList, LinesKeepTabsAndLineFeedsButEscapeOtherControlCharacters) {
     NotificationEntry entry{7, 0, "12/25/12", "Open", "Close", "http://e/\x1b[2J", "a\tb\x07%s\n"};
-    EXPECT_EQ(processingLine(entry), "QVNotification Processing 7\t0\t12/25/12\ta\tb?%s\n\tOpen\t"
-                                     "Close\thttp://e/?[2J\n");
+    EXPECT_EQ(processingLine(entry), "QVNotification Processing 7\t0\t12/25/12\ta\tb\\a%s\n\tOpen\t"
+                                     "Close\thttp://e/\\033[2J\n");
     EXPECT_EQ(acceptedLine(7), "QVNotification Accepted\t- 7\t\tQVNotification-Link-7\n");
 }
 
