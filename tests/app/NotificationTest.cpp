@@ -2,9 +2,9 @@
 // download's bounds, the alert and its answers, and quitting while a download runs.
 
 #include "LocalServer.h"
-#include "support/TestFolder.h"
 #include "fakes/Fakes.h"
 #include "platform/CurlHttpClient.h"
+#include "support/TestFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The preview window and export through fakes: what each output mode and run kind shows, writes
 // and opens, the window's frame, the font rules, and the export panel.
 
-#include "support/TestFolder.h"
 #include "fakes/Fakes.h"
+#include "support/TestFolder.h"
 
 #include "formats/OutputFormats.h"
 #include "output/Outputs.h"

@@ -1,7 +1,7 @@
 // Start-up, the character table it needs, and the window lifecycle.
 
-#include "support/TestFolder.h"
 #include "fakes/Fakes.h"
+#include "support/TestFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,6 @@
 // The real preview window, loaded from its form: its outlets, the colours it shows, its size on
 // the screen, a form that does not load, and exports equal to the command-line converter's.
 
-#include "support/TestFolder.h"
 #include "fakes/Fakes.h"
 #include "gui/MainWindowForm.h"
 #include "output/Outputs.h"
@@ -9,6 +8,7 @@
 #include "platform/qt/QtArtView.h"
 #include "platform/qt/QtInterfaceLoader.h"
 #include "render/FontResolver.h"
+#include "support/TestFolder.h"
 #include "ui_MainWindow.h"
 
 #include "TestApplication.h"
