@@ -1,6 +1,7 @@
 #pragma once
 // The command line of glyphwerk-cli.
 
+#include "engine/Engine.h"
 #include "output/Outputs.h"
 
 #include <optional>
@@ -28,6 +29,8 @@ struct Options {
     int fontSize = 12;
     std::string output; // empty or "-": standard output; ending in '/': a folder, created
     std::string table;  // empty: the installed Table.txt
+    MatchMode match = MatchMode::Darkness;
+    bool dither = false;
     std::vector<std::string> pictures; // "-" is standard input
 };
 

@@ -45,6 +45,12 @@ TEST(CommandLine, DefaultsAndValueSpellings) {
     // Colours by name or digits, in either case.
     EXPECT_EQ(parseCommandLine({"--background", "Navy", "a"}).options.background, "#000080");
     EXPECT_EQ(parseCommandLine({"--background", "#FF7F3F", "a"}).options.background, "#ff7f3f");
+    EXPECT_EQ(std::make_pair(c.options.match, c.options.dither),
+              std::make_pair(MatchMode::Darkness, false));
+    const Options shape = parseCommandLine({"--match", "shape", "--dither", "a"}).options;
+    EXPECT_EQ(std::make_pair(shape.match, shape.dither), std::make_pair(MatchMode::Shape, true));
+    EXPECT_EQ(parseCommandLine({"--match=shape", "--match=darkness", "a"}).options.match,
+              MatchMode::Darkness);
 }
 
 TEST(OutputPaths, OneFilePerPictureInAFolderNamedAfterIt) {
@@ -211,7 +217,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithAHint) {
                                   "glyphwerk-cli: " + message + "\nTry 'glyphwerk-cli --help'.\n"));
         ++rows;
     }
-    EXPECT_EQ(rows, 20);
+    EXPECT_EQ(rows, 21);
     EXPECT_EQ(readBytes(path("victim.png")), readBytes(kData + "half.png"));
     EXPECT_EQ(readBytes(path("dir/p.txt")), readBytes(kData + "half.png"));
     const CliRun help = run({"--help"}, "", "", true);
