@@ -69,7 +69,7 @@ TEST_F(RealWindow, EveryMainWindowOutletIsConnectedAndTheFormStartsAsDesigned) {
     for (const void* outlet : std::initializer_list<const void*>{
              o.window, o.fontSize, o.sourceImage, o.characterSet, o.setLower, o.setUpper,
              o.setNumbers, o.setSymbols, o.exportMode, o.maxWidth, o.bwColor, o.buttonPreview,
-             o.buttonExport, o.menuClosePreview, o.bgColor, o.font})
+             o.buttonExport, o.menuClosePreview, o.bgColor, o.font, o.matchShape, o.dither})
         EXPECT_NE(outlet, nullptr);
     // The preview window's outlets belong to the preview window.
     EXPECT_EQ(o.preview, nullptr);
@@ -86,6 +86,10 @@ TEST_F(RealWindow, EveryMainWindowOutletIsConnectedAndTheFormStartsAsDesigned) {
     ASSERT_EQ(ui().font->count(), 4);
     EXPECT_EQ(ui().font->itemText(2), "Courier New");
     EXPECT_EQ(o.font->selectedTag(), 0);
+    EXPECT_EQ(ui().adjustGroup->title(), "Adjust");
+    EXPECT_EQ(std::make_pair(ui().matchShape->accessibleName(), ui().dither->accessibleName()),
+              std::make_pair(QString("Detail"), QString("Dither")));
+    EXPECT_FALSE(o.matchShape->state() || o.dither->state());
 }
 
 TEST_F(RealWindow, ButtonsTypingAndOpenCommandsReachTheController) {
@@ -96,6 +100,14 @@ TEST_F(RealWindow, ButtonsTypingAndOpenCommandsReachTheController) {
     ui().setLower->click();
     EXPECT_EQ(ui().characterSet->text(), "xyzabcdefghijklmnopqrstuvw");
     EXPECT_FALSE(ui().setLower->isEnabled());
+
+    ui().matchShape->click();
+    EXPECT_EQ(fake.defaults.integerForKey("matchShape"), 1);
+    ui().matchShape->click();
+    ui().dither->click();
+    EXPECT_EQ(std::make_pair(fake.defaults.integerForKey("matchShape"),
+                             fake.defaults.integerForKey("dither")),
+              std::make_pair(0L, 1L));
 
     ui().actionOpen->trigger();
     ui().openButton->click();

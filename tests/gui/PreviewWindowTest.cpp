@@ -167,6 +167,7 @@ TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
         QAbstractButton* color;
         const char* name;
         const char* options;
+        bool detailAndDither = false;
     };
     ui().bgColor->setColor({0.2, 0.4, 0.6, 1.0});
     ui().fontSize->setText("9");
@@ -176,9 +177,16 @@ TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
          {Row{ui().exportModeText, ui().bwColorBlackWhite, "art.txt", "-f text"},
           Row{ui().exportModeText, ui().bwColorColour, "art.rtf", "-f rtf --color"},
           Row{ui().exportModeHtml, ui().bwColorColour, "art.html", "-f html --color"},
-          Row{ui().exportModeTiff, ui().bwColorBlackWhite, "art.tif", "-f tiff"}}) {
+          Row{ui().exportModeTiff, ui().bwColorBlackWhite, "art.tif", "-f tiff"},
+          Row{ui().exportModeText, ui().bwColorBlackWhite, "detail.txt",
+              "-f text --match shape --dither", true},
+          Row{ui().exportModeHtml, ui().bwColorColour, "detail.html",
+              "-f html --color --match shape --dither", true}}) {
         row.mode->click();
         row.color->click();
+        for (QAbstractButton* box : {ui().matchShape, ui().dither}) {
+            if (box->isChecked() != row.detailAndDither) box->click();
+        }
         fake.panels.answers.push_back(folder.file(row.name));
         ui().buttonExport->click();
         const std::string cli = folder.file(std::string("cli-") + row.name);
