@@ -16,6 +16,13 @@ encoded back to sRGB values, since the eye compares lightness, not light. Blurri
 light is what optics does: a glyph's ink mixes with the paper around it as light, not as sRGB
 numbers.
 
+Each drawing is compared with the part of the photograph it shows. jp2a and chafa show all
+of it; glyphwerk-cli leaves out its grid's outer frame of cells (the first and last column,
+the first row and the last two), so its drawing is compared with the photograph less that
+frame. Without this the score would mostly measure a shift of up to one cell, not how well
+the characters render what they stand for; --whole compares every drawing with the whole
+photograph instead.
+
 The score is the mean SSIM (scikit-image, Gaussian window sigma 1.5, data range 1) of the two
 blurred images, averaged over all photographs and both widths (80 and 160 characters).
 
@@ -108,8 +115,8 @@ def run_text(command):
     result = subprocess.run(command, capture_output=True, check=True)
     text = result.stdout.decode("utf-8", "replace").replace("\r", "")
     lines = text.split("\n")
-    while lines and lines[-1] == "":
-        lines.pop()
+    if lines and lines[-1] == "":
+        lines.pop()  # the last line's feed
     return lines
 
 
@@ -145,7 +152,21 @@ def seen(grey, sigma):
     return to_srgb(gaussian_filter(to_linear(np.asarray(grey, dtype=np.float64)), sigma))
 
 
-def score(photo_grey, art, renderer):
+def shown_part(size, lines, width):
+    """The box of the photograph glyphwerk-cli's drawing of `lines` at `width` shows."""
+    w, h = size
+    grid_width = min(width + 2, w, 513)
+    grid_height = (grid_width * h) // w / 2  # may end in .5, like the program's
+    rows = int(grid_height)
+    if len(lines) != rows - 2 or max((len(l) for l in lines), default=0) > grid_width - 2:
+        return (0, 0, w, h)  # not the grid expected: compare with the whole photograph
+    return (w / grid_width, h / grid_height, w * (grid_width - 1) / grid_width,
+            h * (rows - 1) / grid_height)
+
+
+def score(photo_grey, art, renderer, box=None):
+    if box is not None:
+        photo_grey = photo_grey.crop(tuple(round(v) for v in box))
     reference = photo_grey.resize(art.size, Image.BOX)
     sigma = renderer.cell / 2
     return structural_similarity(seen(reference, sigma), seen(art, sigma), data_range=1.0,
@@ -171,6 +192,8 @@ def main():
     parser.add_argument("out_dir")
     parser.add_argument("--config", action="append", default=[],
                         help="LABEL=ARGS for glyphwerk-cli; repeatable")
+    parser.add_argument("--whole", action="store_true",
+                        help="compare every drawing with the whole photograph")
     parser.add_argument("--shots", default="",
                         help="picture name whose drawings are saved as PNG in OUT_DIR/shots")
     args = parser.parse_args()
@@ -189,9 +212,11 @@ def main():
             drawings = {}
             for label, options in configs:
                 source = stretched if label.startswith("stretched") else plain
-                art = renderer.draw(run_text([args.cli, "-w", str(width), *options, source]))
+                lines = run_text([args.cli, "-w", str(width), *options, source])
+                art = renderer.draw(lines)
                 drawings[label] = art
-                scores[label][(name, width)] = score(grey, art, renderer)
+                box = None if args.whole else shown_part(grey.size, lines, width)
+                scores[label][(name, width)] = score(grey, art, renderer, box)
             for tool, variants in peers().items():
                 best = None
                 for variant in variants:
