@@ -30,6 +30,16 @@ int truncatedPoints(double v) {
 
 const char kDigits[] = "0123456789abcdef";
 
+// getChar without its log line: the darkness match beside the shape match has logged a code
+// the table lacks already.
+int entryOf(const CharacterTable& table, char c) {
+    const int code = static_cast<signed char>(c == 0 ? ' ' : c);
+    for (int i = 0; i < kTableEntries; ++i) {
+        if (table[static_cast<std::size_t>(i)].ascii == code) return i;
+    }
+    return -1;
+}
+
 } // namespace
 
 GridSize computeGridSize(double w, double h, int maxWidth) {
@@ -269,7 +279,7 @@ ShapeMatcher::ShapeMatcher(const CharacterTable& table, const int* list, int cou
     count = std::clamp(count, 0, kCharacterListCapacity);
     std::vector<std::pair<Candidate, std::array<float, kMaxInkCells>>> found;
     for (int k = 0; k < count; ++k) {
-        const int index = getChar(table, static_cast<char>(list[k]));
+        const int index = entryOf(table, static_cast<char>(list[k]));
         if (index < 0) continue;
         const CharacterRecord& r = table[static_cast<std::size_t>(index)];
         if (std::isnan(r.black)) continue;
@@ -454,22 +464,25 @@ constexpr std::array<Spread, 4> kFloydSteinberg = {
 // Chooses every cell's character from the plane.
 void matchCells(const ConversionInput& input, const ConversionInfo& info, BrightnessPlane& plane,
                 CellGrid& grid) {
-    const CharacterMatcher darkness(*input.characters, info.charactersInSet.data(),
-                                    info.numCharacters);
+    // One matcher per conversion, so that a code the table lacks is logged once.
+    std::optional<CharacterMatcher> darkness;
     std::optional<ShapeMatcher> shape;
-    if (input.match == MatchMode::Shape)
+    if (input.match == MatchMode::Shape) {
         shape.emplace(*input.characters, info.charactersInSet.data(), info.numCharacters,
                       plane.inkColumns, plane.inkRows);
+    } else {
+        darkness.emplace(*input.characters, info.charactersInSet.data(), info.numCharacters);
+    }
     const auto matchOne = [&](int x, int y, float offset, float& black) {
         return shape ? shape->match(plane.cell(x, y), plane.subcellsOf(x, y), offset, black)
-                     : darkness.match(plane.cell(x, y) + offset, black);
+                     : darkness->match(plane.cell(x, y) + offset, black);
     };
     if (!input.dither) {
         float black = 1.0f;
         for (int x = 0; x < plane.columns; ++x) {
             for (int y = 0; y < plane.rows; ++y)
                 grid.ascii[x][y] =
-                    shape ? matchOne(x, y, 0.0f, black) : darkness.match(plane.cell(x, y));
+                    shape ? matchOne(x, y, 0.0f, black) : darkness->match(plane.cell(x, y));
         }
         return;
     }

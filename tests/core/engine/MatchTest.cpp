@@ -1,11 +1,13 @@
 // The shape match and the dither, end to end through processImage, on synthetic pictures and
 // the shipped table (its darkness and ink grids are what the program draws with).
 
+#include "common/Log.h"
 #include "engine/Engine.h"
 #include "palette/InitialSet.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
@@ -124,6 +126,18 @@ TEST_F(MatchTest, AFlatCellPicksWhatTheDarknessMatchPicks) {
             EXPECT_EQ(convert(flat, MatchMode::Shape, set), darkness) << v;
         }
     }
+}
+
+// The shape match keeps the darkness match beside it for flat cells; a code the table lacks is
+// still logged once per conversion, not once per matcher.
+TEST_F(MatchTest, ACodeTheTableLacksIsLoggedOnce) {
+    std::vector<std::string> lines;
+    LogSink previous = setLogSink([&](std::string_view m) { lines.emplace_back(m); });
+    const Painted flat(12, 24, [](int, int) { return grey(0); });
+    convert(flat, MatchMode::Shape, u"\t@");
+    setLogSink(std::move(previous));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Shouldn't Be Hit A"), 1);
+    EXPECT_EQ(grid->ascii[5][3], '@');
 }
 
 // The darkness match alone puts one character on a flat area, off by up to half a step; the
