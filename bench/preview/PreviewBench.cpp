@@ -11,6 +11,7 @@
 // picture's decoding at load).
 
 #include "app/GlyphwerkAppDelegate.h"
+#include "formats/OutputFormats.h"
 #include "gui/MainWindowForm.h"
 #include "platform/PictureLoader.h"
 #include "platform/qt/QtInterfaceLoader.h"
@@ -64,7 +65,7 @@ public:
         return std::nullopt;
     }
     std::optional<std::string> runSavePanel(const std::optional<std::string>&,
-                                            const std::vector<std::string>&,
+                                            const std::vector<std::string>&, const std::string&,
                                             const std::string&) override {
         return answer;
     }
@@ -181,11 +182,15 @@ int main(int argc, char** argv) {
     form.ui().maxWidth->setText(QString::fromStdString(maxWidth));
     form.ui().fontSize->setText(QString::fromStdString(fontSize));
     (color ? form.ui().bwColorColour : form.ui().bwColorBlackWhite)->click();
+    // The window's format choice whose file the export name ends like; text when none.
     const std::string extension = std::filesystem::path(exportFile).extension().string();
-    (extension == ".html"  ? form.ui().exportModeHtml
-     : extension == ".tif" ? form.ui().exportModeTiff
-                           : form.ui().exportModeText)
-        ->click();
+    int choice = 0;
+    for (const OutputFormat& format : outputFormats()) {
+        if (format.windowChoice >= 0 && !extension.empty() &&
+            (extension.substr(1) == format.extension || extension.substr(1) == format.alsoKnownAs))
+            choice = format.windowChoice;
+    }
+    form.formatButton(choice)->click();
     QCoreApplication::processEvents();
 
     const long peakBefore = peakKiB();
