@@ -23,8 +23,10 @@ case "${1:-}" in
 --bench)
     # The peers the benchmarks compare against, the tools that time them, and the photographs
     # they run on.
+    # bench/fidelity scores drawings with scikit-image's SSIM and takes its portraits from
+    # scikit-image's sample pictures.
     packages+=(jp2a chafa libjpeg-turbo-progs hyperfine imagemagick time python3 python3-pil
-        plasma-workspace-wallpapers)
+        plasma-workspace-wallpapers python3-numpy python3-scipy python3-skimage fontconfig)
     ;;
 esac
 

@@ -36,6 +36,10 @@ void GlyphwerkAppDelegate::processImage() {
     input.characterSet = set;
     input.characters = &characters;
     input.screens = &screens;
+    input.match = outlets.matchShape != nullptr && outlets.matchShape->state()
+                      ? MatchMode::Shape
+                      : MatchMode::Darkness;
+    input.dither = outlets.dither != nullptr && outlets.dither->state();
 
     ConversionInfo info;
     const ConversionStatus status = gw::processImage(input, *grid, info);

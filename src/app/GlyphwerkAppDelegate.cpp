@@ -11,6 +11,8 @@ namespace {
 
 constexpr const char* kFirstLaunchKey = "firstLaunch";
 constexpr const char* kUserDirectoryKey = "userDirectory";
+constexpr const char* kMatchShapeKey = "matchShape";
+constexpr const char* kDitherKey = "dither";
 constexpr const char* kTableFileName = "Table.txt";
 constexpr const char* kStartFailureTitle = "Glyphwerk cannot start";
 constexpr const char* kRefusedPictureTitle = "The picture cannot be opened";
@@ -32,6 +34,10 @@ void GlyphwerkAppDelegate::connectActions(std::initializer_list<platform::Contro
          {outlets.setLower, outlets.setUpper, outlets.setNumbers, outlets.setSymbols}) {
         if (button != nullptr)
             button->setAction([this](platform::Control* sender) { changeCharacterSet(sender); });
+    }
+    for (platform::CheckBox* box : {outlets.matchShape, outlets.dither}) {
+        if (box != nullptr)
+            box->setAction([this](platform::Control* sender) { changeAdjustment(sender); });
     }
     if (outlets.sourceImage != nullptr) {
         outlets.sourceImage->setAction(
@@ -62,6 +68,10 @@ bool GlyphwerkAppDelegate::applicationDidFinishLaunching() {
     outlets.setNumbers->setEnabled(false);
 
     outlets.characterSet->setDelegate(this);
+    if (outlets.matchShape != nullptr)
+        outlets.matchShape->setState(services_.defaults.integerForKey(kMatchShapeKey) != 0);
+    if (outlets.dither != nullptr)
+        outlets.dither->setState(services_.defaults.integerForKey(kDitherKey) != 0);
 
     // An existing folder, or one that cannot be made, changes nothing here; the preview reports
     // its own write failures.
@@ -196,6 +206,14 @@ void GlyphwerkAppDelegate::changeCharacterSet(platform::Control* sender) {
     const std::string extended = addMissingCharacters(text, group);
     if (extended != text) outlets.characterSet->setStringValue(extended);
     if (sender != nullptr) sender->setEnabled(false);
+}
+
+void GlyphwerkAppDelegate::changeAdjustment(platform::Control* sender) {
+    const auto* box = dynamic_cast<const platform::CheckBox*>(sender);
+    if (box == nullptr) return;
+    if (sender == outlets.matchShape)
+        services_.defaults.setInteger(box->state() ? 1 : 0, kMatchShapeKey);
+    if (sender == outlets.dither) services_.defaults.setInteger(box->state() ? 1 : 0, kDitherKey);
 }
 
 void GlyphwerkAppDelegate::controlTextDidChange(const platform::Notification& /*notification*/) {

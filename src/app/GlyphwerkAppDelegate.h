@@ -50,6 +50,8 @@ public:
         platform::MenuItem* menuClosePreview = nullptr;
         platform::ColorWell* bgColor = nullptr;
         platform::PopUpButton* font = nullptr;
+        platform::CheckBox* matchShape = nullptr; // "Detail": the shape match
+        platform::CheckBox* dither = nullptr;
     };
 
     // The services the controller calls; all outlive it.
@@ -112,6 +114,8 @@ public:
     // width, height, charactersInSet and numCharacters. With no picture the grid is empty.
     void processImage();
     void changeCharacterSet(platform::Control* sender);
+    // Detail or Dither was turned on or off: remembered for the next launch.
+    void changeAdjustment(platform::Control* sender);
     void controlTextDidChange(const platform::Notification& notification) override;
 
     // "<first application support folder>/Glyphwerk/", or nothing when there is none.

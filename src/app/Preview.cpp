@@ -170,6 +170,8 @@ std::string GlyphwerkAppDelegate::conversionInputs() const {
     std::string key = std::to_string(reinterpret_cast<std::uintptr_t>(image.get()));
     key += '\n' + (outlets.maxWidth ? outlets.maxWidth->stringValue() : std::string());
     key += '\n' + (outlets.characterSet ? outlets.characterSet->stringValue() : std::string());
+    key += outlets.matchShape != nullptr && outlets.matchShape->state() ? "\nshape" : "\ndarkness";
+    key += outlets.dither != nullptr && outlets.dither->state() ? "\ndither" : "";
     for (const double scale : services_.screens.backingScaleFactors())
         key += '\n' + std::to_string(scale);
     return key;

@@ -47,6 +47,8 @@ constexpr std::uint64_t kBatchMemory = 1'000'000'000;
 constexpr std::uint64_t kProgramMemory = std::uint64_t{64} << 20;
 // The canvas (at most the grid's size in pixels) and the text of one conversion.
 constexpr std::uint64_t kConversionMemory = std::uint64_t{8} << 20;
+// A 513 x 257 cell canvas at 8 x 8 pixels per cell, and the resampler's rows beside it.
+constexpr std::uint64_t kShapeCanvasMemory = std::uint64_t{40} << 20;
 // More workers than this only add cell grids: decoding is bound by memory bandwidth first.
 constexpr std::size_t kMaxWorkers = 16;
 
@@ -69,12 +71,17 @@ Result convertOne(std::size_t index, const StandardInput& standardInput, const J
         result.error = piped ? renamed(failure.message, path) : failure.message;
         return result;
     }
-    const MemoryBudget::Reservation memory(budget, picture->decodeMemory() + kConversionMemory);
+    // The shape match draws the picture at several pixels per cell.
+    const MemoryBudget::Reservation memory(
+        budget, picture->decodeMemory() + kConversionMemory +
+                    (job.options.match == MatchMode::Shape ? kShapeCanvasMemory : 0));
     ConversionInput input;
     input.picture = &*picture;
     input.maxWidth = job.options.maxWidth;
     input.characterSet = job.set;
     input.characters = &job.table;
+    input.match = job.options.match;
+    input.dither = job.options.dither;
     ConversionInfo info;
     const ConversionStatus status = processImage(input, grid, info);
     if (!status.ok) {

@@ -91,6 +91,7 @@ constexpr OptionSpec kOptions[] = {
     {'w', "width", true},  {0, "max-width", true},  {'c', "chars", true}, {0, "color", false},
     {'f', "format", true}, {0, "background", true}, {0, "font", true},    {0, "font-size", true},
     {'o', "output", true}, {0, "table", true},      {'h', "help", false}, {0, "version", false},
+    {0, "match", true},    {0, "dither", false},
 };
 
 CommandLine usageError(std::string message) {
@@ -185,6 +186,17 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
                                   " are not valid UTF-8 (byte " + std::to_string(bad) + ")");
             }
             o.characters = std::string(value);
+        } else if (name == "match") {
+            if (value == "darkness") {
+                o.match = MatchMode::Darkness;
+            } else if (value == "shape") {
+                o.match = MatchMode::Shape;
+            } else {
+                return usageError("unknown match '" + std::string(value) +
+                                  "'; choose darkness or shape");
+            }
+        } else if (name == "dither") {
+            o.dither = true;
         } else if (name == "color") {
             o.color = true;
         } else if (name == "format") {
@@ -305,6 +317,11 @@ std::string helpText() {
            "                       characters per line, exactly as the window does\n"
            "  -c, --chars TEXT     allowed characters, in tie-breaking order\n"
            "                       (default: letters, digits and .,:;'-+=*#%@)\n"
+           "      --match M        darkness (default): each character stands for its cell's\n"
+           "                       mean brightness; shape: for where the cell is dark too,\n"
+           "                       so edges and lines come out as / | - ( and the like\n"
+           "      --dither         carry each cell's brightness error on to its neighbours\n"
+           "                       (Floyd-Steinberg), so smooth areas keep their tone\n"
            "      --color          colour output (default black and white)\n" +
            formatHelp() +
            "      --background C   page and image background, #rrggbb or a name (default\n"

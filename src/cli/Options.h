@@ -1,6 +1,7 @@
 #pragma once
 // The command line of glyphwerk-cli.
 
+#include "engine/Engine.h"
 #include "formats/OutputFormats.h"
 #include "output/Outputs.h"
 
@@ -27,6 +28,8 @@ struct Options {
     int fontSize = 12;
     std::string output; // empty or "-": standard output; ending in '/': a folder, created
     std::string table;  // empty: the installed Table.txt
+    MatchMode match = MatchMode::Darkness;
+    bool dither = false;
     std::vector<std::string> pictures; // "-" is standard input
 };
 

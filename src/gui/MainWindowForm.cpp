@@ -73,7 +73,8 @@ MainWindowForm::MainWindowForm(const platform::ImageLoader& loader,
       formatButtons_(addFormatChoices(*ui_)), exportMode_(formatButtons_), maxWidth_(ui_->maxWidth),
       bwColor_({ui_->bwColorBlackWhite, ui_->bwColorColour}), buttonPreview_(ui_->buttonPreview),
       buttonExport_(ui_->buttonExport), menuClosePreview_(ui_->menuClosePreview), font_(ui_->font),
-      openItem_(ui_->actionOpen), openButton_(ui_->openButton) {
+      matchShape_(ui_->matchShape), dither_(ui_->dither), openItem_(ui_->actionOpen),
+      openButton_(ui_->openButton) {
     ui_->sourceImage->setImageLoader(&loader);
     ui_->characterSet->setText(QString::fromUtf8(
         kInitialCharacterSet.data(), static_cast<qsizetype>(kInitialCharacterSet.size())));
@@ -108,6 +109,8 @@ GlyphwerkAppDelegate::Outlets MainWindowForm::outlets() const {
     o.menuClosePreview = &self->menuClosePreview_;
     o.bgColor = ui_->bgColor;
     o.font = &self->font_;
+    o.matchShape = &self->matchShape_;
+    o.dither = &self->dither_;
     return o;
 }
 

@@ -58,6 +58,8 @@ private:
     platform::qt::QtButton buttonExport_;
     platform::qt::QtMenuItem menuClosePreview_;
     platform::qt::QtPopUpButton font_;
+    platform::qt::QtCheckBox matchShape_;
+    platform::qt::QtCheckBox dither_;
     platform::qt::QtMenuItem openItem_;
     platform::qt::QtButton openButton_;
 };

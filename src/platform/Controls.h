@@ -35,6 +35,13 @@ class Button : public Control {};
 
 class MenuItem : public Control {};
 
+// On or off; sends its action after the user turns it either way.
+class CheckBox : public Control {
+public:
+    virtual bool state() const = 0;
+    virtual void setState(bool on) = 0; // sends nothing
+};
+
 // Sent after the user changes a text field's text; not sent for changes made by the program.
 class TextFieldDelegate {
 public:

@@ -54,6 +54,17 @@ TEST_F(Conversion, HandsOverTheFieldsAndScreensAndKeepsTheResults) {
     EXPECT_EQ(std::make_tuple(app.delegate->width, app.delegate->height, grid.width2, grid.height2),
               std::make_tuple(1024, 768, 80, 30));
     EXPECT_EQ(grid.ascii[78][28], '.'); // 127/256 lies nearer the full stop (0.91) than '@' (0)
+    // On flat grey, Detail matches darkness and Dither spreads the grey over '@' and '.'.
+    app.matchShape.toggle();
+    app.dither.toggle();
+    convert(1024, 768, "80");
+    int dark = 0;
+    for (int x = 1; x < 79; ++x)
+        dark += grid.ascii[x][10] == '@' ? 1 : 0;
+    EXPECT_GT(dark, 0);
+    EXPECT_LT(dark, 78);
+    app.matchShape.toggle();
+    app.dither.toggle();
 
     setVersionQuery(&reportsVersion1070);
     resetVersionCache();

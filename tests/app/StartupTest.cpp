@@ -34,8 +34,17 @@ TEST(Startup, FirstLaunchSetsUpAndASecondKeepsTheUsersPath) {
     app.loader.pictures["/pics/cat.png"] = {64, 48};
     ASSERT_TRUE(app.delegate->applicationOpenFile("/pics/cat.png"));
 
+    EXPECT_FALSE(app.matchShape.state() || app.dither.state());
+    app.matchShape.toggle(); // Detail and Dither are remembered as they are left
+    app.dither.toggle();
+    app.dither.toggle();
+
     app.relaunch();
+    app.matchShape.setState(false);
+    app.dither.setState(true);
     ASSERT_TRUE(app.delegate->applicationDidFinishLaunching());
+    EXPECT_EQ(std::make_pair(app.matchShape.state(), app.dither.state()),
+              std::make_pair(true, false));
     EXPECT_EQ(app.delegate->userDirectory(), "/pics/cat.png");
     EXPECT_EQ(app.delegate->image, nullptr); // nothing carries over but the defaults
     EXPECT_FALSE(app.buttonPreview.isEnabled());

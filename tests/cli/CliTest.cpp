@@ -49,6 +49,12 @@ TEST(CommandLine, DefaultsAndValueSpellings) {
     // Colours by name or digits, in either case.
     EXPECT_EQ(parseCommandLine({"--background", "Navy", "a"}).options.background, "#000080");
     EXPECT_EQ(parseCommandLine({"--background", "#FF7F3F", "a"}).options.background, "#ff7f3f");
+    EXPECT_EQ(std::make_pair(c.options.match, c.options.dither),
+              std::make_pair(MatchMode::Darkness, false));
+    const Options shape = parseCommandLine({"--match", "shape", "--dither", "a"}).options;
+    EXPECT_EQ(std::make_pair(shape.match, shape.dither), std::make_pair(MatchMode::Shape, true));
+    EXPECT_EQ(parseCommandLine({"--match=shape", "--match=darkness", "a"}).options.match,
+              MatchMode::Darkness);
 }
 
 TEST(OutputPaths, OneFilePerPictureInAFolderNamedAfterIt) {

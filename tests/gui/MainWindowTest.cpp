@@ -70,7 +70,7 @@ TEST_F(RealWindow, EveryMainWindowOutletIsConnectedAndTheFormStartsAsDesigned) {
     for (const void* outlet : std::initializer_list<const void*>{
              o.window, o.fontSize, o.sourceImage, o.characterSet, o.setLower, o.setUpper,
              o.setNumbers, o.setSymbols, o.exportMode, o.maxWidth, o.bwColor, o.buttonPreview,
-             o.buttonExport, o.menuClosePreview, o.bgColor, o.font})
+             o.buttonExport, o.menuClosePreview, o.bgColor, o.font, o.matchShape, o.dither})
         EXPECT_NE(outlet, nullptr);
     // The preview window's outlets belong to the preview window.
     EXPECT_EQ(o.preview, nullptr);
@@ -103,6 +103,22 @@ TEST_F(RealWindow, EveryMainWindowOutletIsConnectedAndTheFormStartsAsDesigned) {
         button->click();
         EXPECT_EQ(o.exportMode->selectedTag(), static_cast<int>(i));
     }
+
+    // The Adjust group's check boxes start clear and come after the character buttons in the
+    // tab order, as they stand in the window.
+    EXPECT_EQ(ui().adjustGroup->title(), "Adjust");
+    EXPECT_EQ(std::make_pair(ui().matchShape->accessibleName(), ui().dither->accessibleName()),
+              std::make_pair(QString("Detail"), QString("Dither")));
+    EXPECT_FALSE(o.matchShape->state() || o.dither->state());
+    const auto nextTabStop = [](QWidget* widget) {
+        do {
+            widget = widget->nextInFocusChain();
+        } while ((widget->focusPolicy() & Qt::TabFocus) == 0);
+        return widget;
+    };
+    EXPECT_EQ(nextTabStop(ui().setSymbols), ui().matchShape);
+    EXPECT_EQ(nextTabStop(ui().matchShape), ui().dither);
+    EXPECT_EQ(nextTabStop(ui().dither), ui().maxWidth);
 }
 
 TEST_F(RealWindow, ButtonsTypingAndOpenCommandsReachTheController) {
@@ -113,6 +129,14 @@ TEST_F(RealWindow, ButtonsTypingAndOpenCommandsReachTheController) {
     ui().setLower->click();
     EXPECT_EQ(ui().characterSet->text(), "xyzabcdefghijklmnopqrstuvw");
     EXPECT_FALSE(ui().setLower->isEnabled());
+
+    ui().matchShape->click();
+    EXPECT_EQ(fake.defaults.integerForKey("matchShape"), 1);
+    ui().matchShape->click();
+    ui().dither->click();
+    EXPECT_EQ(std::make_pair(fake.defaults.integerForKey("matchShape"),
+                             fake.defaults.integerForKey("dither")),
+              std::make_pair(0L, 1L));
 
     ui().actionOpen->trigger();
     ui().openButton->click();

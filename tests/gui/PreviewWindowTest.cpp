@@ -167,6 +167,7 @@ TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
         QAbstractButton* color;
         const char* name;
         const char* options;
+        bool detailAndDither = false;
     };
     ui().bgColor->setColor({0.2, 0.4, 0.6, 1.0});
     ui().fontSize->setText("9");
@@ -178,9 +179,20 @@ TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
           Row{form.formatButton(1), ui().bwColorColour, "art.html", "-f html --color"},
           Row{form.formatButton(2), ui().bwColorBlackWhite, "art.tif", "-f tiff"},
           Row{form.formatButton(3), ui().bwColorColour, "art.png", "-f png --color"},
-          Row{form.formatButton(4), ui().bwColorColour, "art.svg", "-f svg --color"}}) {
+          Row{form.formatButton(4), ui().bwColorColour, "art.svg", "-f svg --color"},
+          Row{form.formatButton(0), ui().bwColorBlackWhite, "detail.txt",
+              "-f text --match shape --dither", true},
+          Row{form.formatButton(1), ui().bwColorColour, "detail.html",
+              "-f html --color --match shape --dither", true},
+          Row{form.formatButton(3), ui().bwColorBlackWhite, "detail.png",
+              "-f png --match shape --dither", true},
+          Row{form.formatButton(4), ui().bwColorColour, "detail.svg",
+              "-f svg --color --match shape --dither", true}}) {
         row.mode->click();
         row.color->click();
+        for (QAbstractButton* box : {ui().matchShape, ui().dither}) {
+            if (box->isChecked() != row.detailAndDither) box->click();
+        }
         fake.panels.answers.push_back(folder.file(row.name));
         ui().buttonExport->click();
         const std::string cli = folder.file(std::string("cli-") + row.name);

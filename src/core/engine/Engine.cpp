@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <optional>
 
 namespace gw {
 namespace {
@@ -14,6 +15,7 @@ constexpr int kMinVersionForScreens = 1070;
 constexpr float kHeightFactor = 0.5f;
 constexpr float kLargestScale = 16.0f;
 constexpr float kToBlackScale = -0.00390625f; // -1/256
+constexpr float kLevels = 256.0f;             // brightness of a darkness of 1
 constexpr float kNoMatchDistance = 10.0f;
 constexpr char16_t kLineFeed = 10;
 constexpr int kSpace = 32;
@@ -27,6 +29,16 @@ int truncatedPoints(double v) {
 }
 
 const char kDigits[] = "0123456789abcdef";
+
+// getChar without its log line: the darkness match beside the shape match has logged a code
+// the table lacks already.
+int entryOf(const CharacterTable& table, char c) {
+    const int code = static_cast<signed char>(c == 0 ? ' ' : c);
+    for (int i = 0; i < kTableEntries; ++i) {
+        if (table[static_cast<std::size_t>(i)].ascii == code) return i;
+    }
+    return -1;
+}
 
 } // namespace
 
@@ -212,6 +224,12 @@ std::int32_t CharacterMatcher::matchLinear(float brightness) const {
 // distance is found by walking outward until the distance grows, and the earliest of them in
 // list order wins, as in the linear search.
 std::int32_t CharacterMatcher::match(float brightness) const {
+    float black = 1.0f;
+    return match(brightness, black);
+}
+
+std::int32_t CharacterMatcher::match(float brightness, float& black) const {
+    black = 1.0f;
     const int n = sortedCount_;
     if (n == 0) return 0;
     const float target = brightness * kToBlackScale;
@@ -239,8 +257,260 @@ std::int32_t CharacterMatcher::match(float brightness) const {
     }
     for (int i = p - 1; i >= 0 && consider(i); --i) {
     }
-    return winner != nullptr ? winner->ascii : 0;
+    if (winner == nullptr) return 0;
+    black = winner->black;
+    return winner->ascii;
 }
+
+void inkGridOf(const CharacterTable& table, int& columns, int& rows) {
+    columns = rows = 1;
+    for (const CharacterRecord& r : table) {
+        if (r.inkColumns >= 1 && r.inkRows >= 1 && r.inkColumns * r.inkRows <= kMaxInkCells) {
+            columns = r.inkColumns;
+            rows = r.inkRows;
+            return;
+        }
+    }
+}
+
+ShapeMatcher::ShapeMatcher(const CharacterTable& table, const int* list, int count, int columns,
+                           int rows)
+    : darkness_(table, list, count), cells_(std::clamp(columns * rows, 1, kMaxInkCells)) {
+    count = std::clamp(count, 0, kCharacterListCapacity);
+    std::vector<std::pair<Candidate, std::array<float, kMaxInkCells>>> found;
+    for (int k = 0; k < count; ++k) {
+        const int index = entryOf(table, static_cast<char>(list[k]));
+        if (index < 0) continue;
+        const CharacterRecord& r = table[static_cast<std::size_t>(index)];
+        if (std::isnan(r.black)) continue;
+        const bool hasGrid = r.inkColumns == columns && r.inkRows == rows;
+        std::array<float, kMaxInkCells> pattern{};
+        float sum = 0.0f;
+        for (int i = 0; i < cells_; ++i) {
+            const auto at = static_cast<std::size_t>(i);
+            pattern[at] = hasGrid ? r.ink[at] : r.black;
+            sum += pattern[at];
+        }
+        found.push_back({{sum / static_cast<float>(cells_), r.black, r.ascii, k}, pattern});
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first.mean < b.first.mean; });
+    for (const auto& [candidate, pattern] : found) {
+        candidates_.push_back(candidate);
+        patterns_.insert(patterns_.end(), pattern.begin(), pattern.begin() + cells_);
+    }
+}
+
+// Least squares over the ink grid, searched from the candidates whose mean is nearest the
+// cell's outward: a pattern whose mean lies d away is at least cells * d * d away, so the walk
+// stops once that bound passes the best distance found. Equally near patterns go to the
+// earlier list entry, as in the darkness match.
+std::int32_t ShapeMatcher::match(float brightness, const float* subcells, float offset,
+                                 float& black) const {
+    float low = INFINITY;
+    float high = -INFINITY;
+    for (int i = 0; i < cells_; ++i) {
+        low = std::min(low, subcells[i]);
+        high = std::max(high, subcells[i]);
+    }
+    if (!(high - low >= kFlatSpread) || candidates_.empty())
+        return darkness_.match(brightness + offset, black);
+
+    std::array<float, kMaxInkCells> target{};
+    float sum = 0.0f;
+    for (int i = 0; i < cells_; ++i) {
+        const float t = (subcells[i] + offset) * -kToBlackScale;
+        target[static_cast<std::size_t>(i)] = t;
+        sum += t;
+    }
+    const float mean = sum / static_cast<float>(cells_);
+    const auto n = static_cast<std::ptrdiff_t>(candidates_.size());
+    std::ptrdiff_t above = std::partition_point(candidates_.begin(), candidates_.end(),
+                                                [&](const Candidate& c) { return c.mean < mean; }) -
+                           candidates_.begin();
+    std::ptrdiff_t below = above - 1;
+    float best = INFINITY;
+    const Candidate* winner = nullptr;
+    // Rounding may put a distance a little under its bound; the margin keeps such ties.
+    const auto bound = [&](float gap) {
+        return static_cast<float>(cells_) * gap * gap * (1.0f - 1e-4f) - 1e-7f;
+    };
+    while (below >= 0 || above < n) {
+        const float gapBelow = below >= 0 ? mean - candidates_[below].mean : INFINITY;
+        const float gapAbove = above < n ? candidates_[above].mean - mean : INFINITY;
+        const bool takeBelow = gapBelow <= gapAbove;
+        if (bound(takeBelow ? gapBelow : gapAbove) > best) break;
+        const std::ptrdiff_t c = takeBelow ? below-- : above++;
+        const float* pattern = patterns_.data() + c * cells_;
+        float distance = 0.0f;
+        for (int i = 0; i < cells_; ++i) {
+            const float d = target[static_cast<std::size_t>(i)] - pattern[i];
+            distance += d * d;
+        }
+        const Candidate& candidate = candidates_[static_cast<std::size_t>(c)];
+        if (distance < best || (distance == best && candidate.order < winner->order)) {
+            best = distance;
+            winner = &candidate;
+        }
+    }
+    black = winner->black;
+    return winner->ascii;
+}
+
+namespace {
+
+// The length of the canvas's rows in bytes, or 0 when its buffer lacks some row it claims.
+std::size_t usableStride(const RgbaCanvas& canvas) {
+    if (canvas.width <= 0 || canvas.height <= 0) return 0;
+    const std::size_t stride = static_cast<std::size_t>(canvas.width) * 4;
+    return canvas.rgba.size() >= stride * static_cast<std::size_t>(canvas.height) ? stride : 0;
+}
+
+// Stores a cell's sampled pixel, its colour digits and its brightness.
+void storeCell(CellGrid& grid, int x, int y, const std::uint64_t (&pixel)[4],
+               BrightnessPlane& plane) {
+    std::uint64_t* cell = grid.data[x][y];
+    cell[3] = pixel[3];
+    for (int c = 0; c < 3; ++c)
+        cell[c] = correctForAlpha(pixel[c], pixel[3]);
+    char* hex = grid.hexColor[x][y];
+    for (int c = 0; c < 3; ++c) {
+        const auto low32 = static_cast<std::int32_t>(static_cast<std::uint32_t>(cell[c]));
+        hex[2 * c] = highHexDigit(low32);
+        hex[2 * c + 1] = lowHexDigit(low32);
+    }
+    plane.cell(x, y) = cellBrightness(cell[0], cell[1], cell[2]);
+}
+
+// One pixel per cell, at `scale` pixels per point.
+void sampleCells(const RgbaCanvas& canvas, float scale, BrightnessPlane& plane, CellGrid& grid) {
+    plane.cells.assign(static_cast<std::size_t>(plane.columns) *
+                           static_cast<std::size_t>(std::max(plane.rows, 0)),
+                       0.0f);
+    const std::size_t stride = usableStride(canvas);
+    // Column by column: the grids are stored per column, so this walks them in memory order.
+    for (int x = 0; x < plane.columns; ++x) {
+        const auto px = static_cast<std::int64_t>(static_cast<float>(x) * scale);
+        for (int y = 0; y < plane.rows; ++y) {
+            const auto py = static_cast<std::int64_t>(static_cast<float>(y) * scale);
+            std::uint64_t pixel[4] = {0, 0, 0, 0};
+            // A pixel the canvas does not have reads as transparent.
+            if (stride != 0 && px < canvas.width && py < canvas.height) {
+                const std::uint8_t* p = canvas.rgba.data() + static_cast<std::size_t>(py) * stride +
+                                        static_cast<std::size_t>(px) * 4;
+                for (int c = 0; c < 4; ++c)
+                    pixel[c] = p[c];
+            }
+            storeCell(grid, x, y, pixel, plane);
+        }
+    }
+}
+
+// The canvas holds one pixel per cell of the ink grid: each cell of the grid takes its pixel,
+// the cell the mean of them.
+void sampleCellsAndInk(const RgbaCanvas& canvas, BrightnessPlane& plane, CellGrid& grid) {
+    const int inkCells = plane.inkColumns * plane.inkRows;
+    const std::size_t cells =
+        static_cast<std::size_t>(plane.columns) * static_cast<std::size_t>(std::max(plane.rows, 0));
+    plane.cells.assign(cells, 0.0f);
+    plane.subcells.assign(cells * static_cast<std::size_t>(inkCells), 0.0f);
+    const std::size_t stride = usableStride(canvas);
+    for (int y = 0; y < plane.rows; ++y) {
+        for (int x = 0; x < plane.columns; ++x) {
+            std::uint64_t total[4] = {0, 0, 0, 0};
+            float* sub = plane.subcellsOf(x, y);
+            for (int j = 0; j < plane.inkRows; ++j) {
+                const std::int64_t py = static_cast<std::int64_t>(y) * plane.inkRows + j;
+                for (int i = 0; i < plane.inkColumns; ++i) {
+                    const std::int64_t px = static_cast<std::int64_t>(x) * plane.inkColumns + i;
+                    std::uint64_t pixel[4] = {0, 0, 0, 0};
+                    // A pixel the canvas does not have reads as transparent.
+                    if (stride != 0 && px < canvas.width && py < canvas.height) {
+                        const std::uint8_t* p = canvas.rgba.data() +
+                                                static_cast<std::size_t>(py) * stride +
+                                                static_cast<std::size_t>(px) * 4;
+                        for (int c = 0; c < 4; ++c) {
+                            pixel[c] = p[c];
+                            total[c] += p[c];
+                        }
+                    }
+                    sub[j * plane.inkColumns + i] = cellBrightness(
+                        correctForAlpha(pixel[0], pixel[3]), correctForAlpha(pixel[1], pixel[3]),
+                        correctForAlpha(pixel[2], pixel[3]));
+                }
+            }
+            const auto count = static_cast<std::uint64_t>(inkCells);
+            std::uint64_t mean[4];
+            for (int c = 0; c < 4; ++c)
+                mean[c] = (total[c] + count / 2) / count;
+            storeCell(grid, x, y, mean, plane);
+        }
+    }
+}
+
+// Floyd-Steinberg weights, in sixteenths, of the cells after the current one in scan order.
+struct Spread {
+    int dx;
+    int dy;
+    float weight;
+};
+constexpr std::array<Spread, 4> kFloydSteinberg = {
+    {{1, 0, 7.0f / 16.0f}, {-1, 1, 3.0f / 16.0f}, {0, 1, 5.0f / 16.0f}, {1, 1, 1.0f / 16.0f}}};
+
+// Chooses every cell's character from the plane.
+void matchCells(const ConversionInput& input, const ConversionInfo& info, BrightnessPlane& plane,
+                CellGrid& grid) {
+    // One matcher per conversion, so that a code the table lacks is logged once.
+    std::optional<CharacterMatcher> darkness;
+    std::optional<ShapeMatcher> shape;
+    if (input.match == MatchMode::Shape) {
+        shape.emplace(*input.characters, info.charactersInSet.data(), info.numCharacters,
+                      plane.inkColumns, plane.inkRows);
+    } else {
+        darkness.emplace(*input.characters, info.charactersInSet.data(), info.numCharacters);
+    }
+    const auto matchOne = [&](int x, int y, float offset, float& black) {
+        return shape ? shape->match(plane.cell(x, y), plane.subcellsOf(x, y), offset, black)
+                     : darkness->match(plane.cell(x, y) + offset, black);
+    };
+    if (!input.dither) {
+        float black = 1.0f;
+        for (int x = 0; x < plane.columns; ++x) {
+            for (int y = 0; y < plane.rows; ++y)
+                grid.ascii[x][y] =
+                    shape ? matchOne(x, y, 0.0f, black) : darkness->match(plane.cell(x, y));
+        }
+        return;
+    }
+    // The error carried into each cell of this row and the next; serpentine, so that the error
+    // does not drift toward one side.
+    std::vector<float> current(static_cast<std::size_t>(plane.columns) + 2, 0.0f);
+    std::vector<float> next(current.size(), 0.0f);
+    for (int y = 0; y < plane.rows; ++y) {
+        const bool leftToRight = y % 2 == 0;
+        const int step = leftToRight ? 1 : -1;
+        for (int n = 0; n < plane.columns; ++n) {
+            const int x = leftToRight ? n : plane.columns - 1 - n;
+            const float wanted = plane.cell(x, y);
+            // Carried error never asks for more than black or white can give.
+            const float carried =
+                std::clamp(wanted + current[static_cast<std::size_t>(x) + 1], 0.0f, 255.0f) -
+                wanted;
+            float black = 1.0f;
+            const std::int32_t code = matchOne(x, y, carried, black);
+            grid.ascii[x][y] = code;
+            const float error = code == 0 ? 0.0f : wanted + carried - black * kLevels;
+            for (const Spread& s : kFloydSteinberg) {
+                std::vector<float>& row = s.dy == 0 ? current : next;
+                row[static_cast<std::size_t>(x + s.dx * step) + 1] += error * s.weight;
+            }
+        }
+        std::swap(current, next);
+        std::fill(next.begin(), next.end(), 0.0f);
+    }
+}
+
+} // namespace
 
 ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, ConversionInfo& info) {
     ConversionStatus status;
@@ -257,58 +527,40 @@ ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, Conv
     if (input.picture == nullptr || input.characters == nullptr) return status;
     const bool emptyGrid = g.width2 < 1 || g.height2 < 2;
 
+    // The shape match draws the picture at one pixel per cell of the ink grid, so that each
+    // pixel is the mean of the picture under that part of the cell; the darkness match at one
+    // pixel per cell (times the screens' scale, of which it samples the first pixel).
+    int inkColumns = 1;
+    int inkRows = 1;
+    if (input.match == MatchMode::Shape) inkGridOf(*input.characters, inkColumns, inkRows);
+    const bool shape = input.match == MatchMode::Shape;
+    const double canvasWidth = static_cast<double>(g.gw) * (shape ? inkColumns : 1);
+    const double canvasHeight = static_cast<double>(g.gh) * (shape ? inkRows : 1);
+    const double canvasScale = shape ? 1.0 : static_cast<double>(info.scale);
     // An empty grid still has the picture read through (at no size), so that a damaged file
     // fails here as it would at any width instead of giving an empty result.
     RgbaCanvas canvas;
-    if (!input.picture->renderCanvas(emptyGrid ? 0.0 : static_cast<double>(g.gw),
-                                     emptyGrid ? 0.0 : static_cast<double>(g.gh),
-                                     static_cast<double>(info.scale), canvas, status.error)) {
+    if (!input.picture->renderCanvas(emptyGrid ? 0.0 : canvasWidth, emptyGrid ? 0.0 : canvasHeight,
+                                     canvasScale, canvas, status.error)) {
         status.ok = false;
         grid.width2 = 0;
         grid.height2 = 0;
         return status;
     }
     if (emptyGrid) return status;
-    const std::size_t stride = static_cast<std::size_t>(canvas.width) * 4;
-    const bool canvasUsable =
-        canvas.width > 0 && canvas.height > 0 &&
-        canvas.rgba.size() >= stride * static_cast<std::size_t>(canvas.height);
 
-    const CharacterMatcher matcher(*input.characters, info.charactersInSet.data(),
-                                   info.numCharacters);
-    const float scale = info.scale;
-    // Column by column: the grids are stored per column, so this walks them in memory order.
-    // Every cell is independent of the others, so the order does not change the result.
-    const int rows = std::min(g.height2, kGridRowCapacity) - 1;
-    for (int x = 0; x < g.width2; ++x) {
-        const auto px = static_cast<std::int64_t>(static_cast<float>(x) * scale);
-        for (int y = 0; y < rows; ++y) {
-            const auto py = static_cast<std::int64_t>(static_cast<float>(y) * scale);
-            std::uint64_t* cell = grid.data[x][y];
-            // A pixel the canvas does not have reads as transparent.
-            if (canvasUsable && px < canvas.width && py < canvas.height) {
-                const std::uint8_t* pixel = canvas.rgba.data() +
-                                            static_cast<std::size_t>(py) * stride +
-                                            static_cast<std::size_t>(px) * 4;
-                cell[0] = pixel[0];
-                cell[1] = pixel[1];
-                cell[2] = pixel[2];
-                cell[3] = pixel[3];
-            } else {
-                cell[0] = cell[1] = cell[2] = cell[3] = 0;
-            }
-            for (int c = 0; c < 3; ++c)
-                cell[c] = correctForAlpha(cell[c], cell[3]);
-
-            char* hex = grid.hexColor[x][y];
-            for (int c = 0; c < 3; ++c) {
-                const auto low32 = static_cast<std::int32_t>(static_cast<std::uint32_t>(cell[c]));
-                hex[2 * c] = highHexDigit(low32);
-                hex[2 * c + 1] = lowHexDigit(low32);
-            }
-            grid.ascii[x][y] = matcher.match(cellBrightness(cell[0], cell[1], cell[2]));
-        }
+    BrightnessPlane plane;
+    plane.columns = g.width2;
+    plane.rows = std::min(g.height2, kGridRowCapacity) - 1;
+    if (shape) {
+        plane.inkColumns = inkColumns;
+        plane.inkRows = inkRows;
+        sampleCellsAndInk(canvas, plane, grid);
+    } else {
+        sampleCells(canvas, info.scale, plane, grid);
     }
+    // Tone adjustments of the plane belong here, before matching.
+    matchCells(input, info, plane, grid);
     return status;
 }
 

@@ -34,12 +34,22 @@ struct ConversionInfo {
     float scale = 1.0f; // pixels per point the canvas was drawn at
 };
 
+// How a cell's character is chosen.
+enum class MatchMode {
+    Darkness, // the character whose darkness is nearest to the cell's brightness
+    Shape,    // the character whose ink pattern is nearest to the picture's under the cell
+};
+
 struct ConversionInput {
     const PictureSource* picture = nullptr; // null: no picture
     int maxWidth = 0;
     std::u16string_view characterSet; // the allowed characters, in tie-breaking order
     const CharacterTable* characters = nullptr;
     const ScreenList* screens = nullptr; // null: no screens
+    MatchMode match = MatchMode::Darkness;
+    // Floyd-Steinberg error diffusion, serpentine: each cell's brightness error goes on to the
+    // cells not yet matched, so that smooth areas keep their tone.
+    bool dither = false;
 };
 
 struct ConversionStatus {
@@ -91,6 +101,31 @@ std::uint64_t correctForAlpha(std::uint64_t value, std::uint64_t alpha);
 // Cell brightness, 0 to 255: (r * 0.3 + g * 0.59) + b * 0.11 in double, then single.
 float cellBrightness(std::uint64_t red, std::uint64_t green, std::uint64_t blue);
 
+// The brightness the matching works on, 0 to 255 per cell and, for the shape match, per
+// cell of the table's ink grid; row by row from the top. Tone adjustments work on this plane
+// between sampling and matching.
+struct BrightnessPlane {
+    int columns = 0;
+    int rows = 0;
+    int inkColumns = 1; // the ink grid of each cell; 1 x 1 for the darkness match
+    int inkRows = 1;
+    std::vector<float> cells;    // columns * rows
+    std::vector<float> subcells; // columns * rows * inkColumns * inkRows; empty unless shape
+
+    float& cell(int x, int y) {
+        return cells[static_cast<std::size_t>(y) * static_cast<std::size_t>(columns) +
+                     static_cast<std::size_t>(x)];
+    }
+    float* subcellsOf(int x, int y) {
+        return subcells.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(columns) +
+                                  static_cast<std::size_t>(x)) *
+                                     static_cast<std::size_t>(inkColumns * inkRows);
+    }
+};
+
+// The ink grid the shape match uses with `table`: the first record's that has one, else 1 x 1.
+void inkGridOf(const CharacterTable& table, int& columns, int& rows);
+
 // Picks the allowed character whose darkness is nearest to a brightness. Built once per
 // conversion; the table index of each list entry is looked up here, once.
 class CharacterMatcher {
@@ -99,6 +134,8 @@ public:
 
     // The code of the first list entry with the smallest |black - L/256| below 10, or 0.
     std::int32_t match(float brightness) const;
+    // The same, with the chosen entry's darkness in `black` (1 when none is chosen).
+    std::int32_t match(float brightness, float& black) const;
 
     // The same answer by trying every entry in list order; the reference for match().
     std::int32_t matchLinear(float brightness) const;
@@ -115,6 +152,36 @@ private:
     // By black, one per distinct black (its earliest entry); NaN left out.
     std::array<Candidate, kCharacterListCapacity> sorted_{};
     int sortedCount_ = 0;
+};
+
+// Picks the allowed character whose ink pattern is nearest (least squares) to the picture's
+// under the cell. A cell whose pattern is nearly flat takes the darkness match's answer, so
+// smooth areas come out exactly as the darkness match draws them.
+class ShapeMatcher {
+public:
+    // `columns` x `rows`: the ink grid (see inkGridOf). Records without a grid count as evenly
+    // grey at their darkness.
+    ShapeMatcher(const CharacterTable& table, const int* list, int count, int columns, int rows);
+
+    // `brightness`: the cell's, 0 to 255; `subcells`: columns * rows brightnesses under it;
+    // `offset` is added to each of them (the dither's carried error). Returns the code, 0 when
+    // none matches, and the chosen character's darkness in `black` (1 when none).
+    std::int32_t match(float brightness, const float* subcells, float offset, float& black) const;
+
+    // Brightness spread (max - min, 0 to 255) below which a cell counts as flat.
+    static constexpr float kFlatSpread = 24.0f;
+
+private:
+    struct Candidate {
+        float mean; // of the pattern
+        float black;
+        std::int32_t ascii;
+        int order; // position in the allowed-character list
+    };
+    CharacterMatcher darkness_;
+    int cells_ = 1;
+    std::vector<Candidate> candidates_; // by pattern mean
+    std::vector<float> patterns_;       // cells_ per candidate, in the same order
 };
 
 } // namespace gw

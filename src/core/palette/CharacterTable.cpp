@@ -18,6 +18,9 @@ namespace {
 
 constexpr const char* kNotARecord = "the line does not read as code, character and darkness";
 constexpr std::size_t kShownTokenChars = 24;
+constexpr const char* kNotAnInkGrid =
+    "the ink grid after the darkness is not CxR:value,... (C and R from 1 to 8, at most 32 "
+    "cells, C x R values from 0 to 65535)";
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -32,6 +35,43 @@ const char* skipBlanks(const char* p) {
 // std::from_chars takes no leading '+', which "%d" and "%f" accept.
 const char* skipPlus(const char* p) {
     return *p == '+' && p[1] != '-' && p[1] != '+' ? p + 1 : p;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// "CxR:v,v,..." up to `end`; fills the record's grid. Integers only, like the tool writes.
+bool parseInkGrid(const char* p, const char* end, CharacterRecord& record) {
+    int columns = 0;
+    int rows = 0;
+    std::from_chars_result read = std::from_chars(p, end, columns);
+    if (read.ec != std::errc() || read.ptr == end || *read.ptr != 'x') return false;
+    read = std::from_chars(read.ptr + 1, end, rows);
+    if (read.ec != std::errc() || read.ptr == end || *read.ptr != ':') return false;
+    const char* q = read.ptr;
+    if (columns < 1 || rows < 1 || columns > kMaxInkSide || rows > kMaxInkSide ||
+        columns * rows > kMaxInkCells)
+        return false;
+    std::array<float, kMaxInkCells> ink{};
+    ++q; // past ':'
+    for (int i = 0; i < columns * rows; ++i) {
+        if (i > 0) {
+            if (q == end || *q != ',') return false;
+            ++q;
+        }
+        int value = 0;
+        if (q == end || !isDigit(*q)) return false;
+        read = std::from_chars(q, end, value);
+        if (read.ec != std::errc() || value > 65535) return false;
+        q = read.ptr;
+        ink[static_cast<std::size_t>(i)] = static_cast<float>(value) / 65535.0f;
+    }
+    if (*skipBlanks(q) != '\0') return false;
+    record.inkColumns = columns;
+    record.inkRows = rows;
+    record.ink = ink;
+    return true;
 }
 
 TableLoadResult refused(const std::string& path, const std::string& reason) {
@@ -114,16 +154,22 @@ bool parseTableLine(const char* line, CharacterRecord& record, std::string* reas
     float black = 0.0f;
     const auto [afterBlack, blackError] =
         std::from_chars(skipPlus(token), end, black, std::chars_format::general);
-    if (blackError == std::errc::invalid_argument || *skipBlanks(afterBlack) != '\0')
-        return fail(kNotARecord);
+    if (blackError == std::errc::invalid_argument) return fail(kNotARecord);
+    const char* rest = skipBlanks(afterBlack);
+    // Only a token that starts as a number, after a blank, can be an ink grid.
+    const bool gridFollows = *rest != '\0' && rest != afterBlack && isDigit(*rest);
+    if (*rest != '\0' && !gridFollows) return fail(kNotARecord);
     if (blackError != std::errc() || !(black >= 0.0f && black <= 65535.0f)) {
         std::string shown(token, static_cast<std::size_t>(afterBlack - token));
         if (shown.size() > kShownTokenChars) shown = shown.substr(0, kShownTokenChars) + "...";
         return fail("the darkness " + shown + " is not a number from 0 to 65535");
     }
-    record.ascii = code;
-    record.character = character;
-    record.black = black / 65535.0f;
+    CharacterRecord parsed;
+    if (gridFollows && !parseInkGrid(rest, end, parsed)) return fail(kNotAnInkGrid);
+    parsed.ascii = code;
+    parsed.character = character;
+    parsed.black = black / 65535.0f;
+    record = parsed;
     return true;
 }
 
@@ -132,6 +178,8 @@ TableLoadResult loadCharacterTable(std::FILE* stream, CharacterTable& table) {
     resetTable(table);
     char line[kTableLineBuffer];
     int lineFeeds = 0;
+    int gridColumns = 0;
+    int gridRows = 0;
     for (int entry = 1; entry <= kTableFileRecords; ++entry) {
         if (!QVReadLine(stream, line, sizeof line, &lineFeeds)) {
             if (std::ferror(stream)) {
@@ -142,9 +190,21 @@ TableLoadResult loadCharacterTable(std::FILE* stream, CharacterTable& table) {
                            std::to_string(kTableFileRecords) + " are needed";
             return result;
         }
-        if (!parseTableLine(line, table[static_cast<std::size_t>(entry)], &result.error)) {
+        CharacterRecord& record = table[static_cast<std::size_t>(entry)];
+        if (!parseTableLine(line, record, &result.error)) {
             // A piece of a long line belongs to the line whose feed has not come yet.
             result.line = lineFeeds + (std::strchr(line, '\n') != nullptr ? 0 : 1);
+            return result;
+        }
+        if (record.inkColumns != 0 && gridColumns == 0) {
+            gridColumns = record.inkColumns;
+            gridRows = record.inkRows;
+        } else if (record.inkColumns != 0 &&
+                   (record.inkColumns != gridColumns || record.inkRows != gridRows)) {
+            result.line = lineFeeds;
+            result.error = "the ink grid is " + std::to_string(record.inkColumns) + "x" +
+                           std::to_string(record.inkRows) + ", earlier lines' " +
+                           std::to_string(gridColumns) + "x" + std::to_string(gridRows);
             return result;
         }
         ++result.recordsRead;

@@ -8,6 +8,11 @@ QtButton::QtButton(QAbstractButton* button) : button_(button) {
     QObject::connect(button, &QAbstractButton::clicked, button, [this] { send(); });
 }
 
+QtCheckBox::QtCheckBox(QAbstractButton* box) : box_(box) {
+    // clicked comes from the user only, never from setChecked.
+    QObject::connect(box, &QAbstractButton::clicked, box, [this] { send(); });
+}
+
 QtMenuItem::QtMenuItem(QAction* action) : action_(action) {
     QObject::connect(action, &QAction::triggered, action, [this] { send(); });
 }

@@ -40,6 +40,18 @@ private:
     QAbstractButton* button_;
 };
 
+class QtCheckBox final : public ActionHolder<CheckBox> {
+public:
+    explicit QtCheckBox(QAbstractButton* box);
+    bool isEnabled() const override { return box_->isEnabled(); }
+    void setEnabled(bool enabled) override { box_->setEnabled(enabled); }
+    bool state() const override { return box_->isChecked(); }
+    void setState(bool on) override { box_->setChecked(on); }
+
+private:
+    QAbstractButton* box_;
+};
+
 class QtMenuItem final : public ActionHolder<MenuItem> {
 public:
     explicit QtMenuItem(QAction* action);

@@ -101,7 +101,7 @@ void FakeApplication::makeController() {
     delegate->outlets = {&mainWindow,       nullptr,   nullptr,   &fontSize,      &sourceImage,
                          &characterSet,     &setLower, &setUpper, &setNumbers,    &setSymbols,
                          &exportMode,       &maxWidth, &bwColor,  &buttonPreview, &buttonExport,
-                         &menuClosePreview, &bgColor,  &font};
+                         &menuClosePreview, &bgColor,  &font,     &matchShape,    &dither};
     delegate->connectActions({&openItem});
 }
 

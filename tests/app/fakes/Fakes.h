@@ -34,6 +34,20 @@ private:
 using FakeButton = FakeControl<platform::Button>;
 using FakeMenuItem = FakeControl<platform::MenuItem>;
 
+class FakeCheckBox final : public FakeControl<platform::CheckBox> {
+public:
+    bool state() const override { return on_; }
+    void setState(bool on) override { on_ = on; }
+    // The user's click: the box turns over, then sends its action.
+    void toggle() {
+        on_ = !on_;
+        click();
+    }
+
+private:
+    bool on_ = false;
+};
+
 class FakeTextField final : public FakeControl<platform::TextField> {
 public:
     std::string stringValue() const override { return text_; }
@@ -361,6 +375,7 @@ public:
     FakeMenuItem menuClosePreview;
     FakeColorWell bgColor;
     FakePopUpButton font;
+    FakeCheckBox matchShape, dither;
     FakeMenuItem openItem;
 
     std::unique_ptr<GlyphwerkAppDelegate> delegate;

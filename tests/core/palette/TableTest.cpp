@@ -84,6 +84,22 @@ TEST(TableLine, ParsesCodeCharacterAndScaledDarknessAsScanfDoesWhateverTheLocale
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
+// An ink grid may follow the darkness; tables without one read as they always did.
+TEST(TableLine, ReadsAnInkGridAfterTheDarknessOrNone) {
+    gw::CharacterRecord record;
+    ASSERT_TRUE(gw::parseTableLine("47 / 41166 2x2:65535,0,32767,13107 \n", record));
+    EXPECT_EQ(std::make_tuple(record.ascii, record.inkColumns, record.inkRows),
+              std::make_tuple(47, 2, 2));
+    EXPECT_EQ(std::vector<float>(record.ink.begin(), record.ink.begin() + 5),
+              (std::vector<float>{1.0f, 0.0f, 32767.0f / 65535.0f, 0.2f, 0.0f}));
+    ASSERT_TRUE(gw::parseTableLine("48 0 100\n", record));
+    EXPECT_EQ(std::make_pair(record.inkColumns, record.inkRows), std::make_pair(0, 0));
+    EXPECT_FALSE(gw::parseTableLine("49 1 100 0x2:\n", record));
+    EXPECT_FALSE(gw::parseTableLine("49 1 100 1x1:-1\n", record));
+    EXPECT_FALSE(gw::parseTableLine("49 1 100 1x1:,1\n", record));
+    EXPECT_EQ(record.ascii, 48); // a refused line leaves the record as it was
+}
+
 // Lines past the 223rd are not read; a short file is an error that leaves the rest zero.
 TEST(TableLoad, FillsTheSpaceAndTheRecordsInFileOrder) {
     for (const int records : {230, 5}) {

@@ -1,0 +1,181 @@
+// The shape match and the dither, end to end through processImage, on synthetic pictures and
+// the shipped table (its darkness and ink grids are what the program draws with).
+
+#include "common/Log.h"
+#include "engine/Engine.h"
+#include "palette/InitialSet.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace gw {
+namespace {
+
+using Rgba = std::array<std::uint8_t, 4>;
+
+// A picture whose canvas pixel (px, py) is paint(px, py). The shape match asks for one pixel
+// per cell of the ink grid.
+struct Painted : PictureSource {
+    Painted(double width, double height, std::function<Rgba(int, int)> painter)
+        : w(width), h(height), paint(std::move(painter)) {}
+    PointSize pointSize() const override { return {w, h}; }
+    bool renderCanvas(double cw, double ch, double scale, RgbaCanvas& out,
+                      std::string&) const override {
+        out.width = static_cast<int>(std::ceil(cw * scale));
+        out.height = static_cast<int>(std::ceil(ch * scale));
+        for (int y = 0; y < out.height; ++y)
+            for (int x = 0; x < out.width; ++x)
+                for (const std::uint8_t c : paint(x, y))
+                    out.rgba.push_back(c);
+        return true;
+    }
+    double w, h;
+    std::function<Rgba(int, int)> paint;
+};
+
+Rgba grey(int v) {
+    const auto b = static_cast<std::uint8_t>(v);
+    return {b, b, b, 255};
+}
+
+// Every printable ASCII character.
+std::u16string printable() {
+    std::u16string set;
+    for (char16_t c = 33; c <= 126; ++c)
+        set.push_back(c);
+    return set;
+}
+
+class MatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const TableLoadResult loaded =
+            loadCharacterTableFile(std::string(GLYPHWERK_SOURCE_RESOURCES) + "/Table.txt", table);
+        ASSERT_TRUE(loaded.ok) << loaded.error;
+        inkGridOf(table, columns, rows);
+        ASSERT_GE(columns * rows, 4) << "the shipped table has no ink grid";
+    }
+
+    // Converts a picture of 12 x 12 cells and returns the code of cell (5, 3).
+    std::int32_t convert(const Painted& picture, MatchMode match, std::u16string_view set,
+                         bool dither = false) {
+        const ConversionInput input{&picture, 14, set, &table, nullptr, match, dither};
+        EXPECT_TRUE(processImage(input, *grid, info).ok);
+        return grid->ascii[5][3];
+    }
+
+    // Mean brightness of the ink grid's cells in `column` (left 0), 0 black to 1 blank.
+    double columnBrightness(std::int32_t code, int column) const {
+        const CharacterRecord& r =
+            table[static_cast<std::size_t>(getChar(table, static_cast<char>(code)))];
+        double sum = 0.0;
+        for (int y = 0; y < r.inkRows; ++y)
+            sum += r.ink[static_cast<std::size_t>(y * r.inkColumns + column)];
+        return sum / r.inkRows;
+    }
+
+    CharacterTable table{};
+    int columns = 1;
+    int rows = 1;
+    CellGridPtr grid = makeCellGrid();
+    ConversionInfo info;
+};
+
+TEST_F(MatchTest, AVerticalEdgePicksACharacterWithInkOnThatSide) {
+    for (const bool darkLeft : {true, false}) {
+        // Each cell dark in its left (or right) half, white in the other.
+        const int c = columns;
+        const Painted edge(
+            12, 24, [=](int x, int) { return (x % c < c / 2) == darkLeft ? grey(0) : grey(255); });
+        const std::int32_t code = convert(edge, MatchMode::Shape, printable());
+        ASSERT_GT(code, 32) << darkLeft;
+        const double left = columnBrightness(code, 0);
+        const double right = columnBrightness(code, columns - 1);
+        EXPECT_LT(darkLeft ? left : right, (darkLeft ? right : left) - 0.25)
+            << static_cast<char>(code)
+            << (darkLeft ? " for a dark left half" : " for a dark right half");
+    }
+}
+
+TEST_F(MatchTest, ADiagonalPicksASlash) {
+    for (const bool rising : {true, false}) {
+        // A line corner to corner through each cell: the grid's cells it crosses are dark.
+        const int c = columns;
+        const int r = rows;
+        const Painted diagonal(12, 24, [=](int x, int y) {
+            const int i = x % c;
+            const int along = (y % r) * c / r; // the column the line is in at this row
+            return i == (rising ? c - 1 - along : along) ? grey(0) : grey(255);
+        });
+        EXPECT_EQ(static_cast<char>(convert(diagonal, MatchMode::Shape, printable())),
+                  rising ? '/' : '\\');
+    }
+}
+
+TEST_F(MatchTest, AFlatCellPicksWhatTheDarknessMatchPicks) {
+    for (const std::u16string& set : {printable(), utf8ToUtf16(kInitialCharacterSet)}) {
+        for (int v = 0; v <= 255; v += 5) {
+            const Painted flat(12, 24, [=](int, int) { return grey(v); });
+            const std::int32_t darkness = convert(flat, MatchMode::Darkness, set);
+            EXPECT_EQ(convert(flat, MatchMode::Shape, set), darkness) << v;
+        }
+    }
+}
+
+// The shape match keeps the darkness match beside it for flat cells; a code the table lacks is
+// still logged once per conversion, not once per matcher.
+TEST_F(MatchTest, ACodeTheTableLacksIsLoggedOnce) {
+    std::vector<std::string> lines;
+    LogSink previous = setLogSink([&](std::string_view m) { lines.emplace_back(m); });
+    const Painted flat(12, 24, [](int, int) { return grey(0); });
+    convert(flat, MatchMode::Shape, u"\t@");
+    setLogSink(std::move(previous));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Shouldn't Be Hit A"), 1);
+    EXPECT_EQ(grid->ascii[5][3], '@');
+}
+
+// The darkness match alone puts one character on a flat area, off by up to half a step; the
+// dither mixes the two nearest so that the area's mean comes back to the picture's.
+TEST_F(MatchTest, DitheringKeepsAFlatAreasMeanWithinOneTableStep) {
+    const std::u16string set = utf8ToUtf16(kInitialCharacterSet);
+    std::vector<float> levels; // the set's darkness levels, in brightness units
+    for (const char16_t c : set + u" ")
+        levels.push_back(
+            table[static_cast<std::size_t>(getChar(table, static_cast<char>(c)))].black * 256.0f);
+    for (const MatchMode match : {MatchMode::Darkness, MatchMode::Shape}) {
+        for (const int v : {20, 70, 128, 161, 230}) {
+            const Painted flat(60, 80, [=](int, int) { return grey(v); });
+            const ConversionInput input{&flat, 60, set, &table, nullptr, match, true};
+            ASSERT_TRUE(processImage(input, *grid, info).ok);
+            double sum = 0.0;
+            int cells = 0;
+            for (int x = 1; x < grid->width2 - 1; ++x) {
+                for (int y = 1; y < grid->height2 - 1; ++y, ++cells) {
+                    const int index = getChar(table, static_cast<char>(grid->ascii[x][y]));
+                    sum += table[static_cast<std::size_t>(index)].black * 256.0;
+                }
+            }
+            const std::uint64_t corrected = correctForAlpha(static_cast<std::uint64_t>(v), 255);
+            const double brightness = cellBrightness(corrected, corrected, corrected);
+            float below = 0.0f;
+            float above = 256.0f;
+            for (const float level : levels) {
+                if (level <= brightness) below = std::max(below, level);
+                if (level >= brightness) above = std::min(above, level);
+            }
+            const double step = std::max(above - below, 1.0f);
+            EXPECT_NEAR(sum / cells, brightness, step) << v;
+            // Closer than the darkness match alone can come between two levels.
+            EXPECT_LT(std::abs(sum / cells - brightness), step / 2) << v;
+        }
+    }
+}
+
+} // namespace
+} // namespace gw
