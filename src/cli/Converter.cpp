@@ -2,6 +2,7 @@
 
 #include "ImagingPicture.h"
 #include "MemoryBudget.h"
+#include "common/Log.h"
 
 #include "engine/Engine.h"
 #include "imaging/Picture.h"
@@ -170,6 +171,9 @@ Result convertOne(std::size_t index, const StandardInput& standardInput, const J
         result.error = piped ? renamed(status.error, path) : status.error;
         return result;
     }
+    // Standard error and the log are one here: the log's lines go to standard error.
+    if (!source.warning().empty())
+        systemLog(piped ? renamed(source.warning(), path) : source.warning());
     // Only the cells inside the outer frame are output.
     if (grid.width2 <= kFrameColumns || grid.height2 <= kFrameColumns) {
         const imaging::PictureSize size = picture->size();

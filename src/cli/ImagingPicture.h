@@ -28,6 +28,7 @@ public:
             error = failure.message;
             return false;
         }
+        warning_ = std::move(failure.warning);
         out.width = canvas.width;
         out.height = canvas.height;
         out.stride = static_cast<std::size_t>(canvas.width) * 4;
@@ -35,8 +36,13 @@ public:
         return true;
     }
 
+    // "<name>: damaged data, converted the part that could be read" after drawing a damaged
+    // picture as far as it could be read; empty otherwise.
+    const std::string& warning() const { return warning_; }
+
 private:
     const imaging::Picture& picture_;
+    mutable std::string warning_;
 };
 
 } // namespace gw::cli

@@ -390,10 +390,15 @@ bool Picture::renderCanvas(double gw, double gh, double scale, Canvas& out,
         setError(error, data_->name, reason);
         return false;
     }
-    const detail::RenderTarget target{extentX, extentY, &canvas};
+    bool partial = false;
+    const detail::RenderTarget target{extentX, extentY, &canvas, &partial};
     if (!decode(data_->format, *source, data_->header, target, reason)) {
         setError(error, data_->name, reason);
         return false;
+    }
+    if (error) {
+        error->warning =
+            partial ? data_->name + ": damaged data, converted the part that could be read" : "";
     }
     out = std::move(canvas);
     return true;

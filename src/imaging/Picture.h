@@ -41,6 +41,9 @@ struct Canvas {
 
 struct PictureError {
     std::string message; // "<file name>: <reason>", ready to show to a user
+    // Set when a picture was drawn from damaged data, as far as it could be read:
+    // "<file name>: damaged data, converted the part that could be read". Empty otherwise.
+    std::string warning;
 };
 
 class PictureData; // decoder-side state; see the .cpp files
@@ -63,7 +66,9 @@ public:
     // allowed) at `scale`: the canvas has ceil(gw * scale) x ceil(gh * scale) pixels. The
     // picture is decoded through even for an empty canvas, so that damage is reported. Box
     // filter when shrinking, smooth filter when enlarging, source-over. False and `error` set
-    // when the pixels cannot be decoded.
+    // when the pixels cannot be decoded. A damaged picture with some usable pixel data is
+    // drawn as far as it could be read (the rest grey for JPEG, as libjpeg fills it, and
+    // transparent for the others), with `error->warning` set.
     bool renderCanvas(double gw, double gh, double scale, Canvas& out,
                       PictureError* error = nullptr) const;
 

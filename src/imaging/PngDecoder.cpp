@@ -1,13 +1,14 @@
 // PNG through libpng: every colour type and depth expanded to RGBA8, rows streamed into the
-// resampler; interlaced files are decoded whole, within the whole-picture limit.
+// resampler; the passes of interlaced files are added into the canvas as they arrive, so that
+// memory follows the canvas.
 //
-// The layouts of nearly every photograph, 8-bit RGB and RGBA without interlacing, take a faster
-// road once libpng has read and checked every chunk before the image data: the IDAT walker
-// (PngIdat.cpp) reads the image data itself.
+// The 8-bit layouts without interlacing (RGB, RGBA, grey, grey with alpha: nearly every
+// photograph and scan) take a faster road once libpng has read and checked every chunk before
+// the image data: the IDAT walker (PngIdat.cpp) reads the image data itself.
 #include "Decoding.h"
 #include "PngIdat.h"
-#include "ZeroedBuffer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -26,11 +27,10 @@ struct PngSession {
     // Owned here rather than as locals so that nothing changed after setjmp lives in a
     // register when libpng jumps back.
     std::vector<std::uint8_t> pixels;
-    ZeroedBuffer whole; // an interlaced picture, resident as its passes arrive
-    std::vector<png_bytep> rowPointers;
     std::vector<std::uint8_t> palette; // RGBA per entry
     std::vector<std::uint8_t> row;
     std::unique_ptr<Resampler> resampler;
+    std::uint32_t rowsDone = 0;               // stored rows, or rows of passes, drawn
     std::array<std::uint8_t, 8> lastHeader{}; // the last chunk's length and type
     std::uint64_t nextHeader = 8;             // where the next chunk starts, after the signature
 
@@ -60,7 +60,9 @@ void readData(png_structp png, png_bytep out, std::size_t count) {
         std::memcpy(s->lastHeader.data(), out, 8);
         const std::uint64_t length = bigEndian(out);
         s->nextHeader = at + 8 + length + 4;
-        if (s->nextHeader > s->cursor->source().size()) {
+        // Image data is streamed, never held whole: a file cut short in it is drawn as far as
+        // it goes.
+        if (s->nextHeader > s->cursor->source().size() && std::memcmp(out + 4, "IDAT", 4) != 0) {
             s->reason = "truncated PNG data";
             png_error(png, "truncated");
         }
@@ -104,10 +106,6 @@ bool probePng(ByteSource& source, HeaderInfo& header, std::string& reason) {
     header.width = png_get_image_width(s.png, s.info);
     header.height = png_get_image_height(s.png, s.info);
     header.orientation = 1;
-    if (png_get_interlace_type(s.png, s.info) != PNG_INTERLACE_NONE) {
-        const bool indexed = png_get_color_type(s.png, s.info) == PNG_COLOR_TYPE_PALETTE;
-        header.wholeBytes = std::uint64_t{header.width} * header.height * (indexed ? 1 : 4);
-    }
     return true;
 }
 
@@ -120,6 +118,12 @@ bool decodePng(ByteSource& source, const HeaderInfo& expected, const RenderTarge
         return false;
     }
     if (setjmp(png_jmpbuf(s.png))) {
+        // Damage after some rows arrived: the rest stays transparent, as viewers show it.
+        if (s.resampler && s.rowsDone > 0) {
+            s.resampler->finish();
+            target.markPartial();
+            return true;
+        }
         reason = s.reason;
         return false;
     }
@@ -131,21 +135,31 @@ bool decodePng(ByteSource& source, const HeaderInfo& expected, const RenderTarge
         return false;
     }
     const int colourType = png_get_color_type(s.png, s.info);
-    if (png_get_interlace_type(s.png, s.info) == PNG_INTERLACE_NONE &&
-        png_get_bit_depth(s.png, s.info) == 8 &&
-        (colourType == PNG_COLOR_TYPE_RGBA ||
-         (colourType == PNG_COLOR_TYPE_RGB && !png_get_valid(s.png, s.info, PNG_INFO_tRNS))) &&
-        std::memcmp(s.lastHeader.data() + 4, "IDAT", 4) == 0) {
-        const bool alpha = colourType == PNG_COLOR_TYPE_RGBA;
+    const bool interlaced = png_get_interlace_type(s.png, s.info) != PNG_INTERLACE_NONE;
+    const bool keyed = png_get_valid(s.png, s.info, PNG_INFO_tRNS) != 0;
+    if (!interlaced && png_get_bit_depth(s.png, s.info) == 8 &&
+        std::memcmp(s.lastHeader.data() + 4, "IDAT", 4) == 0 &&
+        (colourType == PNG_COLOR_TYPE_RGBA || colourType == PNG_COLOR_TYPE_GRAY_ALPHA ||
+         (!keyed && (colourType == PNG_COLOR_TYPE_RGB || colourType == PNG_COLOR_TYPE_GRAY)))) {
+        const std::size_t bpp = colourType == PNG_COLOR_TYPE_RGBA         ? 4
+                                : colourType == PNG_COLOR_TYPE_RGB        ? 3
+                                : colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                                                                          : 1;
         s.resampler = std::make_unique<Resampler>(
-            target, width, height, 1, alpha ? Resampler::Layout::Rgba : Resampler::Layout::Rgb);
-        return decodeIdatRows(cursor, bigEndian(s.lastHeader.data()), width, height, alpha ? 4 : 3,
-                              *s.resampler, reason);
+            target, width, height, 1, bpp % 2 ? Resampler::Layout::Rgb : Resampler::Layout::Rgba);
+        if (decodeIdatRows(cursor, bigEndian(s.lastHeader.data()), width, height, bpp, *s.resampler,
+                           reason)) {
+            return true;
+        }
+        if (s.resampler->rowsPushed() == 0) return false;
+        s.resampler->finish();
+        target.markPartial();
+        return true;
     }
     const bool indexed = colourType == PNG_COLOR_TYPE_PALETTE;
     if (indexed) {
-        // Indices are mapped here rather than by libpng, which draws an index beyond a short
-        // palette as black instead of refusing the file.
+        // Indices are mapped here, through a full table of 256 entries: those beyond the
+        // palette are opaque black, as browsers show them.
         png_set_packing(s.png);
         png_colorp colours = nullptr;
         int entries = 0;
@@ -153,23 +167,26 @@ bool decodePng(ByteSource& source, const HeaderInfo& expected, const RenderTarge
         png_bytep alphas = nullptr;
         int alphaCount = 0;
         png_get_tRNS(s.png, s.info, &alphas, &alphaCount, nullptr);
-        s.palette.resize(static_cast<std::size_t>(entries) * 4);
-        for (int i = 0; i < entries; ++i) {
+        s.palette.assign(256 * 4, 0);
+        for (int i = 0; i < 256; ++i) {
             std::uint8_t* p = s.palette.data() + static_cast<std::size_t>(i) * 4;
-            p[0] = colours[i].red;
-            p[1] = colours[i].green;
-            p[2] = colours[i].blue;
-            p[3] = i < alphaCount ? alphas[i] : 255;
+            if (i < entries) {
+                p[0] = colours[i].red;
+                p[1] = colours[i].green;
+                p[2] = colours[i].blue;
+            }
+            p[3] = i < entries && i < alphaCount ? alphas[i] : 255;
         }
     } else {
         png_set_expand(s.png); // grey below 8 bits to 8, tRNS to alpha
         if (png_get_bit_depth(s.png, s.info) == 16) png_set_scale_16(s.png);
         if (!(colourType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(s.png);
-        if (!(colourType & PNG_COLOR_MASK_ALPHA) && !png_get_valid(s.png, s.info, PNG_INFO_tRNS)) {
+        if (!(colourType & PNG_COLOR_MASK_ALPHA) && !keyed) {
             png_set_filler(s.png, 0xFF, PNG_FILLER_AFTER);
         }
     }
-    const int passes = png_set_interlace_handling(s.png);
+    // Interlacing is not handed to libpng: each pass's rows come as they are stored, and are
+    // added straight into the canvas.
     png_read_update_info(s.png, s.info);
     const std::size_t stride = std::size_t{width} * 4;
     const std::size_t fileStride = indexed ? width : stride;
@@ -177,47 +194,48 @@ bool decodePng(ByteSource& source, const HeaderInfo& expected, const RenderTarge
         reason = "unsupported PNG pixel layout";
         return false;
     }
-    s.resampler = std::make_unique<Resampler>(target, width, height, 1);
+    s.resampler = std::make_unique<Resampler>(target, width, height, 1, Resampler::Layout::Rgba,
+                                              interlaced ? Resampler::Order::Any
+                                                         : Resampler::Order::TopToBottom);
+    s.pixels.resize(fileStride);
     s.row.resize(stride);
-    const auto push = [&s, indexed, width, &reason](const std::uint8_t* fileRow) {
-        if (!indexed) {
-            s.resampler->pushRow(fileRow);
-            return true;
+    // Pushes `count` pixels of a stored row, the k-th at column first + k * step.
+    const auto push = [&s, indexed](std::uint32_t y, std::uint32_t count, std::uint32_t first,
+                                    std::uint32_t step) {
+        const std::uint8_t* in = s.pixels.data();
+        const bool sparse = step > 1;
+        if (sparse) std::fill(s.row.begin(), s.row.end(), std::uint8_t{0});
+        if (!indexed && !sparse) {
+            s.resampler->pushRowAt(y, in);
+            return;
         }
-        const std::size_t entries = s.palette.size() / 4;
-        for (std::uint32_t x = 0; x < width; ++x) {
-            if (fileRow[x] >= entries) {
-                reason = "damaged PNG data (colour index " + std::to_string(fileRow[x]) +
-                         " beyond a palette of " + std::to_string(entries) + " entries)";
-                return false;
-            }
-            std::memcpy(s.row.data() + std::size_t{x} * 4,
-                        s.palette.data() + std::size_t{fileRow[x]} * 4, 4);
+        for (std::uint32_t k = 0; k < count; ++k) {
+            const std::uint8_t* pixel =
+                indexed ? s.palette.data() + std::size_t{in[k]} * 4 : in + std::size_t{k} * 4;
+            std::memcpy(s.row.data() + (std::size_t{first} + std::size_t{k} * step) * 4, pixel, 4);
         }
-        s.resampler->pushRow(s.row.data());
-        return true;
+        s.resampler->pushRowAt(y, s.row.data());
     };
-    if (passes > 1) {
-        const std::uint64_t pixels = std::uint64_t{width} * height;
-        if (pixels > kMaxWholePixels) {
-            reason = tooLargeReason(width, height);
-            return false;
-        }
-        s.whole = ZeroedBuffer(static_cast<std::size_t>(pixels) * (indexed ? 1 : 4));
-        s.rowPointers.resize(height);
-        for (std::uint32_t y = 0; y < height; ++y)
-            s.rowPointers[y] = s.whole.data() + fileStride * y;
-        png_read_image(s.png, s.rowPointers.data());
-        for (std::uint32_t y = 0; y < height; ++y) {
-            if (!push(s.rowPointers[y])) return false;
-        }
-    } else {
-        s.pixels.resize(fileStride);
+    if (!interlaced) {
         for (std::uint32_t y = 0; y < height; ++y) {
             png_read_row(s.png, s.pixels.data(), nullptr);
-            if (!push(s.pixels.data())) return false;
+            push(y, width, 0, 1);
+            ++s.rowsDone;
+        }
+    } else {
+        for (int pass = 0; pass < 7; ++pass) {
+            const std::uint32_t columns = PNG_PASS_COLS(width, pass);
+            const std::uint32_t rows = PNG_PASS_ROWS(height, pass);
+            if (columns == 0 || rows == 0) continue; // libpng skips empty passes too
+            for (std::uint32_t r = 0; r < rows; ++r) {
+                png_read_row(s.png, s.pixels.data(), nullptr);
+                push(PNG_PASS_START_ROW(pass) + (r << PNG_PASS_ROW_SHIFT(pass)), columns,
+                     PNG_PASS_START_COL(pass), 1u << PNG_PASS_COL_SHIFT(pass));
+                ++s.rowsDone;
+            }
         }
     }
+    s.resampler->finish();
     return true;
 }
 

@@ -170,6 +170,7 @@ public:
         if (!stream_.begin(reason)) return false;
         size_ = std::size_t{width} * bpp;
         bpp_ = bpp;
+        if (bpp < 3) expanded_.assign(std::size_t{width} * (bpp + 2) + 4, 0);
         // Unfiltered rows carry slack for the 4-byte loads and stores of 3-byte pixels.
         for (auto& row : rows_)
             row.assign(size_ + 4, 0);
@@ -311,13 +312,13 @@ private:
             std::uint8_t* upper = rows_[y & 1].data();
             std::uint8_t* lower = rows_[(y + 1) & 1].data(); // holds the row above the pair
             png::unfilterPaethPair(row + 1, next + 1, upper, lower, size_, bpp_);
-            resampler.pushRow(upper);
-            resampler.pushRow(lower);
+            resampler.pushRow(expand(upper));
+            resampler.pushRow(expand(lower));
             return 2;
         }
         const std::uint8_t* out = unfilter(y, row, reason);
         if (!out) return 0;
-        resampler.pushRow(out);
+        resampler.pushRow(expand(out));
         return 1;
     }
 
@@ -338,6 +339,24 @@ private:
     std::size_t size_ = 0;
     std::size_t bpp_ = 0;
     std::vector<std::uint8_t> rows_[2]; // this row and the one above it
+    std::vector<std::uint8_t> expanded_;
+
+    // Grey rows as the resampler takes them: grey as RGB, grey and alpha as RGBA.
+    const std::uint8_t* expand(const std::uint8_t* row) {
+        if (bpp_ >= 3) return row;
+        std::uint8_t* out = expanded_.data();
+        const std::size_t pixels = size_ / bpp_;
+        if (bpp_ == 1) {
+            for (std::size_t x = 0; x < pixels; ++x, out += 3)
+                out[0] = out[1] = out[2] = row[x];
+        } else {
+            for (std::size_t x = 0; x < pixels; ++x, out += 4, row += 2) {
+                out[0] = out[1] = out[2] = row[0];
+                out[3] = row[1];
+            }
+        }
+        return expanded_.data();
+    }
 };
 
 } // namespace

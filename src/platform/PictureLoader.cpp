@@ -1,5 +1,6 @@
 #include "platform/PictureLoader.h"
 
+#include "common/Log.h"
 #include "imaging/Picture.h"
 
 #include <memory>
@@ -43,6 +44,8 @@ public:
             error = failure.message;
             return false;
         }
+        // The conversion is drawn from what could be read; the log says so.
+        if (!failure.warning.empty()) systemLog(failure.warning);
         takeCanvas(canvas, out);
         return true;
     }

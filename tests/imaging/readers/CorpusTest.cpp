@@ -89,6 +89,11 @@ TEST(GoodFiles, EachDecodesToThePixelsListedForIt) {
         EXPECT_TRUE(picture && picture->renderCanvas(picture->size().width, picture->size().height,
                                                      1, canvas, &error))
             << error.message;
+        // Files named "-damaged" are drawn as far as they can be read, and say so.
+        EXPECT_EQ(error.warning,
+                  name.find("-damaged") == std::string::npos
+                      ? ""
+                      : name + ": damaged data, converted the part that could be read");
         const std::string drawn =
             described(static_cast<std::uint32_t>(canvas.width),
                       static_cast<std::uint32_t>(canvas.height), canvas.rgba.data());
@@ -113,6 +118,22 @@ TEST(GoodFiles, EachDecodesToThePixelsListedForIt) {
                     (image.rgba[i] * image.rgba[i / 4 * 4 + 3] + 127) / 255);
         }
         EXPECT_EQ(drawn, described(image.width, image.height, image.rgba.data())) << name;
+    });
+}
+
+TEST(DamagedFiles, EachConvertsWithTheWarning) {
+    const std::string folder = std::string(GLYPHWERK_TEST_DATA) + "/damaged/";
+    walkCorpus(folder, [&](const std::string& name, Bytes bytes, const std::string&) {
+        for (const auto& [picture, shown] :
+             {std::pair{Picture::open(folder + name), folder + name},
+              std::pair{Picture::fromMemory(std::move(bytes), name), name}}) {
+            ASSERT_TRUE(picture) << name;
+            Canvas canvas;
+            PictureError error;
+            EXPECT_TRUE(picture->renderCanvas(64, 32, 1, canvas, &error)) << error.message;
+            EXPECT_EQ(error.warning,
+                      shown + ": damaged data, converted the part that could be read");
+        }
     });
 }
 
