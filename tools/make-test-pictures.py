@@ -772,6 +772,11 @@ def damaged_pictures():
     (bad / "picture-64-ff-bytes.tga").write_bytes(b"\xff" * 64)
     (bad / "picture-psd-signature-and-version-3.psd").write_bytes(b"8BPS\0\3")
     (bad / "picture-bmp-signature-and-two-bytes.bmp").write_bytes(b"BM\1\2")
+    # CMYK with 16-bit samples in JPEG strips: beyond the JPEG library, refused with that reason.
+    cmyk = tiff_samples(2, 2, 16, 5, [[(1, 2, 3, 4)] * 2] * 2)
+    (bad / "tiff-cmyk-16-bit-jpeg.tif").write_bytes(
+        cmyk.replace(le(259, 2) + le(3, 2) + le(1, 4) + le(1, 2), le(259, 2) + le(3, 2) + le(1, 4)
+                     + le(7, 2)))
 
 
 def large_jpeg_pictures():

@@ -86,6 +86,9 @@ bool create(PngSession& s, SourceCursor& cursor) {
     // Ancillary chunks other than transparency are passed over a piece at a time, never held
     // in memory: a 100 MB text chunk costs only the time to read past it.
     png_set_keep_unknown_chunks(s.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    // Image data is asked for in small pieces, so that a file cut short in it still yields
+    // the rows before the cut (libpng would ask for 8 KiB, or the whole chunk, at once).
+    png_set_compression_buffer_size(s.png, 1024);
     return true;
 }
 

@@ -526,6 +526,16 @@ bool decodeTiff(ByteSource& source, const HeaderInfo& expected, const RenderTarg
         reason = "unsupported TIFF layout (" + std::to_string(samples) + " samples per pixel)";
         return false;
     }
+    // libjpeg-turbo's TIFF codec reads 8-bit JPEG data only: 12 and 16-bit samples in JPEG
+    // strips or tiles cannot be decoded here at all.
+    std::uint16_t compression = COMPRESSION_NONE, bits = 8;
+    tiffApi().GetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+    tiffApi().GetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+    if ((compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG) && bits != 8) {
+        reason = "unsupported TIFF layout (JPEG-compressed " + std::to_string(bits) +
+                 "-bit samples; only 8-bit JPEG data can be read)";
+        return false;
+    }
     SampleLayout layout;
     if (sampleLayout(tif.get(), layout)) {
         std::uint32_t width = 0, height = 0;
