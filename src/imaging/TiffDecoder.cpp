@@ -416,6 +416,35 @@ bool decodeSamples(TIFF* tif, const SampleLayout& l, std::uint32_t width, std::u
                    TiffHandle& handle, Resampler& resampler, bool& partial, std::string& reason) {
     const TiffApi& api = tiffApi();
     const bool tiled = api.IsTiled(tif) != 0;
+    const SampleReader reader(l);
+    std::vector<std::uint8_t> out(std::size_t{width} * 4);
+    // Interleaved strips are read a row at a time, so that memory stays a row however tall the
+    // strips are.
+    if (!tiled && !l.planar) {
+        const std::uint64_t scanline = api.ScanlineSize64(tif);
+        if (scanline == 0 || scanline > kMaxWholeBytes ||
+            scanline < (std::uint64_t{width} * l.samples * l.bits + 7) / 8) {
+            reason = tiffReason(handle);
+            return false;
+        }
+        std::vector<std::uint8_t> in(static_cast<std::size_t>(scanline));
+        const std::vector<const std::uint8_t*> planes{in.data()};
+        for (std::uint32_t y = 0; y < height; ++y) {
+            if (api.ReadScanline(tif, in.data(), y, 0) < 0) {
+                // What was read stays; the rest is transparent, unless nothing was read.
+                if (y == 0) {
+                    reason = tiffReason(handle);
+                    return false;
+                }
+                partial = true;
+                resampler.finish();
+                return true;
+            }
+            convertRow(l, reader, planes, width, out.data());
+            resampler.pushRow(out.data());
+        }
+        return true;
+    }
     std::uint32_t unitW = width, unitH = 0;
     if (tiled) {
         api.GetField(tif, TIFFTAG_TILEWIDTH, &unitW);
@@ -446,9 +475,7 @@ bool decodeSamples(TIFF* tif, const SampleLayout& l, std::uint32_t width, std::u
     for (auto& b : band)
         b.resize(static_cast<std::size_t>(rowBytes * unitH));
     std::vector<std::uint8_t> unit(tiled ? static_cast<std::size_t>(unitBytes) : 0);
-    std::vector<std::uint8_t> out(std::size_t{width} * 4);
     std::vector<const std::uint8_t*> planes(planeCount);
-    const SampleReader reader(l);
     for (std::uint32_t y = 0; y < height; y += unitH) {
         const std::uint32_t rows = std::min(unitH, height - y);
         for (std::size_t p = 0; p < planeCount; ++p) {
