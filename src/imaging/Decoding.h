@@ -87,10 +87,10 @@ public:
         PremultipliedRgba, // colour already multiplied by alpha
         Rgb,               // opaque RGB8; rows need one byte of slack after the last pixel
     };
-    // In which order rows arrive: top to bottom, each once, or in any order, each at most once
-    // (the passes of an interlaced picture). Rows in any order are added straight into every
-    // canvas row they weigh in, so memory follows the canvas, not the picture; a row never
-    // pushed counts as transparent.
+    // In which order rows arrive: top to bottom, each once, or in any order (the passes of an
+    // interlaced picture), a row perhaps several times, each pixel in one push only. Rows in
+    // any order are added straight into every canvas row they weigh in, so memory follows the
+    // canvas, not the picture; a pixel never pushed counts as transparent.
     enum class Order { TopToBottom, Any };
     Resampler(const RenderTarget& target, std::uint32_t width, std::uint32_t height,
               Orientation orientation, Layout layout = Layout::Rgba,
@@ -102,8 +102,9 @@ public:
     // fully transparent row, which costs almost nothing (a small frame on a huge GIF screen).
     void pushRow(const std::uint8_t* rgba);
     std::uint32_t rowsPushed() const { return row_; }
-    // Pushes stored row `y`: any order. Transparent pixels (zeros) may stand for pixels that
-    // another push brings, as the sums do not mind.
+    // Pushes stored row `y`. In any order, transparent pixels (zeros) stand for the pixels that
+    // other pushes of the row bring: the sums do not mind. Top to bottom, rows skipped are
+    // transparent and a row already passed is ignored.
     void pushRowAt(std::uint32_t y, const std::uint8_t* rgba);
     // Top to bottom: pushes transparent rows up to the last; any order: writes the canvas.
     void finish();
