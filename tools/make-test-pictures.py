@@ -706,8 +706,10 @@ def pillow_checked_pictures():
               [[(r, (g * 3) % 65536, (b * 7) % 65536) for r, g, b in row] for row in src],
               lambda px: tuple(scaled(v, 16) for v in px) + (255,), planar=True)
     fl = [[((x + 4 * y) / 11.0,) for x in range(4)] for y in range(3)]
-    tiff_case("tiff-grey-float-32.tif", 4, 3, 32, 1, fl,
-              lambda px: (int(min(max(px[0], 0), 1) * 255 + 0.5),) * 3 + (255,), fmt=3)
+    for bits in (32, 64):
+        tiff_case(f"tiff-grey-float-{bits}.tif", 4, 3, bits, 1, fl,
+                  lambda px: (int(min(max(px[0], 0), 1) * 255 + 0.5),) * 3 + (255,), fmt=3,
+                  big_endian=bits == 64)
     # Associated alpha at 16 bits: colour stored times alpha, divided out before rounding.
     straight = [[(60000, 30000, 1000, 2056), (65535, 0, 32768, 65535), (1234, 40000, 5000, 771)]]
     assoc = [[(r * a // 65535, g * a // 65535, b * a // 65535, a) for r, g, b, a in row]
