@@ -207,7 +207,7 @@ bool decodeGif(ByteSource& source, const HeaderInfo& expected, const RenderTarge
             ok = next(top + y);
     }
     if (!ok) {
-        if (linesRead == 0 || badIndex) return false;
+        if (linesRead == 0 || badIndex || source.failed()) return false;
         target.markPartial();
     }
     resampler.finish();

@@ -121,8 +121,9 @@ bool decodePng(ByteSource& source, const HeaderInfo& expected, const RenderTarge
         return false;
     }
     if (setjmp(png_jmpbuf(s.png))) {
-        // Damage after some rows arrived: the rest stays transparent, as viewers show it.
-        if (s.resampler && s.rowsDone > 0) {
+        // Damage after some rows arrived: the rest stays transparent, as viewers show it. A
+        // file that cannot be read is no damaged picture.
+        if (s.resampler && s.rowsDone > 0 && !source.failed()) {
             s.resampler->finish();
             target.markPartial();
             return true;
@@ -154,7 +155,7 @@ bool decodePng(ByteSource& source, const HeaderInfo& expected, const RenderTarge
                            reason)) {
             return true;
         }
-        if (s.resampler->rowsPushed() == 0) return false;
+        if (s.resampler->rowsPushed() == 0 || source.failed()) return false;
         s.resampler->finish();
         target.markPartial();
         return true;

@@ -432,7 +432,7 @@ bool decodeSamples(TIFF* tif, const SampleLayout& l, std::uint32_t width, std::u
         for (std::uint32_t y = 0; y < height; ++y) {
             if (api.ReadScanline(tif, in.data(), y, 0) < 0) {
                 // What was read stays; the rest is transparent, unless nothing was read.
-                if (y == 0) {
+                if (y == 0 || handle.source->failed()) {
                     reason = tiffReason(handle);
                     return false;
                 }
@@ -497,7 +497,7 @@ bool decodeSamples(TIFF* tif, const SampleLayout& l, std::uint32_t width, std::u
             }
             if (!ok) {
                 // What was read stays; the rest is transparent, unless nothing was read.
-                if (resampler.rowsPushed() == 0) {
+                if (resampler.rowsPushed() == 0 || handle.source->failed()) {
                     reason = tiffReason(handle);
                     return false;
                 }
