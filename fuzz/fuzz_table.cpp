@@ -16,7 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!stream) return 0;
     static gw::CharacterTable table;
     gw::loadCharacterTable(stream.get(), table);
-    for (int c = -128; c < 128; ++c) {
+    // The characters the input holds, and the NUL: looking up all 256 on every input took
+    // four fifths of the time, in the instrumented comparisons of the lookup, not the reader.
+    bool seen[256] = {};
+    seen[0] = true;
+    for (std::size_t i = 0; i < size; ++i)
+        seen[data[i]] = true;
+    for (int c = 0; c < 256; ++c) {
+        if (!seen[c]) continue;
         const int index = gw::getChar(table, static_cast<char>(c));
         if (index < -1 || index >= gw::kTableEntries) __builtin_trap();
     }

@@ -3,6 +3,8 @@
 a thousandfold, to check that decoding stays within its time and memory caps.
 
     tools/make-hostile-pictures.py small DIR   the few-hundred-byte variants kept in tests/data/bad
+                                               (and, those drawn as far as they go, in
+                                               tests/data/damaged)
     tools/make-hostile-pictures.py large DIR   full-size files for measuring (up to 100 MB)
 
 Each file is named after what it holds. Standard library only.
@@ -25,6 +27,17 @@ def png(width, height, depth, colour, data, interlace=0, extra=b""):
     ihdr = struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0, interlace)
     return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", ihdr) + extra +
             png_chunk(b"IDAT", data) + png_chunk(b"IEND", b""))
+
+
+def adam7_bytes(width, height, bpp):
+    """Bytes of filtered image data in an interlaced picture of 8-bit samples."""
+    total = 0
+    for x0, y0, dx, dy in ((0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4),
+                           (1, 0, 2, 2), (0, 1, 1, 2)):
+        cols, rows = (width - x0 + dx - 1) // dx, (height - y0 + dy - 1) // dy
+        if cols > 0 and rows > 0:
+            total += rows * (1 + cols * bpp)
+    return total
 
 
 def zeros_deflated(total, limit=None, chunk=1 << 24):
@@ -192,6 +205,10 @@ def large():
             gif(10, 10, 0, 0, 32768, 32768, lzw_constant(32768 * 32768), True),
         "png-grey-30000x30000.png":
             png(30000, 30000, 8, 0, zeros_deflated(30000 * 30001)),
+        "png-rgb-30000x30000.png":
+            png(30000, 30000, 8, 2, zeros_deflated(30000 * 90001)),
+        "png-interlaced-11585x11585.png":
+            png(side, side, 8, 6, zeros_deflated(adam7_bytes(side, side, 4)), 1),
         "png-interlaced-11585x11585-130KB.png":
             png(side, side, 8, 6, zeros_deflated(side * (side * 4 + 1), limit=130_000), 1),
         "png-8x8-100MB-text.png": png(8, 8, 8, 2, rgb_8x8, extra=text),

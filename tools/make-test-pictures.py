@@ -6,8 +6,9 @@ layout it is stored in) is spelled out in one place; tests/data/good/expected.ts
 picture with the pixels it must decode to. The rows of the ImageMagick references in the same
 folder (see its README.md) are written too, from the sources those files were made from.
 
-Usage: tools/make-test-pictures.py [tests/data]   (Python 3 standard library; the JPEG pictures
-need cjpeg and djpeg from libjpeg-turbo-progs)
+Usage: tools/make-test-pictures.py [tests/data]   (Python 3; the JPEG pictures need cjpeg and
+djpeg from libjpeg-turbo-progs, the cases checked against an independent decoder need Pillow,
+python3-pil)
 """
 import struct
 import sys
@@ -559,6 +560,175 @@ def png_pictures():
         [255, 0, 0, 0, 0, 255]), trns=bytes([255, 128])),
         [[(255, 0, 0, 255), (0, 0, 255, 128), (255, 0, 0, 255)]])
 
+# --- Cases checked against Pillow ------------------------------------------------------------
+
+def pillow_pixels(name):
+    """The picture as Pillow (python3-pil) decodes it, as straight RGBA rows; damaged files
+    as far as Pillow reads them, the rest as it leaves it."""
+    from PIL import Image, ImageFile
+    ImageFile.LOAD_TRUNCATED_IMAGES = True
+    with Image.open(GOOD / name) as im:
+        im.load()
+        rgba = im.convert("RGBA")
+        w, h = rgba.size
+        data = list(rgba.getdata())
+    return [data[y * w:(y + 1) * w] for y in range(h)]
+
+
+def tiff_samples(width, height, bits, photometric, samples, fmt=1, extra=None, orientation=1,
+                 planar=False, big_endian=False, rows_per_strip=2):
+    """An uncompressed TIFF of `samples`: rows of per-pixel sample tuples (ints, or floats for
+    fmt 3), packed at `bits` from the most significant bit, words in the file's byte order."""
+    end = "big" if big_endian else "little"
+    spp = len(samples[0][0])
+
+    def word(v, size):
+        if fmt == 3:
+            return struct.pack((">" if big_endian else "<") + ("f" if bits == 32 else "d"), v)
+        return (v & (1 << bits) - 1).to_bytes(size, end)
+
+    def pack(values):
+        if bits in (8, 16, 24, 32, 64):
+            return b"".join(word(v, bits // 8) for v in values)
+        text = "".join(format(v, f"0{bits}b") for v in values)
+        text += "0" * (-len(text) % 8)
+        return bytes(int(text[i:i + 8], 2) for i in range(0, len(text), 8))
+    out = bytearray(b"MM\0*\0\0\0\0" if big_endian else b"II*\0\0\0\0\0")
+    offsets, counts = [], []
+    planes = range(spp) if planar else [None]
+    for plane in planes:
+        for y0 in range(0, height, rows_per_strip):
+            offsets.append(len(out))
+            for row in samples[y0:y0 + rows_per_strip]:
+                out += pack([px[plane] for px in row] if planar else [v for px in row for v in px])
+            counts.append(len(out) - offsets[-1])
+
+    def num(v, size):
+        return v.to_bytes(size, end)
+
+    def array(values, size):
+        if len(values) * size <= 4:
+            return b"".join(num(v, size) for v in values) + bytes(4 - len(values) * size)
+        at = len(out)
+        for v in values:
+            out.extend(num(v, size))
+        if len(out) % 2:
+            out.append(0)
+        return num(at, 4)
+    entries = [(256, 4, [width]), (257, 4, [height]), (258, 3, [bits] * spp), (259, 3, [1]),
+               (262, 3, [photometric]), (273, 4, offsets), (274, 3, [orientation]),
+               (277, 3, [spp]), (278, 4, [rows_per_strip]), (279, 4, counts),
+               (284, 3, [2 if planar else 1]), (339, 3, [fmt] * spp)]
+    if extra is not None:
+        entries.append((338, 3, [extra]))
+    body = [(tag, kind, len(v), array(v, 2 if kind == 3 else 4)) for tag, kind, v in entries]
+    if len(out) % 2:
+        out.append(0)
+    out[4:8] = num(len(out), 4)
+    out += num(len(body), 2)
+    for tag, kind, count, value in sorted(body):
+        out += num(tag, 2) + num(kind, 2) + num(count, 4) + value
+    return out + num(0, 4)
+
+
+def scaled(v, bits):
+    """An integer sample on the 8-bit scale, rounded: what every layout is drawn at."""
+    top = (1 << bits) - 1
+    return (v * 255 + top // 2) // top
+
+
+def pillow_checked_pictures():
+    """The layouts other viewers show and the readers once refused: each written here, its
+    expected pixels what Pillow decodes (or, for sample layouts Pillow cannot read, the source
+    samples scaled to 8 bits)."""
+    def checked(name, data, transparent_rows=None):
+        (GOOD / name).write_bytes(bytes(data))
+        image = pillow_pixels(name)
+        if transparent_rows is not None:  # rows past the damage: Pillow's fill is not ours
+            image = image[:transparent_rows] + [[(0, 0, 0, 0)] * len(image[0])] * (
+                len(image) - transparent_rows)
+        canvas_row(name, image)
+
+    # PNG palette indices past the palette's end: opaque black, as browsers show them, at 8
+    # and at 4 bits. Pillow draws them as the grey of the index instead, so it is held to the
+    # indices inside the palette only.
+    pal = bytes([200, 10, 10, 10, 200, 10])
+    for name, indices, depth, trns in (
+            ("png-palette-8-index-past-palette.png", [[0, 1, 5, 255], [1, 2, 0, 9]], 8, b""),
+            ("png-palette-4-index-past-palette-trns.png", [[0, 1, 7], [15, 1, 0]], 4, b"\x80")):
+        (GOOD / name).write_bytes(png([[(i,) for i in row] for row in indices], 3, depth,
+                                      palette=pal, trns=trns))
+        seen = pillow_pixels(name)
+        want = [[tuple(pal[3 * i:3 * i + 3]) + ((trns + b"\xff\xff")[i],) if i < 2
+                 else (0, 0, 0, 255) for i in row] for row in indices]
+        assert all(seen[y][x] == want[y][x] for y, row in enumerate(indices)
+                   for x, i in enumerate(row) if i < 2), name
+        canvas_row(name, want)
+    # Grey, the layout of scans, on the IDAT walker: every filter, with and without alpha.
+    grey = [[((x * 37 + y * 91) % 256,) for x in range(13)] for y in range(10)]
+    checked("png-grey-8-13x10-each-filter.png", png(grey, 0, 8, filters=(0, 1, 2, 3, 4)))
+    grey_alpha = [[(v, (v * 3) % 256) for (v,) in row] for row in grey]
+    checked("png-grey-alpha-8-13x10-each-filter.png",
+            png(grey_alpha, 4, 8, filters=(4, 3, 2, 1, 0)))
+    # Interlaced layouts beyond RGBA: passes of palette, grey and 16-bit grey.
+    checked("png-palette-8-interlaced-9x9.png",
+            png([[((x + y) % 2,) for x in range(9)] for y in range(9)], 3, 8, palette=pal,
+                interlaced=True))
+    checked("png-grey-2-interlaced-11x7.png",
+            png([[((x * y) % 4,) for x in range(11)] for y in range(7)], 0, 2, interlaced=True))
+    # Cut short in the image data: the rows that arrived, the rest transparent.
+    image = distinct(9, 12)
+    whole = png([[px for px in row] for row in image], 6, 8, chunk=1 << 16)
+    idat = whole.index(b"IDAT")
+    cut = whole[:idat + 4 + 250]  # a little over half of the rows' data, no end
+    rows_in = sum(1 for y in range(12) if (y + 1) * (1 + 9 * 4) <= len(
+        __import__("zlib").decompressobj().decompress(cut[idat + 4:])))
+    checked("png-rgba-9x12-truncated-damaged.png", cut, rows_in)
+    # GIF without a colour table: indices as greys.
+    g = gif(distinct(4, 3))
+    flags = g[10]
+    no_table = g[:10] + bytes([flags & 0x70]) + g[11:13] + g[13 + 3 * (2 << (flags & 7)):]
+    checked("gif-no-colour-table.gif", no_table)
+    # TIFF sample layouts, each against the scaled source samples.
+    def tiff_case(name, width, height, bits, photometric, src, to_rgba, **kw):
+        (GOOD / name).write_bytes(tiff_samples(width, height, bits, photometric, src, **kw))
+        canvas_row(name, [[to_rgba(px) for px in row] for row in src])
+    def grey_rgba(bits):
+        return lambda px: (scaled(px[0], bits),) * 3 + (255,)
+    for bits in (2, 3, 5, 12, 24, 32):
+        top = (1 << bits) - 1
+        src = [[((x * 7919 + y * 104729) * (top // 11 + 1) % (top + 1),) for x in range(5)]
+               for y in range(3)]
+        tiff_case(f"tiff-grey-{bits}-bit.tif", 5, 3, bits, 1, src, grey_rgba(bits),
+                  big_endian=bits == 12)
+    src = [[((x * 40503 + y * 9973) % 65536,) * 3 for x in range(4)] for y in range(3)]
+    tiff_case("tiff-rgb-16-bit-planar.tif", 4, 3, 16, 2,
+              [[(r, (g * 3) % 65536, (b * 7) % 65536) for r, g, b in row] for row in src],
+              lambda px: tuple(scaled(v, 16) for v in px) + (255,), planar=True)
+    fl = [[((x + 4 * y) / 11.0,) for x in range(4)] for y in range(3)]
+    for bits in (32, 64):
+        tiff_case(f"tiff-grey-float-{bits}.tif", 4, 3, bits, 1, fl,
+                  lambda px: (int(min(max(px[0], 0), 1) * 255 + 0.5),) * 3 + (255,), fmt=3,
+                  big_endian=bits == 64)
+    # Associated alpha at 16 bits: colour stored times alpha, divided out before rounding.
+    straight = [[(60000, 30000, 1000, 2056), (65535, 0, 32768, 65535), (1234, 40000, 5000, 771)]]
+    assoc = [[(r * a // 65535, g * a // 65535, b * a // 65535, a) for r, g, b, a in row]
+             for row in straight]
+    tiff_case("tiff-rgba-16-bit-associated-alpha.tif", 3, 1, 16, 2, assoc,
+              lambda px: tuple(min(255, int(v * 65535 / px[3] / 65535 * 255 + 0.5)) if px[3]
+                               else 0 for v in px[:3]) + (scaled(px[3], 16),), extra=1)
+    cmyk = [[(x * 20000 % 65536, y * 30000 % 65536, 12345 * (x + 1) % 65536, 4000 * y)
+             for x in range(3)] for y in range(2)]
+    tiff_case("tiff-cmyk-16-bit.tif", 3, 2, 16, 5, cmyk,
+              lambda px: tuple(int((1 - px[c] / 65535) * (1 - px[3] / 65535) * 255 + 0.5)
+                               for c in range(3)) + (255,))
+    # A fax page stored sideways, as scanners write it: orientation 6, one bit a pixel.
+    fax = [[(1 if (x + 2 * y) % 3 == 0 else 0,) for x in range(6)] for y in range(2)]
+    tiff_case("tiff-bilevel-orientation-6.tif", 6, 2, 1, 0, fax,
+              lambda px: ((0, 0, 0, 255) if px[0] else (255, 255, 255, 255)), orientation=6)
+    canvas_row("tiff-bilevel-orientation-6.tif", oriented(
+        [[(0, 0, 0, 255) if px[0] else (255, 255, 255, 255) for px in row] for row in fax], 6))
+
 
 def imagemagick_references():
     """Rows for the files written by ImageMagick (README.md): the sources they were made from."""
@@ -604,6 +774,11 @@ def damaged_pictures():
     (bad / "picture-64-ff-bytes.tga").write_bytes(b"\xff" * 64)
     (bad / "picture-psd-signature-and-version-3.psd").write_bytes(b"8BPS\0\3")
     (bad / "picture-bmp-signature-and-two-bytes.bmp").write_bytes(b"BM\1\2")
+    # CMYK with 16-bit samples in JPEG strips: beyond the JPEG library, refused with that reason.
+    cmyk = tiff_samples(2, 2, 16, 5, [[(1, 2, 3, 4)] * 2] * 2)
+    (bad / "tiff-cmyk-16-bit-jpeg.tif").write_bytes(
+        cmyk.replace(le(259, 2) + le(3, 2) + le(1, 4) + le(1, 2), le(259, 2) + le(3, 2) + le(1, 4)
+                     + le(7, 2)))
 
 
 def large_jpeg_pictures():
@@ -668,6 +843,7 @@ def main():
     gif_tiff_pictures()
     jpeg_pictures()
     png_pictures()
+    pillow_checked_pictures()
     imagemagick_references()
     with open(GOOD / "expected.tsv", "w") as out:
         out.write("# Written by tools/make-test-pictures.py. Each picture, a tab, its size, a tab,"

@@ -88,6 +88,11 @@ Result convertOne(std::size_t index, const StandardInput& standardInput, const J
         result.error = piped ? renamed(status.error, path) : status.error;
         return result;
     }
+    // Standard error and the log are one here: the log's lines go to standard error.
+    if (info.partial) {
+        const std::string warning = imaging::damagedDataWarning(picture->name());
+        systemLog(piped ? renamed(warning, path) : warning);
+    }
     // Only the cells inside the outer frame are output.
     if (grid.width2 <= kFrameColumns || grid.height2 <= kFrameColumns) {
         const imaging::PictureSize size = picture->size();

@@ -13,6 +13,8 @@ struct RgbaCanvas {
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> rgba;
+    // Drawn from damaged data: only the part that could be read is in it.
+    bool partial = false;
 };
 
 struct PointSize {

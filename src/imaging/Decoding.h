@@ -21,11 +21,11 @@ namespace gw::imaging::detail {
 inline constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 30;
 inline constexpr std::uint64_t kMaxSide = 1'000'000;
 
-// Pictures that must be decoded whole (interlaced PNG and GIF, progressive JPEG, BMP, TGA,
-// PSD) are refused above this many pixels, checked against the header before any pixel
-// buffer exists. At 4 bytes a pixel the largest accepted buffer is 512 MiB; it admits every
-// camera up to 100-megapixel medium format (the largest common photographs). The buffers
-// start as untouched zero pages, so memory follows the data the file holds.
+// Pictures that must be decoded whole (progressive JPEG, BMP, TGA, PSD) are refused above
+// this many pixels, checked against the header before any pixel buffer exists. At 4 bytes a pixel
+// the largest accepted buffer is 512 MiB; it admits every camera up to 100-megapixel medium format
+// (the largest common photographs). The buffers start as untouched zero pages, so memory follows
+// the data the file holds.
 inline constexpr std::uint64_t kMaxWholePixels = std::uint64_t{1} << 27;
 
 // Files that have to be read into memory whole (BMP, TGA, PSD) are refused when the file and
@@ -63,6 +63,13 @@ struct RenderTarget {
     double extentX = 0;
     double extentY = 0;
     RgbaCanvas* canvas = nullptr;
+    // Set by a decoder that drew only the part of a damaged picture it could read (the rest
+    // grey or transparent, as the format's viewers show it); null when nobody asks.
+    bool* partial = nullptr;
+
+    void markPartial() const {
+        if (partial) *partial = true;
+    }
 
     // The extents measured along the stored axes, for decoders that pick a reduced size.
     double storedExtentX(Orientation o) const { return swapsAxes(o) ? extentY : extentX; }
@@ -80,8 +87,14 @@ public:
         PremultipliedRgba, // colour already multiplied by alpha
         Rgb,               // opaque RGB8; rows need one byte of slack after the last pixel
     };
+    // In which order rows arrive: top to bottom, each once, or in any order (the passes of an
+    // interlaced picture), a row perhaps several times, each pixel in one push only. Rows in
+    // any order are added straight into every canvas row they weigh in, so memory follows the
+    // canvas, not the picture; a pixel never pushed counts as transparent.
+    enum class Order { TopToBottom, Any };
     Resampler(const RenderTarget& target, std::uint32_t width, std::uint32_t height,
-              Orientation orientation, Layout layout = Layout::Rgba);
+              Orientation orientation, Layout layout = Layout::Rgba,
+              Order order = Order::TopToBottom);
     Resampler(const Resampler&) = delete;
     Resampler& operator=(const Resampler&) = delete;
 
@@ -89,6 +102,12 @@ public:
     // fully transparent row, which costs almost nothing (a small frame on a huge GIF screen).
     void pushRow(const std::uint8_t* rgba);
     std::uint32_t rowsPushed() const { return row_; }
+    // Pushes stored row `y`. In any order, transparent pixels (zeros) stand for the pixels that
+    // other pushes of the row bring: the sums do not mind. Top to bottom, rows skipped are
+    // transparent and a row already passed is ignored.
+    void pushRowAt(std::uint32_t y, const std::uint8_t* rgba);
+    // Top to bottom: pushes transparent rows up to the last; any order: writes the canvas.
+    void finish();
 
 private:
     struct Taps {
@@ -108,6 +127,7 @@ private:
     };
     template <Layout L> void boxPass(const std::uint8_t* pixels);
     void finishRow(std::size_t out);
+    void horizontal(const std::uint8_t* rgba);
 
     RgbaCanvas& canvas_;
     bool transpose_;
@@ -127,6 +147,12 @@ private:
     std::vector<Taps> identity_;  // one tap per source pixel, for the premultiplying pass
     std::vector<float> finished_; // a canvas row, when filtering down the columns first
     std::uint32_t row_ = 0;
+    std::uint32_t height_ = 0;
+    bool anyOrder_ = false;
+    bool done_ = false;
+    // Any order: the output rows each stored row weighs in, as offsets into `weighs_`.
+    std::vector<std::uint32_t> weighsFrom_;
+    std::vector<std::uint32_t> weighs_;
 };
 
 // Probes read the header only; decoders draw the stored pixels into the target. Both return

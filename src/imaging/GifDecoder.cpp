@@ -1,7 +1,6 @@
 // GIF through giflib: the first frame on its logical screen, transparent where the frame does
 // not reach or where its transparent index is set.
 #include "Decoding.h"
-#include "ZeroedBuffer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -55,6 +54,23 @@ bool paint(const GifPixelType* line, std::uint32_t count, const ColorMapObject& 
     return true;
 }
 
+// Indices as greys, for files without a colour table: index i is grey i.
+const ColorMapObject& greyMap() {
+    static const auto map = [] {
+        static GifColorType colours[256];
+        for (int i = 0; i < 256; ++i) {
+            const auto v = static_cast<GifByteType>(i);
+            colours[i] = {v, v, v};
+        }
+        ColorMapObject m{};
+        m.ColorCount = 256;
+        m.BitsPerPixel = 8;
+        m.Colors = colours;
+        return m;
+    }();
+    return map;
+}
+
 } // namespace
 
 bool probeGif(ByteSource& source, HeaderInfo& header, std::string& reason) {
@@ -66,9 +82,6 @@ bool probeGif(ByteSource& source, HeaderInfo& header, std::string& reason) {
     header.width = head[6] | head[7] << 8;
     header.height = head[8] | head[9] << 8;
     header.orientation = 1;
-    // An interlaced first frame is kept whole, an index a pixel, as far as it is on the screen.
-    header.wholeBytes =
-        std::min<std::uint64_t>(std::uint64_t{header.width} * header.height, kMaxWholePixels);
     return true;
 }
 
@@ -126,11 +139,9 @@ bool decodeGif(ByteSource& source, const HeaderInfo& expected, const RenderTarge
         return false;
     }
     const GifImageDesc& frame = gif->Image;
+    // A file without any colour table draws its indices as greys, as viewers do.
     const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
-    if (!map || !map->Colors || map->ColorCount <= 0) {
-        reason = "damaged GIF data (no colour table)";
-        return false;
-    }
+    if (!map || !map->Colors || map->ColorCount <= 0) map = &greyMap();
     if (frame.Width <= 0 || frame.Height <= 0 || frame.Left < 0 || frame.Top < 0) {
         reason = "damaged GIF data (empty first frame)";
         return false;
@@ -149,60 +160,57 @@ bool decodeGif(ByteSource& source, const HeaderInfo& expected, const RenderTarge
     const std::uint32_t visibleH =
         top < height && visibleW > 0 ? std::min(frameH, height - top) : 0;
 
-    Resampler resampler(target, width, height, 1);
+    // Interlaced lines are added into the canvas as their passes bring them, so that memory
+    // follows the canvas, not the frame.
+    Resampler resampler(target, width, height, 1, Resampler::Layout::Rgba,
+                        frame.Interlace ? Resampler::Order::Any : Resampler::Order::TopToBottom);
     std::vector<std::uint8_t> row(std::size_t{width} * 4);
     std::vector<GifPixelType> line(frameW);
-    // Interlaced frames are gathered whole, but only the part on the screen is kept, and the
-    // last pass stops at the last line on the screen.
-    ZeroedBuffer whole;
-    if (frame.Interlace && visibleH > 0) {
-        if (std::uint64_t{visibleW} * visibleH > kMaxWholePixels) {
-            reason = tooLargeReason(visibleW, visibleH);
+    std::uint32_t linesRead = 0;
+    bool badIndex = false;
+    // Reads the next line of the frame and draws it at screen row `y` when it is visible.
+    // After damage, whatever arrived is kept (the rest transparent, as viewers show it)
+    // unless nothing did.
+    const auto next = [&](std::uint32_t y) {
+        if (DGifGetLine(gif.get(), line.data(), static_cast<int>(frameW)) == GIF_ERROR) {
+            reason = gifReason(gif->Error, cursor);
             return false;
         }
-        whole = ZeroedBuffer(std::size_t{visibleW} * visibleH);
+        ++linesRead;
+        if (y - top >= visibleH) return true;
+        std::fill(row.begin(), row.end(), std::uint8_t{0});
+        if (!paint(line.data(), visibleW, *map, transparent, row.data() + std::size_t{left} * 4,
+                   reason)) {
+            badIndex = true;
+            return false;
+        }
+        resampler.pushRowAt(y, row.data());
+        return true;
+    };
+    bool ok = true;
+    if (frame.Interlace && visibleH > 0) {
+        // The last pass stops at the last line on the screen. The passes before it are read
+        // through: the lines of each pass follow those of the one before in one LZW stream.
         static constexpr std::uint32_t kStart[] = {0, 4, 2, 1};
         static constexpr std::uint32_t kStep[] = {8, 8, 4, 2};
         int lastPass = 0;
         for (int pass = 0; pass < 4; ++pass) {
             if (kStart[pass] < visibleH) lastPass = pass;
         }
-        for (int pass = 0; pass <= lastPass; ++pass) {
+        for (int pass = 0; pass <= lastPass && ok; ++pass) {
             const std::uint32_t end = pass == lastPass ? visibleH : frameH;
-            for (std::uint32_t y = kStart[pass]; y < end; y += kStep[pass]) {
-                if (DGifGetLine(gif.get(), line.data(), static_cast<int>(frameW)) == GIF_ERROR) {
-                    reason = gifReason(gif->Error, cursor);
-                    return false;
-                }
-                if (y < visibleH)
-                    std::copy_n(line.data(), visibleW, whole.data() + std::size_t{y} * visibleW);
-            }
+            for (std::uint32_t y = kStart[pass]; y < end && ok; y += kStep[pass])
+                ok = next(top + y);
         }
+    } else {
+        for (std::uint32_t y = 0; y < visibleH && ok; ++y)
+            ok = next(top + y);
     }
-    for (std::uint32_t y = 0; y < height; ++y) {
-        if (y < top || y - top >= visibleH) {
-            resampler.pushRow(nullptr);
-            continue;
-        }
-        std::fill(row.begin(), row.end(), std::uint8_t{0});
-        {
-            const GifPixelType* indices = nullptr;
-            if (frame.Interlace) {
-                indices = whole.data() + std::size_t{y - top} * visibleW;
-            } else {
-                if (DGifGetLine(gif.get(), line.data(), static_cast<int>(frameW)) == GIF_ERROR) {
-                    reason = gifReason(gif->Error, cursor);
-                    return false;
-                }
-                indices = line.data();
-            }
-            if (visibleW > 0 && !paint(indices, visibleW, *map, transparent,
-                                       row.data() + std::size_t{left} * 4, reason)) {
-                return false;
-            }
-        }
-        resampler.pushRow(row.data());
+    if (!ok) {
+        if (linesRead == 0 || badIndex || source.failed()) return false;
+        target.markPartial();
     }
+    resampler.finish();
     return true;
 }
 

@@ -27,6 +27,11 @@ struct JpegSession {
     SourceCursor* cursor = nullptr;
     std::string reason;
     bool created = false;
+    // Where the entropy-coded data starts, once the header is read; and whether the data
+    // stopped short, after which the decoder is handed an end marker and fills the rest grey.
+    std::uint64_t dataStart = 0;
+    bool pastHeader = false;
+    bool cutShort = false;
     // Owned here rather than as locals so that nothing changed after setjmp lives in a
     // register when libjpeg jumps back.
     std::vector<std::uint8_t> rows;
@@ -49,17 +54,23 @@ JpegSession& sessionOf(j_common_ptr info) {
 }
 
 void onError(j_common_ptr info) {
+    // Cut short between scans, where no picture data was left to show: the end marker handed
+    // in then reads as a damaged marker.
+    if (sessionOf(info).cutShort) fail(info, "truncated JPEG data");
     char text[JMSG_LENGTH_MAX] = {};
     (*info->err->format_message)(info, text);
     fail(info, std::string("damaged JPEG data (") + text + ")");
 }
 
 void onMessage(j_common_ptr info, int level) {
-    // Warnings that mean the entropy-coded data is cut short or out of step: what follows
-    // would be grey or garbage, so the picture is refused instead of shown damaged.
+    // Warnings that mean the entropy-coded data is out of step: what follows would be garbage,
+    // so the picture is refused instead of shown damaged. Data that merely stops is shown as
+    // far as it goes, the rest grey, as viewers show it.
     if (level < 0) {
         const int code = info->err->msg_code;
-        if (code == JWRN_HIT_MARKER || code == JWRN_MUST_RESYNC || code == JWRN_JPEG_EOF) {
+        const bool expected = code == JWRN_HIT_MARKER && sessionOf(info).cutShort;
+        if (!expected &&
+            (code == JWRN_HIT_MARKER || code == JWRN_MUST_RESYNC || code == JWRN_JPEG_EOF)) {
             fail(info, "damaged JPEG data (entropy-coded data is cut short)");
         }
         ++info->err->num_warnings;
@@ -79,8 +90,16 @@ boolean fillInput(j_decompress_ptr info) {
     JpegSession& session = sessionOf(reinterpret_cast<j_common_ptr>(info));
     const auto piece = session.cursor->next(64 * 1024);
     if (piece.empty()) {
-        fail(reinterpret_cast<j_common_ptr>(info),
-             session.cursor->source().failed() ? "read error" : "truncated JPEG data");
+        if (session.cursor->source().failed() || !session.pastHeader ||
+            session.cursor->tell() <= session.dataStart) {
+            fail(reinterpret_cast<j_common_ptr>(info),
+                 session.cursor->source().failed() ? "read error" : "truncated JPEG data");
+        }
+        static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
+        session.cutShort = true;
+        info->src->next_input_byte = kEnd;
+        info->src->bytes_in_buffer = sizeof kEnd;
+        return TRUE;
     }
     info->src->next_input_byte = piece.data();
     info->src->bytes_in_buffer = piece.size();
@@ -95,6 +114,7 @@ void skipInput(j_decompress_ptr info, long count) {
         n -= src->bytes_in_buffer;
         src->bytes_in_buffer = 0;
         fillInput(info);
+        if (sessionOf(reinterpret_cast<j_common_ptr>(info)).cutShort) return; // keep the marker
     }
     src->next_input_byte += n;
     src->bytes_in_buffer -= n;
@@ -181,6 +201,8 @@ bool decodeJpeg(ByteSource& source, const HeaderInfo& expected, const RenderTarg
     }
     begin(s, cursor);
     jpeg_read_header(&s.info, TRUE);
+    s.dataStart = cursor.tell() - s.info.src->bytes_in_buffer;
+    s.pastHeader = true;
     if (s.info.image_width != expected.width || s.info.image_height != expected.height) {
         reason = kChangedReason;
         return false;
@@ -226,6 +248,7 @@ bool decodeJpeg(ByteSource& source, const HeaderInfo& expected, const RenderTarg
     }
     // The rest of the file (after the last scanline) is not needed for the picture.
     jpeg_abort_decompress(&s.info);
+    if (s.cutShort) target.markPartial();
     return true;
 }
 

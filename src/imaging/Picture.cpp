@@ -398,13 +398,19 @@ bool Picture::renderCanvas(double gw, double gh, double scale, RgbaCanvas& out,
         error = failure(data_->name, reason);
         return false;
     }
-    const detail::RenderTarget target{extentX, extentY, &canvas};
+    bool partial = false;
+    const detail::RenderTarget target{extentX, extentY, &canvas, &partial};
     if (!decode(data_->format, *source, data_->header, target, reason)) {
         error = failure(data_->name, reason);
         return false;
     }
+    canvas.partial = partial;
     out = std::move(canvas);
     return true;
+}
+
+std::string damagedDataWarning(const std::string& name) {
+    return name + ": damaged data, converted the part that could be read";
 }
 
 std::uint64_t Picture::decodeMemory() const {

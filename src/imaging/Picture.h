@@ -37,6 +37,9 @@ struct PictureError {
     std::string message; // "<file name>: <reason>", ready to show to a user
 };
 
+// What to tell a user about a picture drawn from damaged data (a canvas marked `partial`).
+std::string damagedDataWarning(const std::string& name);
+
 class PictureData; // decoder-side state; see the .cpp files
 
 // One point per pixel: no file format read here gives a point another size.
@@ -60,6 +63,9 @@ public:
     // picture is decoded through even for an empty canvas, so that damage is reported. Box
     // filter when shrinking, smooth filter when enlarging, source-over. False and `error` set
     // when the pixels cannot be decoded. The decoders write into the canvas handed out: no copy.
+    // A damaged picture with some usable pixel data is drawn as far as it could be read (the
+    // rest grey for JPEG, as libjpeg fills it, and transparent for the others), and the canvas
+    // is marked `partial`.
     bool renderCanvas(double gw, double gh, double scale, RgbaCanvas& out,
                       std::string& error) const override;
 

@@ -75,8 +75,9 @@ std::vector<Resampler::Taps> Resampler::buildTaps(std::uint32_t sourceLength, do
 }
 
 Resampler::Resampler(const RenderTarget& target, std::uint32_t width, std::uint32_t height,
-                     Orientation orientation, Layout layout)
-    : canvas_(*target.canvas), transpose_(swapsAxes(orientation)), layout_(layout) {
+                     Orientation orientation, Layout layout, Order order)
+    : canvas_(*target.canvas), transpose_(swapsAxes(orientation)), layout_(layout), height_(height),
+      anyOrder_(order == Order::Any) {
     const auto canvasW = static_cast<std::uint32_t>(canvas_.width);
     const auto canvasH = static_cast<std::uint32_t>(canvas_.height);
     tapsX_ = buildTaps(width, target.storedExtentX(orientation), transpose_ ? canvasH : canvasW,
@@ -107,6 +108,25 @@ Resampler::Resampler(const RenderTarget& target, std::uint32_t width, std::uint3
             }
             boxesX_.push_back({t.first, n, t.weights.front(), n > 2 ? t.weights[1] : 0.0f,
                                n > 1 ? t.weights.back() : 0.0f});
+        }
+    }
+    if (anyOrder_) {
+        // Every output row is held from the start; each stored row lists the rows it weighs in.
+        for (std::size_t out = 0; out < tapsY_.size(); ++out)
+            accumulators_[out].assign(horizontal_.size(), 0.0f);
+        weighsFrom_.assign(std::size_t{height} + 1, 0);
+        for (const Taps& t : tapsY_) {
+            for (std::size_t k = 0; k < t.weights.size(); ++k)
+                ++weighsFrom_[t.first + k + 1];
+        }
+        for (std::size_t y = 0; y < height; ++y)
+            weighsFrom_[y + 1] += weighsFrom_[y];
+        weighs_.resize(weighsFrom_[height]);
+        std::vector<std::uint32_t> fill(weighsFrom_.begin(), weighsFrom_.end() - 1);
+        for (std::size_t out = 0; out < tapsY_.size(); ++out) {
+            const Taps& t = tapsY_[out];
+            for (std::size_t k = 0; k < t.weights.size(); ++k)
+                weighs_[fill[t.first + k]++] = static_cast<std::uint32_t>(out);
         }
     }
 }
@@ -256,6 +276,10 @@ void Resampler::horizontalPass(const std::vector<Taps>& taps, const std::uint8_t
 #endif
 
 void Resampler::pushRow(const std::uint8_t* rgba) {
+    if (anyOrder_) {
+        pushRowAt(row_++, rgba);
+        return;
+    }
     const std::uint32_t r = row_++;
     while (nextActive_ < order_.size() && tapsY_[order_[nextActive_]].first <= r) {
         const std::size_t out = order_[nextActive_++];
@@ -270,21 +294,7 @@ void Resampler::pushRow(const std::uint8_t* rgba) {
     }
     if (active_.empty()) return;
     const bool transparent = rgba == nullptr;
-
-    if (!transparent) {
-        const std::vector<Taps>& taps = verticalFirst_ ? identity_ : tapsX_;
-        switch (layout_) {
-        case Layout::Rgba:
-            horizontalPass<Layout::Rgba>(taps, rgba);
-            break;
-        case Layout::PremultipliedRgba:
-            horizontalPass<Layout::PremultipliedRgba>(taps, rgba);
-            break;
-        case Layout::Rgb:
-            horizontalPass<Layout::Rgb>(taps, rgba);
-            break;
-        }
-    }
+    if (!transparent) horizontal(rgba);
 
     for (std::size_t i = 0; i < active_.size();) {
         const std::size_t out = active_[i];
@@ -304,6 +314,54 @@ void Resampler::pushRow(const std::uint8_t* rgba) {
         } else {
             ++i;
         }
+    }
+}
+
+void Resampler::horizontal(const std::uint8_t* rgba) {
+    const std::vector<Taps>& taps = verticalFirst_ ? identity_ : tapsX_;
+    switch (layout_) {
+    case Layout::Rgba:
+        horizontalPass<Layout::Rgba>(taps, rgba);
+        break;
+    case Layout::PremultipliedRgba:
+        horizontalPass<Layout::PremultipliedRgba>(taps, rgba);
+        break;
+    case Layout::Rgb:
+        horizontalPass<Layout::Rgb>(taps, rgba);
+        break;
+    }
+}
+
+void Resampler::pushRowAt(std::uint32_t y, const std::uint8_t* rgba) {
+    if (!anyOrder_) {
+        while (row_ < y)
+            pushRow(nullptr);
+        if (row_ == y) pushRow(rgba);
+        return;
+    }
+    if (y >= height_ || !rgba || weighsFrom_[y] == weighsFrom_[y + 1]) return;
+    horizontal(rgba);
+    for (std::uint32_t i = weighsFrom_[y]; i < weighsFrom_[y + 1]; ++i) {
+        const std::size_t out = weighs_[i];
+        const Taps& t = tapsY_[out];
+        const float w = t.weights[y - t.first];
+        float* acc = accumulators_[out].data();
+        for (std::size_t k = 0; k < horizontal_.size(); ++k)
+            acc[k] += w * horizontal_[k];
+    }
+}
+
+void Resampler::finish() {
+    if (done_) return;
+    done_ = true;
+    if (!anyOrder_) {
+        while (row_ < height_)
+            pushRow(nullptr);
+        return;
+    }
+    for (std::size_t out = 0; out < tapsY_.size(); ++out) {
+        finishRow(out);
+        accumulators_[out] = {};
     }
 }
 

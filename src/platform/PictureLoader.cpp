@@ -1,5 +1,6 @@
 #include "platform/PictureLoader.h"
 
+#include "common/Log.h"
 #include "imaging/Picture.h"
 
 #include <memory>
@@ -28,7 +29,10 @@ public:
 
     bool renderCanvas(double width, double height, double scale, RgbaCanvas& out,
                       std::string& error) const override {
-        return picture_.renderCanvas(width, height, scale, out, error);
+        if (!picture_.renderCanvas(width, height, scale, out, error)) return false;
+        // The conversion is drawn from what could be read; the log says so.
+        if (out.partial) systemLog(imaging::damagedDataWarning(picture_.name()));
+        return true;
     }
 
     bool renderThumbnail(int maxSide, RgbaCanvas& out, std::string& error) const override {

@@ -299,6 +299,23 @@ TEST_F(CliTest, TableComesFromTheResourcesUnlessGiven) {
                                   ":1: the darkness nan is not a number from 0 to 65535\n"));
 }
 
+// A damaged picture with usable pixel data is converted as far as it could be read, counted as
+// converted, with one warning; one without any stays a failure.
+TEST_F(CliTest, DamagedPicturesConvertWithOneWarning) {
+    const std::string cut = GLYPHWERK_TEST_DATA "/damaged/gif-truncated.gif";
+    const CliRun r = run({"-w", "16", cut, kData + "half.png"});
+    EXPECT_EQ(std::make_tuple(r.status, r.err),
+              std::make_tuple(0, "glyphwerk-cli: " + cut +
+                                     ": damaged data, converted the part that could be read\n"));
+    EXPECT_TRUE(r.out.ends_with(kHalf)) << r.out;
+    const CliRun piped = run({"-w", "16", "-"}, readBytes(cut));
+    EXPECT_EQ(std::make_tuple(piped.status, piped.err),
+              std::make_tuple(0, std::string("glyphwerk-cli: standard input: damaged data, "
+                                             "converted the part that could be read\n")));
+    const std::string none = GLYPHWERK_TEST_DATA "/bad/png-truncated-in-image-data.png";
+    EXPECT_EQ(run({none}).status, 2);
+}
+
 // Standard input is looked at before it is read on, and held no longer than allowed; special
 // files given as pictures are refused without waiting on them.
 TEST_F(CliTest, StandardInputAndSpecialFiles) {

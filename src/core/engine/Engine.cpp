@@ -547,6 +547,7 @@ ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, Conv
         grid.height2 = 0;
         return status;
     }
+    info.partial = canvas.partial;
     if (emptyGrid) return status;
 
     BrightnessPlane plane;

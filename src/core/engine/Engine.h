@@ -32,6 +32,7 @@ struct ConversionInfo {
     std::array<int, kCharacterListCapacity> charactersInSet{};
     int numCharacters = 0;
     float scale = 1.0f; // pixels per point the canvas was drawn at
+    bool partial = false; // the picture's data was damaged: only what could be read is drawn
 };
 
 // How a cell's character is chosen.

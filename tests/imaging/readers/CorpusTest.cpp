@@ -83,6 +83,8 @@ GW_TABLE_TEST(GoodFileRows, DecodesToThePixelsListedForIt, "good/expected.tsv") 
     EXPECT_TRUE(picture && picture->renderCanvas(picture->size().width, picture->size().height, 1,
                                                  canvas, error.message))
         << error.message;
+    // Files named "-damaged" are drawn as far as they can be read, and say so.
+    EXPECT_EQ(canvas.partial, name.find("-damaged") != std::string::npos) << name;
     const std::string drawn =
         described(static_cast<std::uint32_t>(canvas.width),
                   static_cast<std::uint32_t>(canvas.height), canvas.rgba.data());
@@ -106,6 +108,24 @@ GW_TABLE_TEST(GoodFileRows, DecodesToThePixelsListedForIt, "good/expected.tsv") 
                 static_cast<std::uint8_t>((image.rgba[i] * image.rgba[i / 4 * 4 + 3] + 127) / 255);
     }
     EXPECT_EQ(drawn, described(image.width, image.height, image.rgba.data())) << name;
+}
+
+TEST(DamagedFiles, EveryFileHasARow) {
+    expectRowsMatchFiles("damaged");
+}
+
+// Each converts, from a path and from memory, drawn as far as it could be read.
+GW_TABLE_TEST(DamagedFileRows, ConvertsWhatCouldBeRead, "damaged/expected.tsv") {
+    const std::string& name = GetParam()[0];
+    const std::string path = test::dataPath("damaged/" + name);
+    for (const std::optional<Picture>& picture :
+         {Picture::open(path), Picture::fromMemory(fileBytes(path), name)}) {
+        ASSERT_TRUE(picture) << name;
+        RgbaCanvas canvas;
+        std::string error;
+        EXPECT_TRUE(picture->renderCanvas(64, 32, 1, canvas, error)) << error;
+        EXPECT_TRUE(canvas.partial) << name;
+    }
 }
 
 // Opens and draws; returns the error, or "" when a picture came out.
