@@ -8,6 +8,15 @@ TEST_CLANG_DIR ?= build/test-clang
 PACKAGE_DIR ?= build/package
 SAMPLE ?= resources/Samples/lighthouse.png
 
+# An optimised build with Debian's hardening flags in folder $(1); more cmake options may follow.
+configure-packaged = DEB_BUILD_MAINT_OPTIONS=hardening=+all; export DEB_BUILD_MAINT_OPTIONS; \
+	cmake -S . -B $(1) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CFLAGS)" \
+		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+# glyphwerk_<version>_<arch>.deb in the built folder $(1), by CPack from the install rules.
+make-package = rm -f $(1)/glyphwerk_*.deb && cd $(1) && cpack -G DEB
+
 .PHONY: run test deps deps-test deps-fuzz deps-bench release test-build test-release test-clang fuzz bench \
 	format clean package package-check
 
@@ -48,10 +57,14 @@ test-build: deps deps-test
 		-DGLYPHWERK_WERROR=ON
 	cmake --build $(TEST_DIR) -j $(JOBS)
 
+# The optimised build is the one the package is made from: Debian's hardening flags, so the
+# suite tests what gets installed, and `make test` checks that very package (one build less).
 test-release: deps deps-test
-	cmake -S . -B $(TEST_RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLYPHWERK_WERROR=ON
+	$(call configure-packaged,$(TEST_RELEASE_DIR)) -DGLYPHWERK_WERROR=ON
 	cmake --build $(TEST_RELEASE_DIR) -j $(JOBS)
 	cd $(TEST_RELEASE_DIR) && ctest --output-on-failure -j $(JOBS)
+	$(call make-package,$(TEST_RELEASE_DIR))
+	packaging/check-package.sh $(TEST_RELEASE_DIR)/glyphwerk_*.deb
 
 test-clang: deps deps-test
 	CC=clang CXX=clang++ cmake -S . -B $(TEST_CLANG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -63,19 +76,13 @@ test: test-build
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory test-release
 	$(MAKE) --no-print-directory test-clang
-	$(MAKE) --no-print-directory package-check
 
 # `make package`: build/package/glyphwerk_<version>_<arch>.deb, an optimised build with Debian's
 # hardening flags, made by CPack from the install rules (packaging/).
 package: deps
-	DEB_BUILD_MAINT_OPTIONS=hardening=+all; export DEB_BUILD_MAINT_OPTIONS; \
-	cmake -S . -B $(PACKAGE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLYPHWERK_BUILD_TESTS=OFF \
-		-DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CFLAGS)" \
-		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
-		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	$(call configure-packaged,$(PACKAGE_DIR)) -DGLYPHWERK_BUILD_TESTS=OFF
 	cmake --build $(PACKAGE_DIR) -j $(JOBS)
-	rm -f $(PACKAGE_DIR)/glyphwerk_*.deb
-	cd $(PACKAGE_DIR) && cpack -G DEB
+	$(call make-package,$(PACKAGE_DIR))
 	@echo "Package: $$(ls $(PACKAGE_DIR)/glyphwerk_*.deb)"
 
 # The package's file list and metadata: lintian, AppStream, the desktop entry, no build paths.
