@@ -133,7 +133,9 @@ bool SafeFile::open(const std::string& path, LinkPolicy policy, std::string& err
         if (::fchmod(fd_, st.st_mode & 07777) != 0) return fail(errno);
         if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
             ::fchown(fd_, st.st_uid, st.st_gid) != 0) {
-            (void)::fchown(fd_, static_cast<uid_t>(-1), st.st_gid);
+            // At least the group, which a member may set; failing that the file is the user's.
+            if (::fchown(fd_, static_cast<uid_t>(-1), st.st_gid) != 0) {
+            }
         }
     }
     return true;
