@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -64,7 +65,15 @@ std::optional<std::string> typeIntoSavePanel(const QString& folder, const QStrin
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (dialog == nullptr) return;
         timer.stop();
-        dialog->selectFile(typed);
+        // Typed into the name field, as a user does.
+        auto* field = dialog->findChild<QLineEdit*>("fileNameEdit");
+        if (field == nullptr) {
+            ADD_FAILURE() << "the dialog has no name field";
+            dialog->reject();
+            return;
+        }
+        field->setFocus();
+        field->setText(typed);
         QMetaObject::invokeMethod(dialog, "accept");
     });
     timer.start(10);

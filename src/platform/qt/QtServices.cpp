@@ -4,8 +4,10 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -77,7 +79,15 @@ public:
         if (!files.isEmpty()) {
             const std::string chosen = files.front().toStdString();
             const std::string kept = keptType(chosen);
-            if (kept != chosen) selectFile(QString::fromStdString(kept));
+            if (kept != chosen) {
+                // selectFile() leaves the name field alone while it has the focus, as it has
+                // when the user presses Return in it; the field is what accept() reads.
+                const QString name = QFileInfo(QString::fromStdString(kept)).fileName();
+                if (auto* field = findChild<QLineEdit*>("fileNameEdit"))
+                    field->setText(name);
+                else
+                    selectFile(QString::fromStdString(kept));
+            }
         }
         QFileDialog::accept();
     }
