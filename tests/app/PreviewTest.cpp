@@ -40,19 +40,14 @@ protected:
         app.exportMode.selectCellWithTag(mode);
         app.bwColor.selectCellWithTag(color);
     }
-    std::string tiffOf(bool color) {
+    // The PNG or TIFF writer's own file for the current grid at the window's font size.
+    std::string imageOf(bool png, bool color) {
         std::string error;
-        const std::string file = folder.file("expected.tif");
-        EXPECT_TRUE(render::writeTiffImage(file, *d().grid, {d().fontName, 10, color},
-                                           LinkPolicy::writeThrough, error))
-            << error;
-        return TestFolder::read(file);
-    }
-    std::string pngOf(bool color) {
-        std::string error;
-        const std::string file = folder.file("expected.png");
-        EXPECT_TRUE(render::writePngImage(file, *d().grid, {d().fontName, 10, color},
-                                          LinkPolicy::writeThrough, error))
+        const std::string file = folder.file("expected");
+        const render::ImageOptions options{d().fontName, 10, color};
+        EXPECT_TRUE(
+            png ? render::writePngImage(file, *d().grid, options, LinkPolicy::writeThrough, error)
+                : render::writeTiffImage(file, *d().grid, options, LinkPolicy::writeThrough, error))
             << error;
         return TestFolder::read(file);
     }
@@ -95,8 +90,8 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
             : row.file == rtf
                 ? rtfDocument(grid, {"Monaco", render::resolveMonospaceFont("Monaco").family}, 10)
             : row.file == html ? page
-            : row.file == tiff ? tiffOf(row.color == 1)
-            : row.file == png  ? pngOf(row.color == 1)
+            : row.file == tiff ? imageOf(false, row.color == 1)
+            : row.file == png  ? imageOf(true, row.color == 1)
             : row.file == svg  ? outputFormat(FormatId::Svg)
                                     .document(grid, {"Monaco", 10, row.color == 1, {1.0, 1.0, 1.0}})
                               : "";
@@ -250,7 +245,7 @@ TEST_F(Preview, ExportKeepsTheFilesTypeWhateverNameWasTyped) {
         app.panels.answers.push_back(folder.file(typed));
         app.buttonExport.click();
         EXPECT_EQ(d().savePath, folder.file(written));
-        EXPECT_EQ(TestFolder::read(folder.file(written)), pngOf(true)) << written;
+        EXPECT_EQ(TestFolder::read(folder.file(written)), imageOf(true, true)) << written;
         EXPECT_EQ(typed == std::string(written), std::filesystem::exists(folder.file(typed)));
     }
 }
