@@ -6,11 +6,11 @@
 #include "Options.h"
 #include "palette/InitialSet.h"
 #include "support/DataTable.h"
+#include "support/TestFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <tuple>
 
@@ -89,14 +89,6 @@ struct CliRun {
 
 class CliTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '-'); // a table row's case
-        dir = fs::temp_directory_path() / ("gw-cli-" + std::to_string(::getpid()) + "-" + name);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::string path(const std::string& name) const { return (dir / name).string(); }
 
     // Runs the converter with the test table and the characters "@+." unless `own` is set;
@@ -115,7 +107,8 @@ protected:
                 readBytes(dir / "stdout"), readBytes(dir / "stderr")};
     }
 
-    fs::path dir;
+    gw::testing::TestFolder folder;
+    const fs::path dir = folder.path();
 };
 
 TEST_F(CliTest, ReadsEveryPictureTypeByContentInArgumentOrder) {
