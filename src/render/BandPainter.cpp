@@ -5,6 +5,7 @@
 #include "render/FontResolver.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace gw::render {
@@ -108,6 +109,22 @@ void BandPainter::blit(const GlyphBitmap& glyph, int x, int y, const std::uint8_
                 p[i] = divide255(p[i] * (255 - a) + ink[i] * a);
         }
     }
+}
+
+bool writeImageToStream(
+    std::FILE* out, std::string& error,
+    const std::function<bool(const std::string& name, const ByteSink&)>& write) {
+    const std::string name = out == stdout ? "standard output" : "output";
+    const bool written = write(name, [&](std::string_view bytes) {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size()) return true;
+        error = name + ": " + std::strerror(errno);
+        return false;
+    });
+    if (written && std::fflush(out) != 0) {
+        error = name + ": " + std::strerror(errno);
+        return false;
+    }
+    return written;
 }
 
 } // namespace gw::render

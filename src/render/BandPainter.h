@@ -11,8 +11,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace gw::render {
@@ -53,5 +56,11 @@ private:
     std::vector<int> pens_;
     std::vector<std::uint8_t> backgroundRow_;
 };
+
+// An image written to a stream named "standard output" or "output": `write` hands its bytes to
+// the sink it is given. A failed write or flush sets `error` with the system's reason.
+using ByteSink = std::function<bool(std::string_view)>;
+bool writeImageToStream(std::FILE* out, std::string& error,
+                        const std::function<bool(const std::string& name, const ByteSink&)>& write);
 
 } // namespace gw::render

@@ -7,7 +7,6 @@
 #include <png.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <csetjmp>
 #include <cstring>
 #include <functional>
@@ -140,18 +139,9 @@ bool writePngImage(const std::string& path, const CellGrid& grid, const ImageOpt
 
 bool writePngImage(std::FILE* out, const CellGrid& grid, const ImageOptions& options,
                    std::string& error, const PngEncoding& encoding) {
-    const std::string name = out == stdout ? "standard output" : "output";
-    const bool written =
-        writePng(name, grid, options, encoding, error, [&](std::string_view bytes) {
-            if (std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size()) return true;
-            error = name + ": " + std::strerror(errno);
-            return false;
-        });
-    if (written && std::fflush(out) != 0) {
-        error = name + ": " + std::strerror(errno);
-        return false;
-    }
-    return written;
+    return writeImageToStream(out, error, [&](const std::string& name, const ByteSink& sink) {
+        return writePng(name, grid, options, encoding, error, sink);
+    });
 }
 
 } // namespace gw::render

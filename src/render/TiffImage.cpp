@@ -6,7 +6,6 @@
 #include "render/TiffTarget.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -87,19 +86,11 @@ bool writeTiffImage(const std::string& path, const CellGrid& grid, const ImageOp
 
 bool writeTiffImage(std::FILE* out, const CellGrid& grid, const ImageOptions& options,
                     std::string& error) {
-    const std::string name = out == stdout ? "standard output" : "output";
-    const bool written = writeThroughAnonymousFile(
-        name, error, [&](int fd) { return writeTiffToFd(fd, name, grid, options, error); },
-        [&](std::string_view bytes) {
-            if (std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size()) return true;
-            error = name + ": " + std::strerror(errno);
-            return false;
-        });
-    if (written && std::fflush(out) != 0) {
-        error = name + ": " + std::strerror(errno);
-        return false;
-    }
-    return written;
+    return writeImageToStream(out, error, [&](const std::string& name, const ByteSink& sink) {
+        return writeThroughAnonymousFile(
+            name, error, [&](int fd) { return writeTiffToFd(fd, name, grid, options, error); },
+            sink);
+    });
 }
 
 } // namespace gw::render

@@ -3,10 +3,12 @@
 #include "fakes/Fakes.h"
 
 #include "palette/InitialSet.h"
+#include "support/DataTable.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <map>
 
 namespace gw {
 namespace {
@@ -26,24 +28,22 @@ protected:
     FakeApplication app;
 };
 
-TEST_F(CharacterSetField, AButtonAppendsOnlyItsMissingCharactersInOrderAndDisablesItself) {
-    const struct {
-        std::string start;
-        FakeButton FakeApplication::*button;
-        std::string text;
-        Buttons after;
-    } rows[] = {
-        {"zyx", &FakeApplication::setLower, "zyxabcdefghijklmnopqrstuvw", {0, 1, 1, 1}},
-        {"", &FakeApplication::setSymbols, "!@#$%^&*()-_=+*.,./;'[]<>?:{}|\\", {1, 1, 1, 0}},
-        {"", &FakeApplication::setUpper, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", {1, 0, 1, 1}},
-        {"a7", &FakeApplication::setNumbers, "a7012345689", {1, 1, 0, 1}}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.text);
-        app.characterSet.userEdit(row.start);
-        (app.*row.button).click();
-        EXPECT_EQ(app.characterSet.stringValue(), row.text);
-        EXPECT_EQ(buttons(), row.after); // setting the text sends no notification
-    }
+// A button appends only its missing characters, in order, and disables itself; each edit
+// decides every button. Setting the text sends no notification.
+GW_TABLE_TEST_F(CharacterSetField, CharacterSetRows, EditsAndButtonsGiveTheTextAndStatesListed,
+                "app/character-set.tsv") {
+    const test::DataRow& c = GetParam();
+    const auto initial = [](const std::string& field) {
+        return field == "@INITIAL@" ? std::string(kInitialCharacterSet) : field;
+    };
+    const std::map<std::string, FakeButton*> groups = {{"lower", &app.setLower},
+                                                       {"upper", &app.setUpper},
+                                                       {"numbers", &app.setNumbers},
+                                                       {"symbols", &app.setSymbols}};
+    app.characterSet.userEdit(initial(c[0]));
+    if (groups.contains(c[1])) groups.at(c[1])->click();
+    EXPECT_EQ(app.characterSet.stringValue(), initial(c[2]));
+    EXPECT_EQ(buttons(), (Buttons{c[3][0] == '1', c[3][1] == '1', c[3][2] == '1', c[3][3] == '1'}));
 }
 
 TEST_F(CharacterSetField, UnknownOrNullSenderAppendsNothing) {
@@ -53,24 +53,6 @@ TEST_F(CharacterSetField, UnknownOrNullSenderAppendsNothing) {
     app.delegate->changeCharacterSet(nullptr);
     EXPECT_EQ(app.characterSet.stringValue(), before);
     EXPECT_FALSE(stranger.isEnabled());
-}
-
-TEST_F(CharacterSetField, EachEditDecidesEveryButton) {
-    const struct {
-        std::string text;
-        Buttons expected;
-    } rows[] = {{std::string(kInitialCharacterSet), {0, 0, 0, 1}}, // agrees with start-up
-                {"", {1, 1, 1, 1}},
-                {"abcdefghijklmnopqrstuvwxyzA", {0, 1, 1, 1}},
-                {"0123456789", {1, 1, 0, 1}},
-                {"zyxwvutsrqponmlkjihgfedcbaZYXWVUTSRQPONMLKJIHGFEDCBA9876543210\\|}{:?><][';/"
-                 ".,.*+=_-)(*&^%$#@!",
-                 {0, 0, 0, 0}}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.text);
-        app.characterSet.userEdit(row.text);
-        EXPECT_EQ(buttons(), row.expected);
-    }
 }
 
 } // namespace

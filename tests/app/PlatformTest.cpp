@@ -1,6 +1,7 @@
 // The plain C++ parts of the platform layer: integer fields, panel folders, XDG folders and
 // picture loading over the imaging library.
 
+#include "support/DataTable.h"
 #include "support/TestFolder.h"
 
 #include "platform/Controls.h"
@@ -12,7 +13,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdlib>
 #include <map>
 
@@ -21,19 +21,8 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST(LeadingInteger, ReadsLikeIntValue) {
-    const std::pair<const char*, int> rows[] = {{"73", 73},
-                                                {"  42 characters", 42},
-                                                {"9.5", 9},
-                                                {"-5", -5},
-                                                {"+8", 8},
-                                                {"abc", 0},
-                                                {"", 0},
-                                                {"x12", 0},
-                                                {"99999999999999999999", INT_MAX},
-                                                {"-99999999999999999999", INT_MIN}};
-    for (const auto& [text, value] : rows)
-        EXPECT_EQ(leadingInteger(text), value) << '"' << text << '"';
+GW_TABLE_TEST(LeadingIntegerRows, ReadsLikeIntValue, "app/leading-integer.tsv") {
+    EXPECT_EQ(leadingInteger(GetParam()[0]), std::stoi(GetParam()[1]));
 }
 
 TEST(PanelStartFolder, FileGivesItsFolderAndFolderItself) {

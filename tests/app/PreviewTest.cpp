@@ -2,6 +2,7 @@
 // and opens, the window's frame, the font rules, and the export panel.
 
 #include "fakes/Fakes.h"
+#include "support/DataTable.h"
 #include "support/TestFolder.h"
 
 #include "formats/OutputFormats.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 // The font resolver keeps fontconfig's configuration for the life of the process.
 extern "C" const char* __lsan_default_suppressions() {
@@ -40,19 +42,14 @@ protected:
         app.exportMode.selectCellWithTag(mode);
         app.bwColor.selectCellWithTag(color);
     }
-    std::string tiffOf(bool color) {
+    // The PNG or TIFF writer's own file for the current grid at the window's font size.
+    std::string imageOf(bool png, bool color) {
         std::string error;
-        const std::string file = folder.file("expected.tif");
-        EXPECT_TRUE(render::writeTiffImage(file, *d().grid, {d().fontName, 10, color},
-                                           LinkPolicy::writeThrough, error))
-            << error;
-        return TestFolder::read(file);
-    }
-    std::string pngOf(bool color) {
-        std::string error;
-        const std::string file = folder.file("expected.png");
-        EXPECT_TRUE(render::writePngImage(file, *d().grid, {d().fontName, 10, color},
-                                          LinkPolicy::writeThrough, error))
+        const std::string file = folder.file("expected");
+        const render::ImageOptions options{d().fontName, 10, color};
+        EXPECT_TRUE(
+            png ? render::writePngImage(file, *d().grid, options, LinkPolicy::writeThrough, error)
+                : render::writeTiffImage(file, *d().grid, options, LinkPolicy::writeThrough, error))
             << error;
         return TestFolder::read(file);
     }
@@ -95,8 +92,8 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
             : row.file == rtf
                 ? rtfDocument(grid, {"Monaco", render::resolveMonospaceFont("Monaco").family}, 10)
             : row.file == html ? page
-            : row.file == tiff ? tiffOf(row.color == 1)
-            : row.file == png  ? pngOf(row.color == 1)
+            : row.file == tiff ? imageOf(false, row.color == 1)
+            : row.file == png  ? imageOf(true, row.color == 1)
             : row.file == svg  ? outputFormat(FormatId::Svg)
                                     .document(grid, {"Monaco", 10, row.color == 1, {1.0, 1.0, 1.0}})
                               : "";
@@ -209,33 +206,25 @@ TEST_F(Preview, ClosingTwiceAndAFormThatDoesNotLoad) {
 TEST_F(Preview, ExportOffersOneTypeAndNameByModeAndCancelChangesNothing) {
     app.buttonPreview.click();
     d().savePath = "/earlier/art.txt";
-    struct Row {
-        int mode, color;
-        std::vector<std::string> types;
-        const char* typeName;
-    };
-    const Row rows[] = {
-        {0, 0, {"txt"}, "Text"},
-        {0, 1, {"rtf"}, "Rich text"},
-        {1, 0, {"html", "htm"}, "HTML"},
-        {1, 1, {"html", "htm"}, "HTML"},
-        {2, 1, {"tif", "tiff"}, "TIFF image"},
-        {3, 0, {"png"}, "PNG image"},
-        {4, 1, {"svg"}, "SVG image"},
-    };
-    for (const Row& row : rows) {
-        setModes(row.mode, row.color);
+    const std::vector<test::DataRow> rows = test::dataTable("app/export-panel.tsv");
+    for (const test::DataRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        setModes(std::stoi(row[0]), std::stoi(row[1]));
         app.buttonExport.click();
         ASSERT_FALSE(app.panels.saveCalls.empty());
         const fakes::FakePanels::Call& call = app.panels.saveCalls.back();
-        EXPECT_EQ(call.fileTypes, row.types);
-        EXPECT_EQ(call.proposedName, "Glyphwerk." + row.types.front());
-        EXPECT_EQ(call.typeName, row.typeName);
+        std::vector<std::string> types;
+        std::istringstream words(row[2]);
+        for (std::string type; words >> type;)
+            types.push_back(type);
+        EXPECT_EQ(call.fileTypes, types);
+        EXPECT_EQ(call.proposedName, "Glyphwerk." + types.at(0));
+        EXPECT_EQ(call.typeName, row[3]);
         EXPECT_EQ(call.directory, "/pictures/grey.png");
     }
     setModes(5, 0);
     app.buttonExport.click();
-    EXPECT_EQ(app.panels.saveCalls.size(), std::size(rows));
+    EXPECT_EQ(app.panels.saveCalls.size(), rows.size());
     EXPECT_EQ(d().savePath, "/earlier/art.txt");
     EXPECT_EQ(app.defaults.stringForKey("userDirectory"), "/pictures/grey.png");
     EXPECT_NE(d().outlets.preview, nullptr);
@@ -250,7 +239,7 @@ TEST_F(Preview, ExportKeepsTheFilesTypeWhateverNameWasTyped) {
         app.panels.answers.push_back(folder.file(typed));
         app.buttonExport.click();
         EXPECT_EQ(d().savePath, folder.file(written));
-        EXPECT_EQ(TestFolder::read(folder.file(written)), pngOf(true)) << written;
+        EXPECT_EQ(TestFolder::read(folder.file(written)), imageOf(true, true)) << written;
         EXPECT_EQ(typed == std::string(written), std::filesystem::exists(folder.file(typed)));
     }
 }

@@ -6,11 +6,12 @@
 #include "Options.h"
 #include "palette/InitialSet.h"
 #include "support/DataTable.h"
+#include "support/TestFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <map>
 #include <tuple>
 
 #include <cstdlib>
@@ -26,35 +27,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(CommandLine, DefaultsAndValueSpellings) {
+TEST(CommandLine, DefaultCharactersAndFont) {
     const CommandLine c = parseCommandLine({"photo.jpg"});
-    EXPECT_EQ(c.options.maxWidth, 82); // 80 characters inside the frame
-    EXPECT_EQ(parseCommandLine({"/dev/stdin"}).options.pictures, std::vector<std::string>{"-"});
     EXPECT_EQ(c.options.characters, kInitialCharacterSet);
     EXPECT_EQ(c.options.fontName, "Monaco");
-    for (const auto& args :
-         std::vector<std::vector<std::string_view>>{{"-w", "120", "a"},
-                                                    {"-w120", "a"},
-                                                    {"--width=120", "a"},
-                                                    {"--width", "+120", "a"},
-                                                    {"--max-width", "122", "a"}}) {
-        EXPECT_EQ(parseCommandLine(args).options.maxWidth, 122);
-    }
-    EXPECT_EQ(parseCommandLine({"--", "-w", "--color"}).options.pictures,
-              std::vector<std::string>({"-w", "--color"}));
-    // The font size is the leading whole number when it lies in 1 to 73, else 12.
-    for (const auto& [size, points] : std::vector<std::pair<std::string_view, int>>{
-             {"73", 73}, {"1", 1}, {"9.5", 9}, {"0", 12}, {"74", 12}, {"big", 12}, {"", 12}})
-        EXPECT_EQ(parseCommandLine({"--font-size", size, "a"}).options.fontSize, points) << size;
-    // Colours by name or digits, in either case.
-    EXPECT_EQ(parseCommandLine({"--background", "Navy", "a"}).options.background, "#000080");
-    EXPECT_EQ(parseCommandLine({"--background", "#FF7F3F", "a"}).options.background, "#ff7f3f");
-    EXPECT_EQ(std::make_pair(c.options.match, c.options.dither),
-              std::make_pair(MatchMode::Darkness, false));
-    const Options shape = parseCommandLine({"--match", "shape", "--dither", "a"}).options;
-    EXPECT_EQ(std::make_pair(shape.match, shape.dither), std::make_pair(MatchMode::Shape, true));
-    EXPECT_EQ(parseCommandLine({"--match=shape", "--match=darkness", "a"}).options.match,
-              MatchMode::Darkness);
+}
+
+GW_TABLE_TEST(OptionValueRows, ReadsTheValueListed, "cli/option-values.tsv") {
+    const std::vector<std::string>& f = GetParam().fields;
+    const Options o = parseCommandLine({f.begin() + 2, f.end()}).options;
+    std::string pictures;
+    for (const std::string& picture : o.pictures)
+        pictures += (pictures.empty() ? "" : " ") + picture;
+    const std::map<std::string, std::string> got = {
+        {"maxWidth", std::to_string(o.maxWidth)},
+        {"fontSize", std::to_string(o.fontSize)},
+        {"background", o.background},
+        {"pictures", pictures},
+        {"match", std::string(o.match == MatchMode::Shape ? "shape" : "darkness") + " dither " +
+                      (o.dither ? "yes" : "no")}};
+    EXPECT_EQ(got.at(f.at(0)), f.at(1));
 }
 
 TEST(OutputPaths, OneFilePerPictureInAFolderNamedAfterIt) {
@@ -97,14 +89,6 @@ struct CliRun {
 
 class CliTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '-'); // a table row's case
-        dir = fs::temp_directory_path() / ("gw-cli-" + std::to_string(::getpid()) + "-" + name);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::string path(const std::string& name) const { return (dir / name).string(); }
 
     // Runs the converter with the test table and the characters "@+." unless `own` is set;
@@ -123,7 +107,8 @@ protected:
                 readBytes(dir / "stdout"), readBytes(dir / "stderr")};
     }
 
-    fs::path dir;
+    gw::testing::TestFolder folder;
+    const fs::path dir = folder.path();
 };
 
 TEST_F(CliTest, ReadsEveryPictureTypeByContentInArgumentOrder) {

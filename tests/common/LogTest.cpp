@@ -1,6 +1,7 @@
 // What the program prints of outside text: control characters as escapes, everything else as is.
 
 #include "common/Log.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -54,11 +55,9 @@ TEST(Printable, EscapesControlsAndInvalidBytesOnly) {
 }
 
 TEST(Printable, TheLogShowsMessagesEscaped) {
-    std::vector<std::string> lines;
-    const LogSink old = setLogSink([&](std::string_view line) { lines.emplace_back(line); });
+    testing::LogCapture log;
     systemLog("cannot open \x1b[2Jx.png");
-    setLogSink(old);
-    EXPECT_EQ(lines, std::vector<std::string>{"cannot open \\033[2Jx.png"});
+    EXPECT_EQ(log.lines, std::vector<std::string>{"cannot open \\033[2Jx.png"});
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The POSIX helpers: whole transfers that survive signals, and temporary files that leave
 // nothing behind.
 #include "common/Posix.h"
+#include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -53,8 +54,8 @@ TEST(Posix, ReadsWholeAcrossInterruptions) {
 }
 
 TEST(Posix, TemporaryFilesLeaveNoNameBehind) {
-    const fs::path folder = fs::temp_directory_path() / ("gw-posix-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const testing::TestFolder temporary;
+    const fs::path folder = temporary.path();
     ::setenv("TMPDIR", folder.c_str(), 1);
     const TemporaryFile scratch = scratchFile();
     ::unsetenv("TMPDIR");
@@ -74,7 +75,6 @@ TEST(Posix, TemporaryFilesLeaveNoNameBehind) {
     EXPECT_EQ(fs::path(named.path).parent_path(), folder);
     ::close(named.fd);
     EXPECT_EQ(createTemporaryFile((folder / "missing").string(), "x", 0600).error, ENOENT);
-    fs::remove_all(folder);
 }
 
 } // namespace

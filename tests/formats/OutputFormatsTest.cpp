@@ -6,6 +6,8 @@
 #include "output/TextOutput.h"
 #include "render/FontResolver.h"
 
+#include "support/TestFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -72,8 +74,8 @@ TEST(OutputFormats, EachWriterWritesItsFormatToAPathAndToAStream) {
     for (auto& column : grid->ascii)
         std::fill(std::begin(column), std::end(column), '#');
     const ArtStyle style{"DejaVu Sans Mono", 9, true, {0.0, 0.0, 0.5}};
-    const std::string folder = ::testing::TempDir() + "formats-test";
-    std::filesystem::create_directories(folder);
+    const testing::TestFolder scratch;
+    const std::string folder = scratch.path();
     for (const OutputFormat& f : outputFormats()) {
         SCOPED_TRACE(f.cliName);
         OutputTarget target;
@@ -115,7 +117,6 @@ TEST(OutputFormats, EachWriterWritesItsFormatToAPathAndToAStream) {
     EXPECT_FALSE(
         writeFormat(outputFormat(FormatId::Svg), {folder + "/none/art.svg"}, *grid, style, error));
     EXPECT_EQ(error, folder + "/none/art.svg: No such file or directory");
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace

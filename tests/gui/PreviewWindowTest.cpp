@@ -8,6 +8,7 @@
 #include "platform/qt/QtArtView.h"
 #include "platform/qt/QtInterfaceLoader.h"
 #include "render/FontResolver.h"
+#include "support/DataTable.h"
 #include "support/TestFolder.h"
 #include "ui_MainWindow.h"
 
@@ -53,6 +54,21 @@ protected:
     Ui::MainWindow& ui() { return form.ui(); }
     platform::qt::QtArtView* view() {
         return dynamic_cast<platform::qt::QtArtView*>(delegate.outlets.previewText2);
+    }
+
+    // Exports `name` from the window and converts `picture` with `options`: the same bytes.
+    void expectTheConvertersBytes(const std::string& name, const std::string& options,
+                                  const std::string& picture) {
+        SCOPED_TRACE(name);
+        fake.panels.answers.push_back(folder.file(name));
+        ui().buttonExport->click();
+        const std::string cli = folder.file("cli-" + name);
+        const std::string command = std::string(GLYPHWERK_CLI) + " --max-width 60 " + options +
+                                    " -o " + cli + " " + picture;
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        const std::string exported = folder.read(folder.file(name));
+        EXPECT_FALSE(exported.empty());
+        EXPECT_TRUE(exported == folder.read(cli));
     }
 
     QApplication& application = testing::testApplication();
@@ -162,47 +178,18 @@ INSTANTIATE_TEST_SUITE_P(
                       R"(<ui version="4.0"><widget class="QWidget" name="preview"/></ui>)"));
 
 TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
-    struct Row {
-        QAbstractButton* mode;
-        QAbstractButton* color;
-        const char* name;
-        const char* options;
-        bool detailAndDither = false;
-    };
     ui().bgColor->setColor({0.2, 0.4, 0.6, 1.0});
     ui().fontSize->setText("9");
     ui().font->setCurrentIndex(2);
     emit ui().font->activated(2);
-    for (const Row row :
-         {Row{form.formatButton(0), ui().bwColorBlackWhite, "art.txt", "-f text"},
-          Row{form.formatButton(0), ui().bwColorColour, "art.rtf", "-f rtf --color"},
-          Row{form.formatButton(1), ui().bwColorColour, "art.html", "-f html --color"},
-          Row{form.formatButton(2), ui().bwColorBlackWhite, "art.tif", "-f tiff"},
-          Row{form.formatButton(3), ui().bwColorColour, "art.png", "-f png --color"},
-          Row{form.formatButton(4), ui().bwColorColour, "art.svg", "-f svg --color"},
-          Row{form.formatButton(0), ui().bwColorBlackWhite, "detail.txt",
-              "-f text --match shape --dither", true},
-          Row{form.formatButton(1), ui().bwColorColour, "detail.html",
-              "-f html --color --match shape --dither", true},
-          Row{form.formatButton(3), ui().bwColorBlackWhite, "detail.png",
-              "-f png --match shape --dither", true},
-          Row{form.formatButton(4), ui().bwColorColour, "detail.svg",
-              "-f svg --color --match shape --dither", true}}) {
-        row.mode->click();
-        row.color->click();
+    for (const test::DataRow& c : test::dataTable("gui/exports.tsv")) {
+        form.formatButton(std::stoi(c[1]))->click();
+        (c[2] == "colour" ? ui().bwColorColour : ui().bwColorBlackWhite)->click();
         for (QAbstractButton* box : {ui().matchShape, ui().dither}) {
-            if (box->isChecked() != row.detailAndDither) box->click();
+            if (box->isChecked() != (c[3] == "yes")) box->click();
         }
-        fake.panels.answers.push_back(folder.file(row.name));
-        ui().buttonExport->click();
-        const std::string cli = folder.file(std::string("cli-") + row.name);
-        const std::string command = std::string(GLYPHWERK_CLI) + " --max-width 60 " + row.options +
-                                    " --background '#336699' --font-size 9 --font 'Courier New'" +
-                                    " -o " + cli + " " + kLighthouse;
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        const std::string exported = folder.read(folder.file(row.name));
-        EXPECT_FALSE(exported.empty()) << row.name;
-        EXPECT_TRUE(exported == folder.read(cli)) << row.name;
+        expectTheConvertersBytes(
+            c[0], c[4] + " --background '#336699' --font-size 9 --font 'Courier New'", kLighthouse);
     }
     EXPECT_TRUE(fake.alerts.shown.empty());
 }
@@ -221,16 +208,9 @@ TEST_F(PreviewWindow, PngAndSvgOfEveryPictureTypeAreTheCommandLineConvertersByte
         }
         for (const auto& [choice, format] : {std::pair{3, "png"}, std::pair{4, "svg"}}) {
             form.formatButton(choice)->click();
-            const std::string name = std::string(type) + "." + format;
-            fake.panels.answers.push_back(folder.file(name));
-            ui().buttonExport->click();
-            const std::string cli = folder.file("cli-" + name);
-            const std::string command = std::string(GLYPHWERK_CLI) + " --max-width 60 --color -f " +
-                                        format + " --font-size 10 -o " + cli + " " + picture;
-            ASSERT_EQ(std::system(command.c_str()), 0) << command;
-            const std::string exported = folder.read(folder.file(name));
-            EXPECT_FALSE(exported.empty()) << name;
-            EXPECT_TRUE(exported == folder.read(cli)) << name;
+            expectTheConvertersBytes(std::string(type) + "." + format,
+                                     std::string("--color -f ") + format + " --font-size 10",
+                                     picture);
         }
     }
     EXPECT_TRUE(fake.alerts.shown.empty());

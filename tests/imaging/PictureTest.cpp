@@ -208,21 +208,12 @@ TEST(CanvasRender, HugeHeadersDrawWhatTheirDataHolds) {
     textChunk.insert(textChunk.end(), crc.begin(), crc.end());
     Bytes withText = readBytes(dataPath("solid-4x4.png"));
     withText.insert(withText.begin() + 33, textChunk.begin(), textChunk.end()); // after IHDR
-    // clang-format off
+    // The BMP and GIF are tests/data/canvas/huge-*: their data ends the picture at once.
     const std::pair<Bytes, Px> files[] = {
-        // RLE8 BMP of 11585 x 11585 whose data ends the picture at once: 62 bytes.
-        {{'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 58, 0, 0, 0, 40, 0, 0, 0, 0x41, 0x2D, 0, 0, 0x41,
-          0x2D, 0, 0, 1, 0, 8, 0, 1, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0,
-          0, 0, 0, 0, 0, 0, 0, 1, 0, 0},
-         {0, 0, 0, 0}},
-        // GIF: a 30000 x 30000 frame beside a 10 x 10 screen, without any image data.
-        {{'G', 'I', 'F', '8', '9', 'a', 10, 0, 10, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255, ',', 20,
-          0, 0, 0, 0x30, 0x75, 0x30, 0x75, 0, 2, 0, ';'},
-         {0, 0, 0, 0}},
-        // A megabyte of text in a PNG.
-        {withText, {1, 2, 3, 255}},
+        {readBytes(dataPath("huge-rle8-11585x11585-ends-at-once.bmp")), {0, 0, 0, 0}},
+        {readBytes(dataPath("huge-frame-30000x30000-no-data.gif")), {0, 0, 0, 0}},
+        {withText, {1, 2, 3, 255}}, // a megabyte of text in a PNG
     };
-    // clang-format on
     for (const auto& [bytes, colour] : files)
         expectEvery(render(load(bytes), 4, 4), colour);
 }

@@ -2,9 +2,8 @@
 // and under configurations of the test's own whose monospace fonts carry no spacing property.
 #include "render/FontResolver.h"
 
-#include "common/Log.h"
-
 #include "TestFonts.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,16 +16,6 @@ namespace gw::render {
 namespace {
 
 using testing::FontFile;
-
-class LogLines {
-public:
-    LogLines() : old_(setLogSink([this](std::string_view line) { lines.emplace_back(line); })) {}
-    ~LogLines() { setLogSink(old_); }
-    std::vector<std::string> lines;
-
-private:
-    LogSink old_;
-};
 
 std::string upper(std::string s) {
     for (char& c : s)
@@ -46,7 +35,7 @@ TEST(FontResolverTest, EveryNameGetsAMeasuredMonospaceFontAndEachSubstitutionIsL
                                       "Andale Mono", "",        "Glyphwerk No Such Font",
                                       mono->family};
     if (proportional) names.push_back(proportional->family);
-    LogLines log;
+    testing::LogCapture log;
     for (const std::string& name : names) {
         SCOPED_TRACE("\"" + name + "\"");
         log.lines.clear();
@@ -115,7 +104,7 @@ TEST_P(OwnFontsCase, FindsTheMonospaceFontWithoutSpacingProperty) {
                                             {proportional->family, mono->family});
     const testing::ScopedFontconfigFile scoped(config.file());
     FontResolver resolver;
-    LogLines log;
+    testing::LogCapture log;
     const OwnCase& c = GetParam();
     const std::string name = filled(c.name, mono->family, proportional->family);
     for (int twice = 0; twice < 2; ++twice) {
@@ -149,7 +138,7 @@ TEST_F(OwnFonts, SaysNoMonospaceFontIsInstalledOnlyWhenNoneIs) {
     const testing::FontConfiguration config({*proportional}, {proportional->family});
     const testing::ScopedFontconfigFile scoped(config.file());
     FontResolver resolver;
-    LogLines log;
+    testing::LogCapture log;
     const ResolvedFont font = resolver.resolve("Monaco");
     EXPECT_TRUE(font.file.empty());
     EXPECT_TRUE(font.family.empty());

@@ -143,21 +143,21 @@ TEST_F(TiffImageTest, AnEmptyGridGivesTheBareFrame) {
     EXPECT_EQ(boxOf(image, {255, 127, 63}), (std::array<std::uint32_t, 4>{0, 0, 85, 50}));
 }
 
+// Both writers; that a stream gets the file's bytes is the format table's test.
 TEST_F(TiffImageTest, FailuresNameThePathAndTheReason) {
-    const std::string missing = folder.file("missing/art.tif");
-    for (const auto& [path, reason] : {std::pair{missing, "No such file or directory"},
-                                       {"/dev/full", "No space left on device"}}) {
-        std::string error;
-        EXPECT_FALSE(writeTiffImage(path, *grid, options, LinkPolicy::writeThrough, error));
-        EXPECT_EQ(error, path + ": " + reason);
+    for (const bool png : {false, true}) {
+        const std::string missing = folder.file(png ? "missing/art.png" : "missing/art.tif");
+        for (const auto& [path, reason] : {std::pair{missing, "No such file or directory"},
+                                           {"/dev/full", "No space left on device"}}) {
+            SCOPED_TRACE(path);
+            std::string error;
+            EXPECT_FALSE(
+                png ? writePngImage(path, *grid, options, LinkPolicy::writeThrough, error)
+                    : writeTiffImage(path, *grid, options, LinkPolicy::writeThrough, error));
+            EXPECT_EQ(error, path + ": " + reason);
+        }
     }
 }
-
-} // namespace
-} // namespace gw::render
-
-namespace gw::render {
-namespace {
 
 struct Png {
     std::uint32_t width = 0, height = 0;
@@ -233,26 +233,6 @@ TEST_F(TiffImageTest, ThePngHoldsTheTiffsPixels) {
                   std::make_tuple(2835u, 2835u, PNG_RESOLUTION_METER));
         EXPECT_TRUE(png.rgb == tiff.rgb);
     }
-}
-
-TEST_F(TiffImageTest, PngFailuresNameThePathAndTheReasonAndStreamsGetTheFileBytes) {
-    const std::string missing = folder.file("missing/art.png");
-    for (const auto& [path, reason] : {std::pair{missing, "No such file or directory"},
-                                       {"/dev/full", "No space left on device"}}) {
-        std::string error;
-        EXPECT_FALSE(writePngImage(path, *grid, options, LinkPolicy::writeThrough, error));
-        EXPECT_EQ(error, path + ": " + reason);
-    }
-    std::string error;
-    ASSERT_TRUE(
-        writePngImage(folder.file("art.png"), *grid, options, LinkPolicy::writeThrough, error));
-    std::FILE* stream = std::tmpfile();
-    ASSERT_TRUE(writePngImage(stream, *grid, options, error)) << error;
-    std::string streamed(static_cast<std::size_t>(std::ftell(stream)), '\0');
-    std::rewind(stream);
-    EXPECT_EQ(std::fread(streamed.data(), 1, streamed.size(), stream), streamed.size());
-    std::fclose(stream);
-    EXPECT_EQ(streamed, testing::TestFolder::read(folder.file("art.png")));
 }
 
 } // namespace

@@ -1,18 +1,15 @@
 // Engine steps (grid size, character list, cell arithmetic, matcher, system version) and
 // processImage end to end, on fake pictures and screens.
 
-#include "engine/Engine.h"
-#include "common/Log.h"
+#include "FakePicture.h"
 #include "engine/SystemVersion.h"
 
 #include "support/DataTable.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cmath>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,32 +17,7 @@
 namespace gw {
 namespace {
 
-using Rgba = std::array<std::uint8_t, 4>;
-
-// A picture of w x h points whose canvas pixel (px, py) is paint(px, py).
-struct FakePicture : PictureSource {
-    FakePicture(double width, double height, std::function<Rgba(int, int)> painter)
-        : w(width), h(height), paint(std::move(painter)) {}
-    FakePicture(double width, double height, Rgba color)
-        : FakePicture(width, height, [=](int, int) { return color; }) {}
-    PointSize pointSize() const override { return PointSize{w, h}; }
-    bool renderCanvas(double cw, double ch, double scale, RgbaCanvas& out,
-                      std::string& error) const override {
-        calls.push_back({cw, ch, scale});
-        error = failWith;
-        out.width = static_cast<int>(std::ceil(cw * scale));
-        out.height = static_cast<int>(std::ceil(ch * scale));
-        for (int y = 0; y < out.height; ++y)
-            for (int x = 0; x < out.width; ++x)
-                for (const std::uint8_t c : paint(x, y))
-                    out.rgba.push_back(c);
-        return failWith.empty();
-    }
-    double w, h;
-    std::function<Rgba(int, int)> paint;
-    mutable std::vector<std::array<double, 3>> calls; // gw, gh, scale
-    std::string failWith;
-};
+using testing::LogCapture;
 
 struct FakeScreens : ScreenList {
     explicit FakeScreens(std::vector<double> f) : factors(std::move(f)) {}
@@ -64,13 +36,6 @@ inline CharacterTable makeTable(std::initializer_list<CharacterRecord> records) 
     std::copy(records.begin(), records.end(), table.begin() + 1);
     return table;
 }
-
-struct LogCapture {
-    LogCapture() : previous(setLogSink([this](std::string_view m) { lines.emplace_back(m); })) {}
-    ~LogCapture() { setLogSink(std::move(previous)); }
-    std::vector<std::string> lines;
-    LogSink previous;
-};
 
 // Pins the version query for one scope, with a fresh cache on entry and exit.
 struct VersionScope {

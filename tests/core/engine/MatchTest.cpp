@@ -1,43 +1,18 @@
 // The shape match and the dither, end to end through processImage, on synthetic pictures and
 // the shipped table (its darkness and ink grids are what the program draws with).
 
-#include "common/Log.h"
-#include "engine/Engine.h"
+#include "FakePicture.h"
 #include "palette/InitialSet.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cmath>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace gw {
 namespace {
-
-using Rgba = std::array<std::uint8_t, 4>;
-
-// A picture whose canvas pixel (px, py) is paint(px, py). The shape match asks for one pixel
-// per cell of the ink grid.
-struct Painted : PictureSource {
-    Painted(double width, double height, std::function<Rgba(int, int)> painter)
-        : w(width), h(height), paint(std::move(painter)) {}
-    PointSize pointSize() const override { return {w, h}; }
-    bool renderCanvas(double cw, double ch, double scale, RgbaCanvas& out,
-                      std::string&) const override {
-        out.width = static_cast<int>(std::ceil(cw * scale));
-        out.height = static_cast<int>(std::ceil(ch * scale));
-        for (int y = 0; y < out.height; ++y)
-            for (int x = 0; x < out.width; ++x)
-                for (const std::uint8_t c : paint(x, y))
-                    out.rgba.push_back(c);
-        return true;
-    }
-    double w, h;
-    std::function<Rgba(int, int)> paint;
-};
 
 Rgba grey(int v) {
     const auto b = static_cast<std::uint8_t>(v);
@@ -63,7 +38,7 @@ protected:
     }
 
     // Converts a picture of 12 x 12 cells and returns the code of cell (5, 3).
-    std::int32_t convert(const Painted& picture, MatchMode match, std::u16string_view set,
+    std::int32_t convert(const FakePicture& picture, MatchMode match, std::u16string_view set,
                          bool dither = false) {
         const ConversionInput input{&picture, 14, set, &table, nullptr, match, dither};
         EXPECT_TRUE(processImage(input, *grid, info).ok);
@@ -91,7 +66,7 @@ TEST_F(MatchTest, AVerticalEdgePicksACharacterWithInkOnThatSide) {
     for (const bool darkLeft : {true, false}) {
         // Each cell dark in its left (or right) half, white in the other.
         const int c = columns;
-        const Painted edge(
+        const FakePicture edge(
             12, 24, [=](int x, int) { return (x % c < c / 2) == darkLeft ? grey(0) : grey(255); });
         const std::int32_t code = convert(edge, MatchMode::Shape, printable());
         ASSERT_GT(code, 32) << darkLeft;
@@ -108,7 +83,7 @@ TEST_F(MatchTest, ADiagonalPicksASlash) {
         // A line corner to corner through each cell: the grid's cells it crosses are dark.
         const int c = columns;
         const int r = rows;
-        const Painted diagonal(12, 24, [=](int x, int y) {
+        const FakePicture diagonal(12, 24, [=](int x, int y) {
             const int i = x % c;
             const int along = (y % r) * c / r; // the column the line is in at this row
             return i == (rising ? c - 1 - along : along) ? grey(0) : grey(255);
@@ -121,7 +96,7 @@ TEST_F(MatchTest, ADiagonalPicksASlash) {
 TEST_F(MatchTest, AFlatCellPicksWhatTheDarknessMatchPicks) {
     for (const std::u16string& set : {printable(), utf8ToUtf16(kInitialCharacterSet)}) {
         for (int v = 0; v <= 255; v += 5) {
-            const Painted flat(12, 24, [=](int, int) { return grey(v); });
+            const FakePicture flat(12, 24, [=](int, int) { return grey(v); });
             const std::int32_t darkness = convert(flat, MatchMode::Darkness, set);
             EXPECT_EQ(convert(flat, MatchMode::Shape, set), darkness) << v;
         }
@@ -131,12 +106,10 @@ TEST_F(MatchTest, AFlatCellPicksWhatTheDarknessMatchPicks) {
 // The shape match keeps the darkness match beside it for flat cells; a code the table lacks is
 // still logged once per conversion, not once per matcher.
 TEST_F(MatchTest, ACodeTheTableLacksIsLoggedOnce) {
-    std::vector<std::string> lines;
-    LogSink previous = setLogSink([&](std::string_view m) { lines.emplace_back(m); });
-    const Painted flat(12, 24, [](int, int) { return grey(0); });
+    testing::LogCapture log;
+    const FakePicture flat(12, 24, [](int, int) { return grey(0); });
     convert(flat, MatchMode::Shape, u"\t@");
-    setLogSink(std::move(previous));
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Shouldn't Be Hit A"), 1);
+    EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(), "Shouldn't Be Hit A"), 1);
     EXPECT_EQ(grid->ascii[5][3], '@');
 }
 
@@ -150,7 +123,7 @@ TEST_F(MatchTest, DitheringKeepsAFlatAreasMeanWithinOneTableStep) {
             table[static_cast<std::size_t>(getChar(table, static_cast<char>(c)))].black * 256.0f);
     for (const MatchMode match : {MatchMode::Darkness, MatchMode::Shape}) {
         for (const int v : {20, 70, 128, 161, 230}) {
-            const Painted flat(60, 80, [=](int, int) { return grey(v); });
+            const FakePicture flat(60, 80, [=](int, int) { return grey(v); });
             const ConversionInput input{&flat, 60, set, &table, nullptr, match, true};
             ASSERT_TRUE(processImage(input, *grid, info).ok);
             double sum = 0.0;

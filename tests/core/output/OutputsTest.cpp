@@ -7,6 +7,7 @@
 #include "output/TextOutput.h"
 
 #include "support/DataTable.h"
+#include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -136,8 +137,8 @@ TEST_F(OutputsTest, RtfReadsBackWithItsCharactersColoursFontAndSize) {
     EXPECT_NE(rtfDocument(*grid, {"", ""}, 14).find("\\fcharset0 Courier New;}"),
               std::string::npos);
     // The text follows unrtf's comment header, in the document's code page (0xe9 is é).
-    const std::string folder = ::testing::TempDir() + "gw-rtf-" + std::to_string(::getpid());
-    std::filesystem::create_directories(folder);
+    const testing::TestFolder scratch;
+    const std::string folder = scratch.path();
     const std::string file = folder + "/art.rtf";
     const std::string text = runOn("unrtf --nopict --text " + file, file, rtf);
     EXPECT_EQ(text.substr(text.find("-----------------\n") + 18), "@ +<\n&>a\xe9\n\\{} \n");
@@ -158,7 +159,6 @@ TEST_F(OutputsTest, RtfReadsBackWithItsCharactersColoursFontAndSize) {
               "txt:Text --outdir " + folder + " " + file,
           file, rtf);
     EXPECT_EQ(test::readBytes(folder + "/art.txt"), "\xef\xbb\xbf" + plainDisplayText(*grid));
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "output/SafeFile.h"
 
 #include "support/DataTable.h"
+#include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,15 +21,6 @@ namespace fs = std::filesystem;
 
 class SafeFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '-'); // a table row's case
-        dir =
-            fs::path(::testing::TempDir()) / ("gw-safe-" + std::to_string(::getpid()) + "-" + name);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::string path(const std::string& name) const { return (dir / name).string(); }
     void put(const std::string& name, const std::string& bytes) {
         std::ofstream(dir / name, std::ios::binary) << bytes;
@@ -50,7 +42,8 @@ protected:
         ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
     }
 
-    fs::path dir;
+    gw::testing::TestFolder folder;
+    const fs::path dir = folder.path();
 };
 
 TEST_F(SafeFileTest, ReplacesKeepingPermissionsHonoursTheUmaskAndFollowsLinksByPolicy) {
