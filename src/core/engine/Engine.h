@@ -41,6 +41,23 @@ enum class MatchMode {
     Shape,    // the character whose ink pattern is nearest to the picture's under the cell
 };
 
+// Changes to the brightness the characters are picked for; the characters' colours stay the
+// picture's own. Applied in this order: auto contrast, contrast, brightness, invert. At the
+// defaults the brightness is left exactly as sampled.
+struct ToneSettings {
+    // Stretches the brightness range of the picture's cells (a low to a high percentile) to
+    // the full range.
+    bool autoContrast = false;
+    int contrast = 0;   // -100 to +100
+    int brightness = 0; // -100 to +100
+    // Characters are picked for 255 minus the brightness: dense characters for light areas,
+    // for light ink on a dark background.
+    bool invert = false;
+
+    bool isIdentity() const { return !autoContrast && contrast == 0 && brightness == 0 && !invert; }
+    friend bool operator==(const ToneSettings&, const ToneSettings&) = default;
+};
+
 struct ConversionInput {
     const PictureSource* picture = nullptr; // null: no picture
     int maxWidth = 0;
@@ -51,6 +68,7 @@ struct ConversionInput {
     // Floyd-Steinberg error diffusion, serpentine: each cell's brightness error goes on to the
     // cells not yet matched, so that smooth areas keep their tone.
     bool dither = false;
+    ToneSettings tone;
 };
 
 struct ConversionStatus {
