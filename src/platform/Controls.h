@@ -42,6 +42,14 @@ public:
     virtual void setState(bool on) = 0; // sends nothing
 };
 
+// A whole number on a scale, with a number field beside it that always shows the same value:
+// the two are one control. Sends its action after the user changes the value with either.
+class Slider : public Control {
+public:
+    virtual int intValue() const = 0;
+    virtual void setIntValue(int value) = 0; // sends nothing
+};
+
 // Sent after the user changes a text field's text; not sent for changes made by the program.
 class TextFieldDelegate {
 public:

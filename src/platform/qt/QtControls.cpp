@@ -13,6 +13,30 @@ QtCheckBox::QtCheckBox(QAbstractButton* box) : box_(box) {
     QObject::connect(box, &QAbstractButton::clicked, box, [this] { send(); });
 }
 
+QtSlider::QtSlider(QAbstractSlider* slider, QSpinBox* number) : slider_(slider), number_(number) {
+    number->setRange(slider->minimum(), slider->maximum());
+    number->setValue(slider->value());
+    // Every change, the user's or the program's, passes through the slider's valueChanged: a
+    // value typed into the number moves the slider, which sends once; a value that does not
+    // change the slider emits nothing.
+    QObject::connect(number, &QSpinBox::valueChanged, slider, &QAbstractSlider::setValue);
+    QObject::connect(slider, &QAbstractSlider::valueChanged, slider, [this](int value) {
+        number_->setValue(value);
+        if (!settingValue_) send();
+    });
+}
+
+void QtSlider::setEnabled(bool enabled) {
+    slider_->setEnabled(enabled);
+    number_->setEnabled(enabled);
+}
+
+void QtSlider::setIntValue(int value) {
+    settingValue_ = true;
+    slider_->setValue(value);
+    settingValue_ = false;
+}
+
 QtMenuItem::QtMenuItem(QAction* action) : action_(action) {
     QObject::connect(action, &QAction::triggered, action, [this] { send(); });
 }

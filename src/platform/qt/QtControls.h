@@ -10,6 +10,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
 
 #include <vector>
 
@@ -61,6 +63,22 @@ public:
 
 private:
     QAction* action_;
+};
+
+// A slider and a spin box that follow each other; the spin box takes the slider's range. One
+// user change sends one action, whichever of the two the user moved.
+class QtSlider final : public ActionHolder<Slider> {
+public:
+    QtSlider(QAbstractSlider* slider, QSpinBox* number);
+    bool isEnabled() const override { return slider_->isEnabled(); }
+    void setEnabled(bool enabled) override;
+    int intValue() const override { return slider_->value(); }
+    void setIntValue(int value) override;
+
+private:
+    QAbstractSlider* slider_;
+    QSpinBox* number_;
+    bool settingValue_ = false; // the program's own change: nothing is sent
 };
 
 // Sends its action on Return; user edits (not the program's) reach the delegate.
