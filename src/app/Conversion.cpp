@@ -40,6 +40,7 @@ void GlyphwerkAppDelegate::processImage() {
                       ? MatchMode::Shape
                       : MatchMode::Darkness;
     input.dither = outlets.dither != nullptr && outlets.dither->state();
+    input.tone = toneSettings();
 
     ConversionInfo info;
     const ConversionStatus status = gw::processImage(input, *grid, info);
@@ -50,6 +51,15 @@ void GlyphwerkAppDelegate::processImage() {
     std::copy(info.charactersInSet.begin(), info.charactersInSet.end(), charactersInSet.begin());
     numCharacters = info.numCharacters;
     if (!status.ok) systemLog(status.error);
+}
+
+ToneSettings GlyphwerkAppDelegate::toneSettings() const {
+    ToneSettings tone;
+    tone.autoContrast = outlets.autoContrast != nullptr && outlets.autoContrast->state();
+    tone.contrast = outlets.contrast != nullptr ? outlets.contrast->intValue() : 0;
+    tone.brightness = outlets.brightness != nullptr ? outlets.brightness->intValue() : 0;
+    tone.invert = outlets.invert != nullptr && outlets.invert->state();
+    return tone;
 }
 
 } // namespace gw

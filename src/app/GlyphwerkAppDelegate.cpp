@@ -3,6 +3,7 @@
 #include "common/Log.h"
 #include "palette/CharacterSet.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace gw {
@@ -13,6 +14,13 @@ constexpr const char* kFirstLaunchKey = "firstLaunch";
 constexpr const char* kUserDirectoryKey = "userDirectory";
 constexpr const char* kMatchShapeKey = "matchShape";
 constexpr const char* kDitherKey = "dither";
+constexpr const char* kInvertKey = "invert";
+constexpr const char* kBrightnessKey = "brightness";
+constexpr const char* kContrastKey = "contrast";
+constexpr const char* kAutoContrastKey = "autoContrast";
+// The tone sliders' range; a stored value outside it (an edited or older settings file) is
+// taken as the nearest end.
+constexpr long kToneLimit = 100;
 constexpr const char* kTableFileName = "Table.txt";
 constexpr const char* kStartFailureTitle = "Glyphwerk cannot start";
 constexpr const char* kRefusedPictureTitle = "The picture cannot be opened";
@@ -35,9 +43,11 @@ void GlyphwerkAppDelegate::connectActions(std::initializer_list<platform::Contro
         if (button != nullptr)
             button->setAction([this](platform::Control* sender) { changeCharacterSet(sender); });
     }
-    for (platform::CheckBox* box : {outlets.matchShape, outlets.dither}) {
-        if (box != nullptr)
-            box->setAction([this](platform::Control* sender) { changeAdjustment(sender); });
+    for (platform::Control* control : std::initializer_list<platform::Control*>{
+             outlets.matchShape, outlets.dither, outlets.brightness, outlets.contrast,
+             outlets.autoContrast, outlets.invert}) {
+        if (control != nullptr)
+            control->setAction([this](platform::Control* sender) { changeAdjustment(sender); });
     }
     if (outlets.sourceImage != nullptr) {
         outlets.sourceImage->setAction(
@@ -72,6 +82,16 @@ bool GlyphwerkAppDelegate::applicationDidFinishLaunching() {
         outlets.matchShape->setState(services_.defaults.integerForKey(kMatchShapeKey) != 0);
     if (outlets.dither != nullptr)
         outlets.dither->setState(services_.defaults.integerForKey(kDitherKey) != 0);
+    if (outlets.autoContrast != nullptr)
+        outlets.autoContrast->setState(services_.defaults.integerForKey(kAutoContrastKey) != 0);
+    if (outlets.invert != nullptr)
+        outlets.invert->setState(services_.defaults.integerForKey(kInvertKey) != 0);
+    for (const auto& [slider, key] : {std::pair{outlets.brightness, kBrightnessKey},
+                                      std::pair{outlets.contrast, kContrastKey}}) {
+        if (slider != nullptr)
+            slider->setIntValue(static_cast<int>(
+                std::clamp(services_.defaults.integerForKey(key), -kToneLimit, kToneLimit)));
+    }
 
     // An existing folder, or one that cannot be made, changes nothing here; the preview reports
     // its own write failures.
@@ -209,11 +229,18 @@ void GlyphwerkAppDelegate::changeCharacterSet(platform::Control* sender) {
 }
 
 void GlyphwerkAppDelegate::changeAdjustment(platform::Control* sender) {
-    const auto* box = dynamic_cast<const platform::CheckBox*>(sender);
-    if (box == nullptr) return;
-    if (sender == outlets.matchShape)
-        services_.defaults.setInteger(box->state() ? 1 : 0, kMatchShapeKey);
-    if (sender == outlets.dither) services_.defaults.setInteger(box->state() ? 1 : 0, kDitherKey);
+    if (sender == nullptr) return;
+    const std::pair<platform::Control*, const char*> keys[] = {
+        {outlets.matchShape, kMatchShapeKey},     {outlets.dither, kDitherKey},
+        {outlets.autoContrast, kAutoContrastKey}, {outlets.invert, kInvertKey},
+        {outlets.brightness, kBrightnessKey},     {outlets.contrast, kContrastKey}};
+    const auto key = std::find_if(std::begin(keys), std::end(keys),
+                                  [sender](const auto& entry) { return entry.first == sender; });
+    if (key == std::end(keys)) return;
+    if (const auto* box = dynamic_cast<const platform::CheckBox*>(sender))
+        services_.defaults.setInteger(box->state() ? 1 : 0, key->second);
+    else if (const auto* slider = dynamic_cast<const platform::Slider*>(sender))
+        services_.defaults.setInteger(slider->intValue(), key->second);
 }
 
 void GlyphwerkAppDelegate::controlTextDidChange(const platform::Notification& /*notification*/) {

@@ -27,6 +27,8 @@
 
 namespace gw {
 
+struct ToneSettings;
+
 class GlyphwerkAppDelegate final : public platform::TextFieldDelegate {
 public:
     // The controls of the main and preview windows, connected by the window loader; none is
@@ -52,6 +54,11 @@ public:
         platform::PopUpButton* font = nullptr;
         platform::CheckBox* matchShape = nullptr; // "Detail": the shape match
         platform::CheckBox* dither = nullptr;
+        // Tone: the brightness the characters are picked for, -100 to +100 each.
+        platform::Slider* brightness = nullptr;
+        platform::Slider* contrast = nullptr;
+        platform::CheckBox* autoContrast = nullptr;
+        platform::CheckBox* invert = nullptr; // "Invert brightness"
     };
 
     // The services the controller calls; all outlive it.
@@ -113,8 +120,10 @@ public:
     // Converts `image` with the current maximum width and character set into `grid`, and sets
     // width, height, charactersInSet and numCharacters. With no picture the grid is empty.
     void processImage();
+    // The tone the controls ask for; a missing control leaves its default.
+    ToneSettings toneSettings() const;
     void changeCharacterSet(platform::Control* sender);
-    // Detail or Dither was turned on or off: remembered for the next launch.
+    // Detail, Dither, a tone control or Invert was changed: remembered for the next launch.
     void changeAdjustment(platform::Control* sender);
     void controlTextDidChange(const platform::Notification& notification) override;
 

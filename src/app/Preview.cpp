@@ -3,6 +3,7 @@
 #include "app/GlyphwerkAppDelegate.h"
 
 #include "common/Log.h"
+#include "engine/Engine.h"
 #include "formats/OutputFormats.h"
 #include "output/Outputs.h"
 #include "output/SafeFile.h"
@@ -172,6 +173,9 @@ std::string GlyphwerkAppDelegate::conversionInputs() const {
     key += '\n' + (outlets.characterSet ? outlets.characterSet->stringValue() : std::string());
     key += outlets.matchShape != nullptr && outlets.matchShape->state() ? "\nshape" : "\ndarkness";
     key += outlets.dither != nullptr && outlets.dither->state() ? "\ndither" : "";
+    const ToneSettings tone = toneSettings();
+    key += "\ntone " + std::to_string(tone.brightness) + ' ' + std::to_string(tone.contrast) +
+           (tone.autoContrast ? " auto" : "") + (tone.invert ? " invert" : "");
     for (const double scale : services_.screens.backingScaleFactors())
         key += '\n' + std::to_string(scale);
     return key;

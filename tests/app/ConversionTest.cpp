@@ -2,6 +2,7 @@
 
 #include "fakes/Fakes.h"
 
+#include "engine/Engine.h"
 #include "engine/SystemVersion.h"
 
 #include <gtest/gtest.h>
@@ -74,6 +75,21 @@ TEST_F(Conversion, HandsOverTheFieldsAndScreensAndKeepsTheResults) {
     convert(100, 100, "50", true);
     EXPECT_EQ(grid.width2, 0);
     EXPECT_EQ(app.log, std::vector<std::string>({"grey.png: damaged PNG data"}));
+}
+
+TEST_F(Conversion, TheToneIsTheControlsAndAMissingControlLeavesItsDefault) {
+    app.brightness.userSet(25);
+    app.contrast.userSet(-70);
+    app.invert.toggle();
+    EXPECT_EQ(app.delegate->toneSettings(), (ToneSettings{false, -70, 25, true}));
+    app.autoContrast.toggle();
+    app.invert.toggle();
+    EXPECT_EQ(app.delegate->toneSettings(), (ToneSettings{true, -70, 25, false}));
+
+    GlyphwerkAppDelegate::Outlets& outlets = app.delegate->outlets;
+    outlets.brightness = outlets.contrast = nullptr;
+    outlets.autoContrast = outlets.invert = nullptr;
+    EXPECT_TRUE(app.delegate->toneSettings().isIdentity());
 }
 
 } // namespace

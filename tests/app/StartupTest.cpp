@@ -1,12 +1,15 @@
 // Start-up, the character table it needs, and the window lifecycle.
 
+#include "engine/Engine.h"
 #include "fakes/Fakes.h"
 #include "support/TestFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <tuple>
 
 namespace gw {
 namespace {
@@ -48,6 +51,51 @@ TEST(Startup, FirstLaunchSetsUpAndASecondKeepsTheUsersPath) {
     EXPECT_EQ(app.delegate->userDirectory(), "/pics/cat.png");
     EXPECT_EQ(app.delegate->image, nullptr); // nothing carries over but the defaults
     EXPECT_FALSE(app.buttonPreview.isEnabled());
+}
+
+TEST(Startup, ToneAndInvertStartOffAreSavedAsChangedAndRestoredWithinRange) {
+    FakeApplication app;
+    ASSERT_TRUE(app.delegate->applicationDidFinishLaunching());
+    EXPECT_EQ(std::make_tuple(app.brightness.intValue(), app.contrast.intValue(),
+                              app.autoContrast.state(), app.invert.state()),
+              std::make_tuple(0, 0, false, false));
+    EXPECT_TRUE(app.delegate->toneSettings().isIdentity());
+
+    app.brightness.userSet(-35);
+    app.contrast.userSet(60);
+    app.autoContrast.toggle();
+    app.invert.toggle();
+    app.invert.toggle();
+    app.invert.toggle();
+    EXPECT_EQ(app.defaults.integers, (std::map<std::string, long>{{"autoContrast", 1},
+                                                                  {"brightness", -35},
+                                                                  {"contrast", 60},
+                                                                  {"firstLaunch", 1},
+                                                                  {"invert", 1}}));
+
+    app.relaunch();
+    app.brightness.setIntValue(0);
+    app.contrast.setIntValue(0);
+    app.autoContrast.setState(false);
+    app.invert.setState(false);
+    ASSERT_TRUE(app.delegate->applicationDidFinishLaunching());
+    EXPECT_EQ(std::make_tuple(app.brightness.intValue(), app.contrast.intValue(),
+                              app.autoContrast.state(), app.invert.state()),
+              std::make_tuple(-35, 60, true, true));
+
+    // A settings file edited by hand, or written by another version.
+    for (const auto& [stored, shown] : {std::pair{101L, 100}, std::pair{-100000L, -100},
+                                        std::pair{1L << 40, 100}, std::pair{-100L, -100}}) {
+        app.defaults.integers["brightness"] = stored;
+        app.defaults.integers["contrast"] = -stored;
+        app.defaults.integers["invert"] = stored;
+        app.relaunch();
+        ASSERT_TRUE(app.delegate->applicationDidFinishLaunching());
+        EXPECT_EQ(
+            std::make_tuple(app.brightness.intValue(), app.contrast.intValue(), app.invert.state()),
+            std::make_tuple(shown, -shown, true))
+            << stored;
+    }
 }
 
 TEST(Startup, WorkFolderFailureOrAbsenceIsSilent) {

@@ -98,10 +98,11 @@ void FakeApplication::makeController() {
                                        screens, interfaces},
         windows);
     // In the order Outlets declares them; no preview window is open yet.
-    delegate->outlets = {&mainWindow,       nullptr,   nullptr,   &fontSize,      &sourceImage,
-                         &characterSet,     &setLower, &setUpper, &setNumbers,    &setSymbols,
-                         &exportMode,       &maxWidth, &bwColor,  &buttonPreview, &buttonExport,
-                         &menuClosePreview, &bgColor,  &font,     &matchShape,    &dither};
+    delegate->outlets = {&mainWindow,       nullptr,   nullptr,       &fontSize,      &sourceImage,
+                         &characterSet,     &setLower, &setUpper,     &setNumbers,    &setSymbols,
+                         &exportMode,       &maxWidth, &bwColor,      &buttonPreview, &buttonExport,
+                         &menuClosePreview, &bgColor,  &font,         &matchShape,    &dither,
+                         &brightness,       &contrast, &autoContrast, &invert};
     delegate->connectActions({&openItem});
 }
 

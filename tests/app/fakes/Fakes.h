@@ -48,6 +48,21 @@ private:
     bool on_ = false;
 };
 
+class FakeSlider final : public FakeControl<platform::Slider> {
+public:
+    int intValue() const override { return value_; }
+    void setIntValue(int value) override { value_ = value; }
+    // The user moves the slider, or types into its number field: the value changes, then the
+    // action is sent.
+    void userSet(int value) {
+        value_ = value;
+        click();
+    }
+
+private:
+    int value_ = 0;
+};
+
 class FakeTextField final : public FakeControl<platform::TextField> {
 public:
     std::string stringValue() const override { return text_; }
@@ -376,6 +391,8 @@ public:
     FakeColorWell bgColor;
     FakePopUpButton font;
     FakeCheckBox matchShape, dither;
+    FakeSlider brightness, contrast;
+    FakeCheckBox autoContrast, invert;
     FakeMenuItem openItem;
 
     std::unique_ptr<GlyphwerkAppDelegate> delegate;
