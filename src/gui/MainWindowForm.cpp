@@ -73,8 +73,10 @@ MainWindowForm::MainWindowForm(const platform::ImageLoader& loader,
       formatButtons_(addFormatChoices(*ui_)), exportMode_(formatButtons_), maxWidth_(ui_->maxWidth),
       bwColor_({ui_->bwColorBlackWhite, ui_->bwColorColour}), buttonPreview_(ui_->buttonPreview),
       buttonExport_(ui_->buttonExport), menuClosePreview_(ui_->menuClosePreview), font_(ui_->font),
-      matchShape_(ui_->matchShape), dither_(ui_->dither), openItem_(ui_->actionOpen),
-      openButton_(ui_->openButton) {
+      matchShape_(ui_->matchShape), dither_(ui_->dither),
+      brightness_(ui_->brightness, ui_->brightnessValue),
+      contrast_(ui_->contrast, ui_->contrastValue), autoContrast_(ui_->autoContrast),
+      invert_(ui_->invert), openItem_(ui_->actionOpen), openButton_(ui_->openButton) {
     ui_->sourceImage->setImageLoader(&loader);
     ui_->characterSet->setText(QString::fromUtf8(
         kInitialCharacterSet.data(), static_cast<qsizetype>(kInitialCharacterSet.size())));
@@ -111,6 +113,10 @@ GlyphwerkAppDelegate::Outlets MainWindowForm::outlets() const {
     o.font = &self->font_;
     o.matchShape = &self->matchShape_;
     o.dither = &self->dither_;
+    o.brightness = &self->brightness_;
+    o.contrast = &self->contrast_;
+    o.autoContrast = &self->autoContrast_;
+    o.invert = &self->invert_;
     return o;
 }
 

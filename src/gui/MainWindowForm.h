@@ -60,6 +60,10 @@ private:
     platform::qt::QtPopUpButton font_;
     platform::qt::QtCheckBox matchShape_;
     platform::qt::QtCheckBox dither_;
+    platform::qt::QtSlider brightness_;
+    platform::qt::QtSlider contrast_;
+    platform::qt::QtCheckBox autoContrast_;
+    platform::qt::QtCheckBox invert_;
     platform::qt::QtMenuItem openItem_;
     platform::qt::QtButton openButton_;
 };

@@ -12,10 +12,12 @@
 
 #include "TestApplication.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QSpinBox>
 #include <QTest>
 #include <QUrl>
 
@@ -68,9 +70,11 @@ protected:
 TEST_F(RealWindow, EveryMainWindowOutletIsConnectedAndTheFormStartsAsDesigned) {
     const GlyphwerkAppDelegate::Outlets o = delegate.outlets;
     for (const void* outlet : std::initializer_list<const void*>{
-             o.window, o.fontSize, o.sourceImage, o.characterSet, o.setLower, o.setUpper,
-             o.setNumbers, o.setSymbols, o.exportMode, o.maxWidth, o.bwColor, o.buttonPreview,
-             o.buttonExport, o.menuClosePreview, o.bgColor, o.font, o.matchShape, o.dither})
+             o.window,       o.fontSize,      o.sourceImage,  o.characterSet,     o.setLower,
+             o.setUpper,     o.setNumbers,    o.setSymbols,   o.exportMode,       o.maxWidth,
+             o.bwColor,      o.buttonPreview, o.buttonExport, o.menuClosePreview, o.bgColor,
+             o.font,         o.matchShape,    o.dither,       o.brightness,       o.contrast,
+             o.autoContrast, o.invert})
         EXPECT_NE(outlet, nullptr);
     // The preview window's outlets belong to the preview window.
     EXPECT_EQ(o.preview, nullptr);
@@ -104,21 +108,102 @@ TEST_F(RealWindow, EveryMainWindowOutletIsConnectedAndTheFormStartsAsDesigned) {
         EXPECT_EQ(o.exportMode->selectedTag(), static_cast<int>(i));
     }
 
-    // The Adjust group's check boxes start clear and come after the character buttons in the
-    // tab order, as they stand in the window.
+    // The Adjust group's controls start at their defaults and come after the character buttons
+    // in the tab order, as they stand in the window; Invert comes after the background.
     EXPECT_EQ(ui().adjustGroup->title(), "Adjust");
-    EXPECT_EQ(std::make_pair(ui().matchShape->accessibleName(), ui().dither->accessibleName()),
-              std::make_pair(QString("Detail"), QString("Dither")));
-    EXPECT_FALSE(o.matchShape->state() || o.dither->state());
+    EXPECT_FALSE(o.matchShape->state() || o.dither->state() || o.autoContrast->state() ||
+                 o.invert->state());
+    EXPECT_EQ(std::make_pair(o.brightness->intValue(), o.contrast->intValue()),
+              std::make_pair(0, 0));
+    for (const QSpinBox* number : {ui().brightnessValue, ui().contrastValue})
+        EXPECT_EQ(std::make_tuple(number->minimum(), number->maximum(), number->value()),
+                  std::make_tuple(-100, 100, 0));
+    // As Tab moves: a spin box's own text field hands its focus to the spin box.
     const auto nextTabStop = [](QWidget* widget) {
         do {
             widget = widget->nextInFocusChain();
-        } while ((widget->focusPolicy() & Qt::TabFocus) == 0);
+        } while ((widget->focusPolicy() & Qt::TabFocus) == 0 || widget->focusProxy() != nullptr);
         return widget;
     };
-    EXPECT_EQ(nextTabStop(ui().setSymbols), ui().matchShape);
-    EXPECT_EQ(nextTabStop(ui().matchShape), ui().dither);
-    EXPECT_EQ(nextTabStop(ui().dither), ui().maxWidth);
+    const std::vector<QWidget*> order = {ui().setSymbols, ui().brightness,    ui().brightnessValue,
+                                         ui().contrast,   ui().contrastValue, ui().autoContrast,
+                                         ui().matchShape, ui().dither,        ui().maxWidth};
+    for (std::size_t i = 0; i + 1 < order.size(); ++i)
+        EXPECT_EQ(nextTabStop(order[i]), order[i + 1]) << order[i]->objectName().toStdString();
+    EXPECT_EQ(nextTabStop(ui().bgColor), ui().invert);
+    EXPECT_EQ(nextTabStop(ui().invert), ui().bwColorBlackWhite);
+}
+
+// What a screen reader announces: every control the user can reach has a name.
+TEST_F(RealWindow, EveryControlHasAnAccessibleName) {
+    form.widget()->show();
+    const QList<QWidget*> widgets = form.widget()->findChildren<QWidget*>();
+    int controls = 0;
+    for (QWidget* widget : widgets) {
+        if ((widget->focusPolicy() & Qt::TabFocus) == 0 || widget->focusProxy() != nullptr)
+            continue;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).trimmed().isEmpty())
+            << widget->objectName().toStdString();
+        ++controls;
+    }
+    EXPECT_GE(controls, 20);
+    const auto name = [](QWidget* widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
+    EXPECT_EQ(name(ui().brightness), "Brightness");
+    EXPECT_EQ(name(ui().brightnessValue), "Brightness value");
+    EXPECT_EQ(name(ui().contrast), "Contrast");
+    EXPECT_EQ(name(ui().contrastValue), "Contrast value");
+    EXPECT_EQ(name(ui().autoContrast), "Auto contrast");
+    EXPECT_EQ(name(ui().invert), "Invert brightness");
+}
+
+// The slider and its number are one control: either moves the other, and one change by the
+// user sends one action, which the controller saves.
+TEST_F(RealWindow, TheToneSlidersAndTheirNumbersMoveTogetherAndAreSaved) {
+    int sent = 0;
+    platform::Slider& brightness = *delegate.outlets.brightness;
+    const platform::Action save = [this, &sent](platform::Control* sender) {
+        ++sent;
+        delegate.changeAdjustment(sender);
+    };
+    brightness.setAction(save);
+    ui().brightness->setFocus();
+    QTest::keyClick(ui().brightness, Qt::Key_PageUp);
+    EXPECT_EQ(std::make_tuple(ui().brightness->value(), ui().brightnessValue->value(), sent),
+              std::make_tuple(10, 10, 1));
+    EXPECT_EQ(fake.defaults.integerForKey("brightness"), 10);
+
+    ui().brightnessValue->selectAll();
+    QTest::keyClicks(ui().brightnessValue, "-45");
+    EXPECT_EQ(std::make_pair(ui().brightness->value(), brightness.intValue()),
+              std::make_pair(-45, -45));
+    EXPECT_EQ(fake.defaults.integerForKey("brightness"), -45);
+    const int typed = sent;
+    ui().brightnessValue->stepUp();
+    EXPECT_EQ(std::make_tuple(ui().brightness->value(), sent), std::make_tuple(-44, typed + 1));
+
+    // The program's changes send nothing and stay within the range.
+    brightness.setIntValue(70);
+    brightness.setIntValue(500);
+    EXPECT_EQ(std::make_tuple(ui().brightnessValue->value(), brightness.intValue(), sent),
+              std::make_tuple(100, 100, typed + 1));
+    EXPECT_EQ(fake.defaults.integerForKey("brightness"), -44);
+
+    // Through the controller's own wiring.
+    ui().contrastValue->setValue(-30);
+    ui().autoContrast->click();
+    ui().invert->click();
+    EXPECT_EQ(std::make_tuple(fake.defaults.integerForKey("contrast"),
+                              fake.defaults.integerForKey("autoContrast"),
+                              fake.defaults.integerForKey("invert")),
+              std::make_tuple(-30L, 1L, 1L));
+    EXPECT_EQ(delegate.outlets.contrast->intValue(), -30);
+
+    delegate.outlets.contrast->setEnabled(false);
+    EXPECT_FALSE(ui().contrast->isEnabled() || ui().contrastValue->isEnabled());
 }
 
 TEST_F(RealWindow, ButtonsTypingAndOpenCommandsReachTheController) {
