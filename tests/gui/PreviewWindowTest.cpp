@@ -26,6 +26,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <sstream>
 
 namespace gw {
 namespace {
@@ -177,20 +179,34 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values("", "not a form",
                       R"(<ui version="4.0"><widget class="QWidget" name="preview"/></ui>)"));
 
-TEST_F(PreviewWindow, ExportsAreTheCommandLineConvertersBytes) {
+// Each row sets the Adjust controls and Invert as the user would, and the window's export is
+// the converter's file with the row's options.
+GW_TABLE_TEST_F(PreviewWindow, ExportRows, AreTheCommandLineConvertersBytes, "gui/exports.tsv") {
+    const test::DataRow& c = GetParam();
     ui().bgColor->setColor({0.2, 0.4, 0.6, 1.0});
     ui().fontSize->setText("9");
     ui().font->setCurrentIndex(2);
     emit ui().font->activated(2);
-    for (const test::DataRow& c : test::dataTable("gui/exports.tsv")) {
-        form.formatButton(std::stoi(c[1]))->click();
-        (c[2] == "colour" ? ui().bwColorColour : ui().bwColorBlackWhite)->click();
-        for (QAbstractButton* box : {ui().matchShape, ui().dither}) {
-            if (box->isChecked() != (c[3] == "yes")) box->click();
-        }
-        expectTheConvertersBytes(
-            c[0], c[4] + " --background '#336699' --font-size 9 --font 'Courier New'", kLighthouse);
+    form.formatButton(std::stoi(c[1]))->click();
+    (c[2] == "colour" ? ui().bwColorColour : ui().bwColorBlackWhite)->click();
+    std::map<std::string, int> adjust;
+    std::istringstream settings(c[3] == "-" ? "" : c[3]);
+    for (std::string setting; std::getline(settings, setting, ',');) {
+        const std::size_t equals = setting.find('=');
+        adjust[setting.substr(0, equals)] =
+            equals == std::string::npos ? 1 : std::stoi(setting.substr(equals + 1));
     }
+    const std::pair<const char*, QAbstractButton*> boxes[] = {{"detail", ui().matchShape},
+                                                              {"dither", ui().dither},
+                                                              {"auto", ui().autoContrast},
+                                                              {"invert", ui().invert}};
+    for (const auto& [name, box] : boxes) {
+        if (box->isChecked() != (adjust[name] != 0)) box->click();
+    }
+    ui().brightnessValue->setValue(adjust["brightness"]);
+    ui().contrastValue->setValue(adjust["contrast"]);
+    expectTheConvertersBytes(
+        c[0], c[4] + " --background '#336699' --font-size 9 --font 'Courier New'", kLighthouse);
     EXPECT_TRUE(fake.alerts.shown.empty());
 }
 
