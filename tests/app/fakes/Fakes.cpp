@@ -8,11 +8,11 @@ namespace gw::fakes {
 
 namespace {
 
-// A flat mid-grey picture: enough for anything that looks at sizes and pixel counts.
-void fillGrey(int w, int h, RgbaCanvas& out) {
+// A flat grey picture: enough for anything that looks at sizes and pixel counts.
+void fillGrey(int w, int h, std::uint8_t grey, RgbaCanvas& out) {
     out.width = w;
     out.height = h;
-    out.rgba.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4, 128);
+    out.rgba.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4, grey);
     for (std::size_t i = 3; i < out.rgba.size(); i += 4)
         out.rgba[i] = 255;
 }
@@ -25,13 +25,14 @@ bool FakeImage::renderCanvas(double width, double height, double scale, RgbaCanv
     error = failWith;
     if (!failWith.empty()) return false;
     fillGrey(static_cast<int>(std::ceil(width * scale)),
-             static_cast<int>(std::ceil(height * scale)), out);
+             static_cast<int>(std::ceil(height * scale)), grey, out);
     return true;
 }
 
 bool FakeImage::renderThumbnail(int maxSide, RgbaCanvas& out, std::string& /*error*/) const {
     const double factor = std::min(1.0, maxSide / std::max(size_.width, size_.height));
-    fillGrey(static_cast<int>(size_.width * factor), static_cast<int>(size_.height * factor), out);
+    fillGrey(static_cast<int>(size_.width * factor), static_cast<int>(size_.height * factor), grey,
+             out);
     return true;
 }
 

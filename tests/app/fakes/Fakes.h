@@ -6,7 +6,9 @@
 #include "app/GlyphwerkAppDelegate.h"
 #include "common/Log.h"
 
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -106,7 +108,7 @@ private:
     platform::Color color_{1, 1, 1, 1};
 };
 
-// A flat mid-grey picture (128, opaque).
+// A flat grey picture, opaque; mid-grey (128) unless told otherwise.
 class FakeImage final : public platform::Image {
 public:
     FakeImage(std::string name, double width, double height)
@@ -119,6 +121,7 @@ public:
 
     mutable double lastScale = 0.0; // of the last canvas drawn
     std::string failWith;           // when set, drawing fails with this error
+    std::uint8_t grey = 128;        // of every pixel of the canvas
 
 private:
     std::string name_;
@@ -262,8 +265,11 @@ public:
                                             const std::string& proposedName,
                                             const std::string& typeName) override {
         saveCalls.push_back({directory, fileTypes, proposedName, typeName});
+        if (whileSaving) whileSaving();
         return next();
     }
+    // Runs while a save panel is open, as the user might change the window's controls then.
+    std::function<void()> whileSaving;
     // What the next panels answer, in order; nothing queued means Cancel.
     std::deque<std::optional<std::string>> answers;
     std::vector<Call> openCalls;
