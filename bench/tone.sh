@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# What the tone options cost glyphwerk-cli: the same conversion with and without
+# --auto-contrast --contrast 20 --brightness 10 --invert, on two photographs, in one run (only
+# ratios mean anything on a shared machine). Goal: at most 1.05 times the plain conversion.
+# The photographs are Debian wallpapers (plasma-workspace-wallpapers), 5120 x 2880: Patak, a
+# brook, and Altai, mountains, as progressive JPEGs made once into bench/data; converted to
+# text at width 513, once in darkness match and once with --match shape --dither.
+# Builds Release into build/bench-outputs (shared with bench/outputs.sh).
+#
+#   bench/tone.sh        (RUNS=10 by default; PHOTOS="a.png b.png" to choose others)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build/bench-outputs}
+data="$root/bench/data"
+runs=${RUNS:-10}
+wallpapers=/usr/share/wallpapers
+photos=${PHOTOS:-"$wallpapers/Patak/contents/images/5120x2880.png $wallpapers/Altai/contents/images/5120x2880.png"}
+
+for tool in hyperfine cjpeg convert python3; do
+    command -v "$tool" >/dev/null || "$root/scripts/install-deps.sh" --bench
+done
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLYPHWERK_BUILD_GUI=OFF \
+    -DGLYPHWERK_BUILD_TESTS=OFF "${launcher[@]}" && cmake --build "$build" -j2 --target glyphwerk-cli; } \
+    >"$build.log" 2>&1; then
+    cat "$build.log" >&2
+    exit 1
+fi
+cli="$build/src/cli/glyphwerk-cli"
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+# hyperfine's median and processor time for the plain and the toned command, and their ratio.
+compare() {
+    local name=$1 plain=$2 toned=$3 json="$out/result.json"
+    hyperfine -N -w 1 -r "$runs" --export-json "$json" "$plain" "$toned" >/dev/null
+    python3 - "$json" "$name" <<'PY'
+import json, sys
+plain, toned = json.load(open(sys.argv[1]))["results"]
+def cpu(r):
+    return r["user"] + r["system"]
+def show(r):
+    return f"{r['median']*1000:7.1f} ms ±{r['stddev']*1000:5.1f} (cpu {cpu(r)*1000:7.1f})"
+ratio = toned["median"] / plain["median"]
+verdict = "meets" if ratio <= 1.05 else "misses"
+print(f"{sys.argv[2]:<22} plain {show(plain)}  toned {show(toned)}  "
+      f"ratio {ratio:.3f}, cpu {cpu(toned) / cpu(plain):.3f} (goal <= 1.05: {verdict})")
+PY
+}
+
+tone=(--auto-contrast --contrast 20 --brightness 10 --invert)
+mkdir -p "$data"
+echo "median of $runs runs each, $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg)"
+for photo in $photos; do
+    name=$(basename "$(dirname "$(dirname "$(dirname "$photo")")")")
+    jpeg="$data/tone-$name-5120x2880-progressive.jpg"
+    if [ ! -f "$jpeg" ]; then
+        convert "$photo" -strip ppm:"$out/photo.ppm"
+        cjpeg -quality 90 -progressive "$out/photo.ppm" >"$jpeg"
+        rm -f "$out/photo.ppm"
+    fi
+    echo "== $name"
+    compare "darkness match" "$cli -w 513 -o $out/plain.txt $jpeg" \
+        "$cli -w 513 ${tone[*]} -o $out/toned.txt $jpeg"
+    compare "shape match, dither" "$cli -w 513 --match shape --dither -o $out/plain.txt $jpeg" \
+        "$cli -w 513 --match shape --dither ${tone[*]} -o $out/toned.txt $jpeg"
+done
