@@ -32,9 +32,8 @@ float clampLevel(float v) {
 }
 
 // The slope about mid-grey for a contrast of -100 to +100: from 0 (all mid-grey) through 1 (no
-// change) to kSteepestContrast, rising with the setting. Below 0 it falls linearly; above, the
-// slope is 1 / (1 - s * c / 100) with s chosen so that +100 gives kSteepestContrast, so that
-// equal steps of the setting feel alike on the brightening side as well.
+// change) to kSteepestContrast, rising with the setting. Below 0 it falls linearly; above, it is
+// 1 / (1 - 0.95 c / 100): gentle at first, steep toward the end (2 at +53, 20 at +100).
 float contrastFactor(int contrast) {
     const float c = static_cast<float>(std::clamp(contrast, -100, 100)) / 100.0f;
     if (c <= 0.0f) return 1.0f + c;
