@@ -5,12 +5,15 @@
 # The photographs are Debian wallpapers (plasma-workspace-wallpapers), 5120 x 2880: Patak, a
 # brook, and Altai, mountains, as progressive JPEGs made once into bench/data; converted to
 # text at width 513, once in darkness match and once with --match shape --dither.
-# Builds Release into build/bench-outputs (shared with bench/outputs.sh).
+# Two measures: the CLI's runs with hyperfine, and tone_bench, which alternates the two
+# conversions in one process and takes the best processor time of each, so that a busy
+# machine's load, which moves single runs by far more than 5 %, stays out of the difference.
+# Builds Release into build/bench-tone.
 #
-#   bench/tone.sh        (RUNS=20 by default; PHOTOS="a.png b.png" to choose others)
+#   bench/tone.sh        (RUNS=20 and ROUNDS=10 by default; PHOTOS="a.png b.png" to choose others)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build/bench-outputs}
+build=${BUILD_DIR:-$root/build/bench-tone}
 data="$root/bench/data"
 runs=${RUNS:-20}
 wallpapers=/usr/share/wallpapers
@@ -22,7 +25,8 @@ done
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLYPHWERK_BUILD_GUI=OFF \
-    -DGLYPHWERK_BUILD_TESTS=OFF "${launcher[@]}" && cmake --build "$build" -j2 --target glyphwerk-cli; } \
+    -DGLYPHWERK_BUILD_TESTS=OFF -DGLYPHWERK_BUILD_BENCH=ON "${launcher[@]}" &&
+    cmake --build "$build" -j2 --target glyphwerk-cli tone_bench; } \
     >"$build.log" 2>&1; then
     cat "$build.log" >&2
     exit 1
@@ -52,6 +56,18 @@ print(f"{sys.argv[2]:<20} plain {show(plain)}  toned {show(toned)}  ratio best {
 PY
 }
 
+# In process: the best processor times of the plain and the toned conversion, and what the
+# difference adds to the plain conversion.
+inProcess() {
+    local name=$1 jpeg=$2 mode=${3:-}
+    read -r plain toned _ < <("$build/bench/tone/tone_bench" "$jpeg" "$root/resources/Table.txt" \
+        515 "${ROUNDS:-10}" $mode 2>/dev/null)
+    awk -v n="$name" -v p="$plain" -v t="$toned" 'BEGIN {
+        r = t / p
+        printf "%-20s in process: plain %.1f ms, toned %.1f ms of cpu: adds %.1f ms, ratio %.3f (goal <= 1.05: %s)\n",
+            n, p, t, t - p, r, r <= 1.05 ? "meets" : "misses" }'
+}
+
 tone=(--auto-contrast --contrast 20 --brightness 10 --invert)
 mkdir -p "$data"
 echo "$runs runs each, $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg)"
@@ -66,6 +82,8 @@ for photo in $photos; do
     echo "== $name"
     compare "darkness match" "$cli -w 513 -o $out/plain.txt $jpeg" \
         "$cli -w 513 ${tone[*]} -o $out/toned.txt $jpeg"
+    inProcess "darkness match" "$jpeg"
     compare "shape match, dither" "$cli -w 513 --match shape --dither -o $out/plain.txt $jpeg" \
         "$cli -w 513 --match shape --dither ${tone[*]} -o $out/toned.txt $jpeg"
+    inProcess "shape match, dither" "$jpeg" shape
 done
