@@ -73,26 +73,56 @@ ToneRange autoContrastRange(std::span<const float> cells) {
     return range;
 }
 
+namespace {
+
+// The adjustments as up to four linear steps, each clamped to 0 to 255: v * scale + offset.
+// Worked out once per conversion, so that each brightness costs a few multiplications.
+struct ToneSteps {
+    struct Step {
+        float scale;
+        float offset;
+    };
+    std::array<Step, 4> steps{};
+    int count = 0;
+
+    ToneSteps(const ToneSettings& tone, const ToneRange& range) {
+        if (tone.autoContrast && range.stretch) {
+            const float scale = kWhite / (range.high - range.low);
+            steps[count++] = {scale, -range.low * scale};
+        }
+        if (tone.contrast != 0) {
+            const float scale = contrastFactor(tone.contrast);
+            steps[count++] = {scale, kMidGrey - kMidGrey * scale};
+        }
+        if (tone.brightness != 0) {
+            const auto amount = static_cast<float>(std::clamp(tone.brightness, -100, 100));
+            steps[count++] = {1.0f, amount * kBrightnessStep};
+        }
+        if (tone.invert) steps[count++] = {-1.0f, kWhite};
+    }
+
+    float operator()(float brightness) const {
+        float v = clampLevel(brightness);
+        for (int i = 0; i < count; ++i)
+            v = clampLevel(v * steps[static_cast<std::size_t>(i)].scale +
+                           steps[static_cast<std::size_t>(i)].offset);
+        return v;
+    }
+};
+
+} // namespace
+
 float adjustTone(const ToneSettings& tone, const ToneRange& range, float brightness) {
-    float v = clampLevel(brightness);
-    if (tone.autoContrast && range.stretch)
-        v = clampLevel((v - range.low) * (kWhite / (range.high - range.low)));
-    if (tone.contrast != 0)
-        v = clampLevel(kMidGrey + (v - kMidGrey) * contrastFactor(tone.contrast));
-    if (tone.brightness != 0)
-        v = clampLevel(v + static_cast<float>(std::clamp(tone.brightness, -100, 100)) *
-                               kBrightnessStep);
-    if (tone.invert) v = kWhite - v;
-    return v;
+    return ToneSteps(tone, range)(brightness);
 }
 
 void applyTone(const ToneSettings& tone, BrightnessPlane& plane) {
     if (tone.isIdentity()) return;
-    const ToneRange range = tone.autoContrast ? autoContrastRange(plane.cells) : ToneRange{};
+    const ToneSteps adjust(tone, tone.autoContrast ? autoContrastRange(plane.cells) : ToneRange{});
     for (float& v : plane.cells)
-        v = adjustTone(tone, range, v);
+        v = adjust(v);
     for (float& v : plane.subcells)
-        v = adjustTone(tone, range, v);
+        v = adjust(v);
 }
 
 } // namespace gw
