@@ -2,9 +2,11 @@
 // that alternate the plain conversion and the one with the tone options, and prints the best
 // processor time of each in milliseconds: "plain toned". Alternating and taking the best keeps a
 // busy machine's passing load out of the difference, which is far smaller than the conversion.
+// Then the tone step alone on a plane of that grid's size: "plain toned step checksum".
 //
 //   tone_bench PICTURE TABLE MAX_WIDTH ROUNDS [shape]   (shape: --match shape --dither)
 #include "engine/Engine.h"
+#include "engine/Tone.h"
 #include "imaging/Picture.h"
 #include "palette/CharacterTable.h"
 #include "palette/InitialSet.h"
@@ -67,6 +69,25 @@ int main(int argc, char** argv) {
             checksum += grid->ascii[1][1];
         }
     }
-    std::printf("%.3f %.3f %ld\n", best[0], best[1], checksum);
+    // The tone step alone, on a plane of the last conversion's size and ink grid.
+    gw::BrightnessPlane plane;
+    plane.columns = grid->width2;
+    plane.rows = grid->height2 - 1;
+    if (input.match == gw::MatchMode::Shape) gw::inkGridOf(table, plane.inkColumns, plane.inkRows);
+    const auto cells = static_cast<std::size_t>(plane.columns * std::max(plane.rows, 0));
+    double step = 1e300;
+    for (int round = 0; round < rounds; ++round) {
+        plane.cells.assign(cells, 0.0f);
+        for (std::size_t i = 0; i < cells; ++i)
+            plane.cells[i] = static_cast<float>((i * 37) % 256);
+        if (input.match == gw::MatchMode::Shape)
+            plane.subcells.assign(
+                cells * static_cast<std::size_t>(plane.inkColumns * plane.inkRows), 99.0f);
+        const double start = cpuMilliseconds();
+        gw::applyTone(toned, plane);
+        step = std::min(step, cpuMilliseconds() - start);
+        checksum += static_cast<long>(plane.cells[cells / 2]);
+    }
+    std::printf("%.3f %.3f %.3f %ld\n", best[0], best[1], step, checksum);
     return 0;
 }
