@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace gw {
 namespace {
@@ -108,6 +109,17 @@ struct ToneSteps {
                            steps[static_cast<std::size_t>(i)].offset);
         return v;
     }
+
+    // The same for every value, one step at a time over all of them, which vectorises.
+    void apply(std::vector<float>& values) const {
+        for (float& v : values)
+            v = clampLevel(v);
+        for (int i = 0; i < count; ++i) {
+            const Step step = steps[static_cast<std::size_t>(i)];
+            for (float& v : values)
+                v = clampLevel(v * step.scale + step.offset);
+        }
+    }
 };
 
 } // namespace
@@ -119,10 +131,8 @@ float adjustTone(const ToneSettings& tone, const ToneRange& range, float brightn
 void applyTone(const ToneSettings& tone, BrightnessPlane& plane) {
     if (tone.isIdentity()) return;
     const ToneSteps adjust(tone, tone.autoContrast ? autoContrastRange(plane.cells) : ToneRange{});
-    for (float& v : plane.cells)
-        v = adjust(v);
-    for (float& v : plane.subcells)
-        v = adjust(v);
+    adjust.apply(plane.cells);
+    adjust.apply(plane.subcells);
 }
 
 } // namespace gw
