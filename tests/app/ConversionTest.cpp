@@ -92,5 +92,20 @@ TEST_F(Conversion, TheToneIsTheControlsAndAMissingControlLeavesItsDefault) {
     EXPECT_TRUE(app.delegate->toneSettings().isIdentity());
 }
 
+// The engine's own tests cover the tone's arithmetic; invert is the unmistakable one: a light
+// picture comes out in the densest character.
+TEST_F(Conversion, InvertFromTheWindowReachesTheEngine) {
+    app.characterSet.setStringValue("@.");
+    const auto light = std::make_shared<fakes::FakeImage>("light.png", 240, 160);
+    light->grey = 230;
+    app.delegate->image = light;
+    app.maxWidth.setStringValue("40");
+    app.delegate->processImage();
+    EXPECT_EQ(app.delegate->grid->ascii[20][5], '.');
+    app.invert.toggle();
+    app.delegate->processImage();
+    EXPECT_EQ(app.delegate->grid->ascii[20][5], '@');
+}
+
 } // namespace
 } // namespace gw

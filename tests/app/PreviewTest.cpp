@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <sstream>
 
 // The font resolver keeps fontconfig's configuration for the life of the process.
@@ -226,6 +228,30 @@ TEST_F(Preview, ClosingTwiceAndAFormThatDoesNotLoad) {
     ASSERT_EQ(app.alerts.shown.size(), 1u);
     EXPECT_EQ(app.alerts.shown[0].message,
               folder.file("art.txt") + ": the preview window's form Preview.ui cannot be loaded");
+}
+
+// Export converts before its save panel and reuses that conversion only when nothing it was
+// made from has changed since; tone and invert count.
+TEST_F(Preview, ExportConvertsAgainWhenToneOrInvertChangedWhileTheSavePanelWasOpen) {
+    app.characterSet.setStringValue("@.");
+    const auto light = std::make_shared<fakes::FakeImage>("light.png", 200, 100);
+    light->grey = 230;
+    d().image = light;
+    const std::function<void()> changes[] = {
+        [this] { app.invert.toggle(); },
+        [this] { app.brightness.userSet(-100); },
+    };
+    for (std::size_t i = 0; i < std::size(changes); ++i) {
+        SCOPED_TRACE(i);
+        app.invert.setState(false);
+        app.brightness.setIntValue(0);
+        app.panels.whileSaving = changes[i];
+        app.panels.answers.push_back(folder.file("art.txt"));
+        app.buttonExport.click();
+        const std::string written = TestFolder::read(folder.file("art.txt"));
+        EXPECT_EQ(written, plainText(*d().grid));
+        EXPECT_NE(written.find('@'), std::string::npos);
+    }
 }
 
 TEST_F(Preview, ExportOffersOneTypeAndNameByModeAndCancelChangesNothing) {
