@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 
 namespace gw {
 
@@ -39,9 +40,18 @@ void GlyphwerkAppDelegate::connectPreviewActions() {
             [this](platform::Control* sender) { closePreview(sender); });
     if (outlets.font != nullptr)
         outlets.font->setAction([this](platform::Control* sender) { changeFont(sender); });
+    // The other settings the preview shows need no action of their own; the live preview
+    // follows them.
+    for (platform::Control* control : std::initializer_list<platform::Control*>{
+             outlets.bgColor, outlets.bwColor, outlets.exportMode}) {
+        if (control != nullptr)
+            control->setAction([this](platform::Control* /*sender*/) { settingChanged(); });
+    }
 }
 
 void GlyphwerkAppDelegate::preview(const void* sender) {
+    // What this run shows is newer than any live refresh waiting or under way.
+    dropLiveRefresh();
     if (outlets.preview == nullptr) {
         platform::PreviewOutlets loaded;
         if (!services_.interfaces.loadPreviewWindow(kPreviewInterface, loaded)) {
@@ -75,7 +85,6 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
     if (exportConversion_.empty() || exportConversion_ != conversionInputs()) processImage();
     exportConversion_.clear();
     if (!grid) return; // no grids: nothing was converted
-    const CellGrid& cells = *grid;
 
     text.setPlainText("");
     const int size = effectiveFontSize(outlets.fontSize->stringValue());
@@ -96,16 +105,7 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
     style.color = color;
     style.background = rgb(background);
 
-    if (format->previewShowsDocument) {
-        text.appendPlainText(format->document(cells, style));
-    } else if (color) {
-        text.appendRuns(colorDisplayRuns(cells));
-    } else {
-        text.appendPlainText(plainDisplayText(cells));
-    }
-    text.setFont(fontName, size);
-    // The images are drawn at the text view's frame, so the window is fitted first.
-    if (!format->previewShowsDocument) resizeWindow();
+    fillPreviewText(*format, style);
     if (exportRun) {
         writeArt(*format, *savePath, true, style);
     } else if (format->preview != PreviewAction::showOnly) {
@@ -117,7 +117,26 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
         }
     }
     // A file that was opened, or an image, is what the user looks at: the window goes.
-    if (format->preview != PreviewAction::showOnly) closePreview(nullptr);
+    if (format->preview != PreviewAction::showOnly) {
+        closePreview(nullptr);
+        return;
+    }
+    if (!exportRun) prepareLiveCopy();
+}
+
+void GlyphwerkAppDelegate::fillPreviewText(const OutputFormat& format, const ArtStyle& style) {
+    platform::TextView& text = *outlets.previewText2;
+    const CellGrid& cells = *grid;
+    if (format.previewShowsDocument) {
+        text.appendPlainText(format.document(cells, style));
+    } else if (style.color) {
+        text.appendRuns(colorDisplayRuns(cells));
+    } else {
+        text.appendPlainText(plainDisplayText(cells));
+    }
+    text.setFont(style.fontName, style.pointSize);
+    // The images are drawn at the text view's frame, so the window is fitted first.
+    if (!format.previewShowsDocument) resizeWindow();
 }
 
 // A path the user chose is written through a link there, as editors do; a name the program
@@ -150,6 +169,7 @@ void GlyphwerkAppDelegate::resizeWindow() {
 void GlyphwerkAppDelegate::closePreview(const void* /*sender*/) {
     platform::Window* window = outlets.preview;
     if (window == nullptr) return;
+    dropLiveRefresh();
     window->close();
     outlets.preview = nullptr;
     outlets.previewText2 = nullptr;
@@ -162,6 +182,7 @@ void GlyphwerkAppDelegate::changeFont(platform::Control* sender) {
     if (tag >= 0 && tag < static_cast<int>(kFontNames.size()))
         fontName = kFontNames[static_cast<std::size_t>(tag)];
     systemLog(fontName);
+    settingChanged();
 }
 
 void GlyphwerkAppDelegate::scroll(const void* /*sender*/) {}
@@ -178,6 +199,8 @@ std::string GlyphwerkAppDelegate::conversionInputs() const {
 }
 
 void GlyphwerkAppDelegate::exportImage(platform::Control* /*sender*/) {
+    // The save panel runs the event loop: a live refresh must not replace export's grid there.
+    dropLiveRefresh();
     processImage();
     const OutputFormat* format =
         windowFormat(outlets.exportMode->selectedTag(), outlets.bwColor->selectedTag() == 1);

@@ -22,6 +22,7 @@ void fillGrey(int w, int h, RgbaCanvas& out) {
 bool FakeImage::renderCanvas(double width, double height, double scale, RgbaCanvas& out,
                              std::string& error) const {
     lastScale = scale;
+    ++canvases;
     error = failWith;
     if (!failWith.empty()) return false;
     fillGrey(static_cast<int>(std::ceil(width * scale)),
@@ -103,6 +104,7 @@ void FakeApplication::makeController() {
                          &exportMode,       &maxWidth, &bwColor,  &buttonPreview, &buttonExport,
                          &menuClosePreview, &bgColor,  &font,     &matchShape,    &dither};
     delegate->connectActions({&openItem});
+    delegate->setLiveServices({refreshTimer, worker, mainQueue});
 }
 
 } // namespace gw::fakes
