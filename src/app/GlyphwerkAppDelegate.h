@@ -218,8 +218,6 @@ private:
     // No refresh waiting or under way is shown any more.
     void dropLiveRefresh();
     void prepareLiveCopy();
-    // The text view shows the grid in `format`, in the font, and is fitted to it.
-    void fillPreviewText(const OutputFormat& format, const ArtStyle& style);
 
     bool loadTable();
     void connectPreviewActions();

@@ -5,6 +5,7 @@
 #include "app/GlyphwerkAppDelegate.h"
 
 #include "formats/OutputFormats.h"
+#include "output/Outputs.h"
 #include "output/TextFrame.h"
 
 #include <utility>
@@ -37,6 +38,10 @@ struct GlyphwerkAppDelegate::RefreshResult {
     ConversionInfo info;
     ConversionStatus status;
     bool exact = true;
+    // The view's text, made on the worker too: building it takes longer than showing it.
+    bool color = false;
+    std::vector<platform::TextRun> runs; // in colour
+    std::string plain;                   // in black and white
 };
 
 void GlyphwerkAppDelegate::setLiveServices(LiveServices services) {
@@ -56,7 +61,10 @@ bool GlyphwerkAppDelegate::showsLiveText() const {
 }
 
 void GlyphwerkAppDelegate::settingChanged() {
-    if (live_ && showsLiveText()) live_->refreshTimer.start(kRefreshDelay);
+    if (!live_ || !showsLiveText()) return;
+    // What is under way was asked for with the settings before this change: it is not shown.
+    latestRefresh_->store(++refreshGeneration_);
+    live_->refreshTimer.start(kRefreshDelay);
 }
 
 void GlyphwerkAppDelegate::dropLiveRefresh() {
@@ -88,15 +96,24 @@ void GlyphwerkAppDelegate::startRefresh() {
             if (!alive.expired()) finishRefresh(result);
         });
     };
-    live_->worker.submit([hand, first, generation, settings = conversionSettings(),
+    const bool color = outlets.bwColor->selectedTag() == 1;
+    live_->worker.submit([hand, first, generation, color, settings = conversionSettings(),
                           picture = std::shared_ptr<const PictureCache>(pictureCache()),
                           table = liveTable_, latest = latestRefresh_] {
         const auto current = [&] { return latest->load() == generation; };
+        const auto display = [color](RefreshResult& result) {
+            result.color = color;
+            if (color)
+                result.runs = colorDisplayRuns(*result.grid);
+            else
+                result.plain = plainDisplayText(*result.grid);
+        };
         if (!first->grid) first->grid = makeCellGrid();
         if (!first->grid || !current()) return;
         const QuickPicture quick(*picture);
         first->status = convert(settings, &quick, *table, *first->grid, first->info);
         first->exact = quick.exact();
+        display(*first);
         hand(first);
         // A grid drawn from the copy is followed by the exact one, unless a newer refresh
         // has been asked for meanwhile.
@@ -106,6 +123,7 @@ void GlyphwerkAppDelegate::startRefresh() {
             exact->grid = makeCellGrid();
             if (!exact->grid) return;
             exact->status = convert(settings, picture.get(), *table, *exact->grid, exact->info);
+            display(*exact);
             if (current()) hand(exact);
         }
         if (current()) picture->prepareCopy();
@@ -124,13 +142,12 @@ void GlyphwerkAppDelegate::finishRefresh(const std::shared_ptr<RefreshResult>& r
     platform::TextView& text = *outlets.previewText2;
     text.setBackgroundColor(background);
     text.setPlainText("");
-    const bool color = outlets.bwColor->selectedTag() == 1;
-    ArtStyle style;
-    style.fontName = fontName;
-    style.pointSize = effectiveFontSize(outlets.fontSize->stringValue());
-    style.color = color;
-    style.background = {background.red, background.green, background.blue};
-    fillPreviewText(*windowFormat(outlets.exportMode->selectedTag(), color), style);
+    if (result->color)
+        text.appendRuns(result->runs);
+    else
+        text.appendPlainText(result->plain);
+    text.setFont(fontName, effectiveFontSize(outlets.fontSize->stringValue()));
+    resizeWindow();
     ++liveCounts_.shown;
     liveCounts_.lastExact = result->exact;
 }

@@ -105,7 +105,17 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
     style.color = color;
     style.background = rgb(background);
 
-    fillPreviewText(*format, style);
+    const CellGrid& cells = *grid;
+    if (format->previewShowsDocument) {
+        text.appendPlainText(format->document(cells, style));
+    } else if (color) {
+        text.appendRuns(colorDisplayRuns(cells));
+    } else {
+        text.appendPlainText(plainDisplayText(cells));
+    }
+    text.setFont(fontName, size);
+    // The images are drawn at the text view's frame, so the window is fitted first.
+    if (!format->previewShowsDocument) resizeWindow();
     if (exportRun) {
         writeArt(*format, *savePath, true, style);
     } else if (format->preview != PreviewAction::showOnly) {
@@ -122,21 +132,6 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
         return;
     }
     if (!exportRun) prepareLiveCopy();
-}
-
-void GlyphwerkAppDelegate::fillPreviewText(const OutputFormat& format, const ArtStyle& style) {
-    platform::TextView& text = *outlets.previewText2;
-    const CellGrid& cells = *grid;
-    if (format.previewShowsDocument) {
-        text.appendPlainText(format.document(cells, style));
-    } else if (style.color) {
-        text.appendRuns(colorDisplayRuns(cells));
-    } else {
-        text.appendPlainText(plainDisplayText(cells));
-    }
-    text.setFont(style.fontName, style.pointSize);
-    // The images are drawn at the text view's frame, so the window is fitted first.
-    if (!format.previewShowsDocument) resizeWindow();
 }
 
 // A path the user chose is written through a link there, as editors do; a name the program
