@@ -44,6 +44,31 @@ void copySize(const PointSize& size, double& width, double& height) {
     height = std::floor(size.height * factor);
 }
 
+// Each pixel the mean of two by two of `source`'s (a last odd row or column counts alone).
+std::shared_ptr<const RgbaCanvas> halved(const RgbaCanvas& source) {
+    auto half = std::make_shared<RgbaCanvas>();
+    half->width = (source.width + 1) / 2;
+    half->height = (source.height + 1) / 2;
+    half->partial = source.partial;
+    half->rgba.resize(static_cast<std::size_t>(half->width) * half->height * 4);
+    const auto stride = static_cast<std::size_t>(source.width) * 4;
+    for (int y = 0; y < half->height; ++y) {
+        const int y0 = 2 * y;
+        const int y1 = std::min(y0 + 1, source.height - 1);
+        const std::uint8_t* a = source.rgba.data() + static_cast<std::size_t>(y0) * stride;
+        const std::uint8_t* b = source.rgba.data() + static_cast<std::size_t>(y1) * stride;
+        std::uint8_t* out = half->rgba.data() + static_cast<std::size_t>(y) * half->width * 4;
+        for (int x = 0; x < half->width; ++x) {
+            const auto x0 = static_cast<std::size_t>(2 * x) * 4;
+            const auto x1 = static_cast<std::size_t>(std::min(2 * x + 1, source.width - 1)) * 4;
+            for (std::size_t c = 0; c < 4; ++c)
+                out[static_cast<std::size_t>(x) * 4 + c] = static_cast<std::uint8_t>(
+                    (a[x0 + c] + a[x1 + c] + b[x0 + c] + b[x1 + c] + 2) / 4);
+        }
+    }
+    return half;
+}
+
 } // namespace
 
 void resampleCanvas(const RgbaCanvas& source, double extentX, double extentY, int pixelsX,
@@ -135,17 +160,20 @@ bool PictureCache::renderQuickly(double gw, double gh, double scale, RgbaCanvas&
     exact = true;
     const Key key{gw, gh, scale};
     if (keptCanvas(key, out)) return true;
+    const double extentX = gw * scale;
+    const double extentY = gh * scale;
     std::shared_ptr<const RgbaCanvas> copy;
     {
         std::lock_guard lock(mutex_);
-        copy = copy_;
+        // Enlarging a copy would blur what the picture itself has; only shrinking is quick.
+        for (const auto& level : copies_) {
+            if (extentX > level->width || extentY > level->height) break;
+            const bool ample = 1.5 * extentX <= level->width && 1.5 * extentY <= level->height;
+            if (!copy || ample) copy = level;
+            if (!ample) break;
+        }
     }
-    const double extentX = gw * scale;
-    const double extentY = gh * scale;
-    // Enlarging a copy would blur what the picture itself has; only shrinking is quick.
-    if (!copy || !(extentX > 0.0 && extentY > 0.0) || extentX > copy->width ||
-        extentY > copy->height)
-        return renderCanvas(gw, gh, scale, out, error);
+    if (!copy || !(extentX > 0.0 && extentY > 0.0)) return renderCanvas(gw, gh, scale, out, error);
     resampleCanvas(*copy, extentX, extentY, static_cast<int>(std::ceil(extentX)),
                    static_cast<int>(std::ceil(extentY)), out);
     exact = false;
@@ -161,13 +189,16 @@ void PictureCache::prepareCopy() const {
     auto canvas = std::make_shared<RgbaCanvas>();
     std::string error;
     if (!picture_->renderCanvas(width, height, 1.0, *canvas, error)) return;
+    std::vector<std::shared_ptr<const RgbaCanvas>> levels{canvas};
+    while (std::max(levels.back()->width, levels.back()->height) > 2 * kSmallestCopySide)
+        levels.push_back(halved(*levels.back()));
     std::lock_guard lock(mutex_);
-    if (!copy_) copy_ = std::move(canvas);
+    if (copies_.empty()) copies_ = std::move(levels);
 }
 
 bool PictureCache::hasCopy() const {
     std::lock_guard lock(mutex_);
-    return copy_ != nullptr;
+    return !copies_.empty();
 }
 
 } // namespace gw

@@ -10,15 +10,17 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace gw {
 
 class PictureCache final : public PictureSource {
 public:
-    // The copy's longest side and largest size: 2048 pixels, at most 16 MiB, enough to resample
-    // canvases up to the grid's 513 columns at a scale of 2 or more, and small next to a
-    // photograph's decoded pixels.
+    // The copy's longest side: 2048 pixels, at most 16 MiB (with its halves 21 MiB), enough to
+    // resample canvases up to the grid's 513 columns at a scale of 2 or more, and small next
+    // to a photograph's decoded pixels.
     static constexpr int kCopySide = 2048;
+    static constexpr int kSmallestCopySide = 256;
     // Canvases beyond this are drawn but not kept.
     static constexpr std::size_t kKeptCanvasBytes = std::size_t{64} << 20;
 
@@ -57,7 +59,10 @@ private:
     mutable std::mutex mutex_;
     mutable Key keptKey_;
     mutable RgbaCanvas kept_;
-    mutable std::shared_ptr<const RgbaCanvas> copy_; // shared: resampled from outside the lock
+    // The copy, then halves of it down to kSmallestCopySide: a canvas is resampled from the
+    // smallest that has at least one and a half pixels for each of its own, so that the time it
+    // takes follows the canvas, not the picture. Shared: resampled from outside the lock.
+    mutable std::vector<std::shared_ptr<const RgbaCanvas>> copies_;
 };
 
 // Area-average resampling of a premultiplied canvas onto a transparent one of `pixelsX` x
