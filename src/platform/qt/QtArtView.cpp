@@ -442,13 +442,21 @@ QImage QtArtView::paintedImage(const QRect& area, qreal ratio) {
             QRgb color = line.colors[static_cast<std::size_t>(column)];
             if (qAlpha(color) == 0) color = selected ? highlightedText : defaultText;
             const int cr = qRed(color), cg = qGreen(color), cb = qBlue(color);
-            for (int y = std::max(0, -y0); y < height && y0 + y < canvasHeight; ++y) {
+            const QRgb solid = qRgb(cr, cg, cb);
+            const int xBegin = std::max(0, -x0);
+            const int xEnd = std::min(width, canvasWidth - x0);
+            const int yEnd = std::min(height, canvasHeight - y0);
+            for (int y = std::max(0, -y0); y < yEnd; ++y) {
                 auto* out = reinterpret_cast<QRgb*>(canvas.scanLine(y0 + y));
                 const std::uint8_t* in = coverage + static_cast<std::ptrdiff_t>(y) * width;
-                for (int x = std::max(0, -x0); x < width && x0 + x < canvasWidth; ++x) {
+                for (int x = xBegin; x < xEnd; ++x) {
                     const int a = in[x];
                     if (a == 0) continue;
                     QRgb& p = out[x0 + x];
+                    if (a == 255) { // the same as the blend below, without its arithmetic
+                        p = solid;
+                        continue;
+                    }
                     const int na = 255 - a;
                     p = qRgb((cr * a + qRed(p) * na + 127) / 255,
                              (cg * a + qGreen(p) * na + 127) / 255,
