@@ -457,10 +457,18 @@ QImage QtArtView::paintedImage(const QRect& area, qreal ratio) {
                         p = solid;
                         continue;
                     }
-                    const int na = 255 - a;
-                    p = qRgb((cr * a + qRed(p) * na + 127) / 255,
-                             (cg * a + qGreen(p) * na + 127) / 255,
-                             (cb * a + qBlue(p) * na + 127) / 255);
+                    // (c * a + p * (255 - a) + 127) / 255 per channel, red and blue side by
+                    // side in one word: each lane's sum stays below 65536, and
+                    // (x + 128 + ((x + 128) >> 8)) >> 8 is that quotient for every such x.
+                    const auto ua = static_cast<std::uint32_t>(a);
+                    const std::uint32_t na = 255u - ua;
+                    std::uint32_t rb = (solid & 0x00FF00FFu) * ua + (p & 0x00FF00FFu) * na;
+                    std::uint32_t g = (solid & 0x0000FF00u) * ua + (p & 0x0000FF00u) * na;
+                    rb += 0x00800080u;
+                    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+                    g += 0x00008000u;
+                    g = ((g + ((g >> 8) & 0x0000FF00u)) >> 8) & 0x0000FF00u;
+                    p = 0xFF000000u | rb | g;
                 }
             }
         }
