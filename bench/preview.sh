@@ -3,7 +3,7 @@
 # glyphwerk-cli doing the same conversion in the same run, on two photographs. Prints the best
 # of several wall times and the difference from the command line's.
 #
-#   bench/preview.sh        (RUNS=5 by default; BUILD_DIR=build/bench-preview)
+#   bench/preview.sh [live]   (RUNS=5 by default; BUILD_DIR=build/bench-preview)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -49,8 +49,10 @@ report() { # LABEL WINDOW-SECONDS CLI-SECONDS GOAL-SECONDS [PEAK-KiB PEAK-KiB-BE
     }'
 }
 
-echo "best of $RUNS runs, $(nproc) cores"
+echo "best of $RUNS runs, $(nproc) cores, load average $(cut -d' ' -f1 /proc/loadavg)"
+# `bench/preview.sh live` runs only the live preview's part (the last).
 for picture in "${pictures[@]}"; do
+    [ "${1:-}" = live ] && break
     echo "$(basename "$picture")"
     text=$(cli "$picture")
     read -r bw _ _ _ < <(window "$picture")
