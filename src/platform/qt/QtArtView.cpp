@@ -201,8 +201,11 @@ std::string QtArtView::plainText() const {
 }
 
 void QtArtView::setFont(const std::string& name, int pointSize) {
-    render::ResolvedFont resolved = render::resolveMonospaceFont(name);
     pointSize = std::max(1, pointSize);
+    // Asked again for the font in use (every refresh of a live preview): nothing to look up.
+    if (glyphs_ && name == requestedFont_ && pointSize == pointSize_) return;
+    requestedFont_ = name;
+    render::ResolvedFont resolved = render::resolveMonospaceFont(name);
     if (glyphs_ && resolved.file == resolved_.file && resolved.faceIndex == resolved_.faceIndex &&
         pointSize == pointSize_)
         return;
@@ -363,9 +366,13 @@ QImage QtArtView::paintedImage(const QRect& area, qreal ratio) {
     ratio = ratio > 0.0 ? ratio : 1.0;
     const int originX = static_cast<int>(std::lround(area.left() * ratio));
     const int originY = static_cast<int>(std::lround(area.top() * ratio));
-    QImage canvas(std::max(1, static_cast<int>(std::ceil(area.width() * ratio))),
-                  std::max(1, static_cast<int>(std::ceil(area.height() * ratio))),
-                  QImage::Format_RGB32);
+    const QSize pixels(std::max(1, static_cast<int>(std::ceil(area.width() * ratio))),
+                       std::max(1, static_cast<int>(std::ceil(area.height() * ratio))));
+    // The last paint's buffer is reused while it has the size: a window's worth of fresh
+    // pixels costs the system more than filling them. Shared with a caller that kept the last
+    // image, it is copied first, as any QImage is.
+    if (paintBuffer_.size() != pixels) paintBuffer_ = QImage(pixels, QImage::Format_RGB32);
+    QImage& canvas = paintBuffer_;
     canvas.setDevicePixelRatio(ratio);
     canvas.fill(background_);
     render::GlyphSource* source = glyphsAt(ratio);
