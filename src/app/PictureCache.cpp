@@ -173,7 +173,16 @@ bool PictureCache::renderQuickly(double gw, double gh, double scale, RgbaCanvas&
             if (!ample) break;
         }
     }
-    if (!copy || !(extentX > 0.0 && extentY > 0.0)) return renderCanvas(gw, gh, scale, out, error);
+    if (!copy) return renderCanvas(gw, gh, scale, out, error);
+    if (!(extentX > 0.0 && extentY > 0.0)) {
+        // An empty grid only asks whether the picture still decodes; drawing the copy said so.
+        out = RgbaCanvas{};
+        out.width = static_cast<int>(std::ceil(std::max(extentX, 0.0)));
+        out.height = static_cast<int>(std::ceil(std::max(extentY, 0.0)));
+        out.rgba.assign(static_cast<std::size_t>(out.width) * out.height * 4, 0);
+        out.partial = copy->partial;
+        return true;
+    }
     resampleCanvas(*copy, extentX, extentY, static_cast<int>(std::ceil(extentX)),
                    static_cast<int>(std::ceil(extentY)), out);
     exact = false;
