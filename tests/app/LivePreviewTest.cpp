@@ -88,6 +88,12 @@ TEST_F(LivePreview, ANewWidthIsShownFromTheCopyThenExactly) {
     EXPECT_EQ(app.previewText.plainText(), plainDisplayText(*d().grid));
     EXPECT_EQ(app.previewText.plainText(), previewed());
     EXPECT_EQ(picture->canvases, decoded + 1); // the Preview click drew from what was kept
+    // An empty grid (no width yet) is not worth a decoding either.
+    app.maxWidth.userEdit("");
+    ASSERT_TRUE(app.refreshTimer.fire());
+    settle();
+    EXPECT_EQ(d().grid->width2, 0);
+    EXPECT_EQ(picture->canvases, decoded + 1);
 }
 
 TEST_F(LivePreview, OnlyTheOpenTextPreviewFollows) {
