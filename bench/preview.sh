@@ -3,7 +3,7 @@
 # glyphwerk-cli doing the same conversion in the same run, on two photographs. Prints the best
 # of several wall times and the difference from the command line's.
 #
-#   bench/preview.sh        (RUNS=5 by default; BUILD_DIR=build/bench-preview)
+#   bench/preview.sh [live]   (RUNS=5 by default; BUILD_DIR=build/bench-preview)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -49,8 +49,10 @@ report() { # LABEL WINDOW-SECONDS CLI-SECONDS GOAL-SECONDS [PEAK-KiB PEAK-KiB-BE
     }'
 }
 
-echo "best of $RUNS runs, $(nproc) cores"
+echo "best of $RUNS runs, $(nproc) cores, load average $(cut -d' ' -f1 /proc/loadavg)"
+# `bench/preview.sh live` runs only the live preview's part (the last).
 for picture in "${pictures[@]}"; do
+    [ "${1:-}" = live ] && break
     echo "$(basename "$picture")"
     text=$(cli "$picture")
     read -r bw _ _ _ < <(window "$picture")
@@ -71,4 +73,25 @@ for picture in "${pictures[@]}"; do
         read -r exported _ _ _ < <(window "$picture" "${color[@]}" --export "$OUT/window.$format")
         report "export $format" "$exported" "$ours" 0.1
     done
+done
+
+# The live preview, in colour at a maximum width of 513 (511 x 142 cells on the whole
+# photographs): from a live refresh's start (its timer firing, after the burst) to the repainted
+# view, against the command line's whole conversion of the same picture to plain text (goal
+# <= 0.25x); and the longest stall of the window's event loop while keys are typed into the
+# width and size fields (goal <= 50 ms).
+echo "live preview, colour, max width 513"
+for picture in "${pictures[@]}"; do
+    case $picture in *-square.jpg) continue ;; esac
+    echo "$(basename "$picture")"
+    text=$("$TIMER" time "$RUNS" "$CLI" --max-width 513 -f text "$picture" | awk '{ print $1 }')
+    "$WINDOW" "$RESOURCES" "$picture" 513 "$RUNS" --color --live 2>/dev/null |
+        awk -v c="$text" '
+            $1 == "fill" { printf "  %-22s %.1f ms (median %.1f ms)\n", "fill the view", $2 * 1000, $3 * 1000 }
+            $1 == "charset" || $1 == "dither" || $1 == "width" {
+                r = $3 / c
+                printf "  %-22s refresh %.1f ms (best %.1f) = %.2fx cli %.1f ms (goal <= 0.25x: %s); from the change %.1f ms, exact %.1f ms\n",
+                    $1, $3 * 1000, $2 * 1000, r, c * 1000, r <= 0.25 ? "meets" : "MISSES", $4 * 1000, $5 * 1000
+            }
+            $1 ~ /^stall/ { printf "  %-22s longest stall %.1f ms (goal <= 50 ms: %s)\n", $1, $2 * 1000, $2 <= 0.05 ? "meets" : "MISSES" }'
 done

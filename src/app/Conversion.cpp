@@ -10,40 +10,52 @@
 namespace gw {
 namespace {
 
-class ScreenSource final : public ScreenList {
+// The screens' scales as they were when the settings were read: a worker must not ask the
+// window system.
+class FixedScreens final : public ScreenList {
 public:
-    explicit ScreenSource(const platform::Screens& screens) : screens_(screens) {}
-    std::vector<double> backingScaleFactors() const override {
-        return screens_.backingScaleFactors();
-    }
+    explicit FixedScreens(const std::vector<double>& scales) : scales_(scales) {}
+    std::vector<double> backingScaleFactors() const override { return scales_; }
 
 private:
-    const platform::Screens& screens_;
+    const std::vector<double>& scales_;
 };
 
 } // namespace
 
-void GlyphwerkAppDelegate::processImage() {
-    if (!grid) return; // the grids could not be allocated at start-up; nothing to fill
-    const std::shared_ptr<const platform::Image> picture = image;
-    const ScreenSource screens(services_.screens);
-    const std::u16string set =
+GlyphwerkAppDelegate::ConversionSettings GlyphwerkAppDelegate::conversionSettings() const {
+    ConversionSettings settings;
+    settings.maxWidth = outlets.maxWidth ? outlets.maxWidth->intValue() : 0;
+    settings.characterSet =
         utf8ToUtf16(outlets.characterSet ? outlets.characterSet->stringValue() : std::string());
+    settings.scales = services_.screens.backingScaleFactors();
+    settings.match = outlets.matchShape != nullptr && outlets.matchShape->state()
+                         ? MatchMode::Shape
+                         : MatchMode::Darkness;
+    settings.dither = outlets.dither != nullptr && outlets.dither->state();
+    settings.tone = toneSettings();
+    return settings;
+}
 
+ConversionStatus GlyphwerkAppDelegate::convert(const ConversionSettings& settings,
+                                               const PictureSource* picture,
+                                               const CharacterTable& table, CellGrid& cells,
+                                               ConversionInfo& info) {
+    const FixedScreens screens(settings.scales);
     ConversionInput input;
-    input.picture = picture.get();
-    input.maxWidth = outlets.maxWidth ? outlets.maxWidth->intValue() : 0;
-    input.characterSet = set;
-    input.characters = &characters;
+    input.picture = picture;
+    input.maxWidth = settings.maxWidth;
+    input.characterSet = settings.characterSet;
+    input.characters = &table;
     input.screens = &screens;
-    input.match = outlets.matchShape != nullptr && outlets.matchShape->state()
-                      ? MatchMode::Shape
-                      : MatchMode::Darkness;
-    input.dither = outlets.dither != nullptr && outlets.dither->state();
-    input.tone = toneSettings();
+    input.match = settings.match;
+    input.dither = settings.dither;
+    input.tone = settings.tone;
+    return gw::processImage(input, cells, info);
+}
 
-    ConversionInfo info;
-    const ConversionStatus status = gw::processImage(input, *grid, info);
+void GlyphwerkAppDelegate::keepConversionInfo(const ConversionInfo& info,
+                                              const ConversionStatus& status) {
     width = info.width;
     height = info.height;
     static_assert(std::tuple_size_v<decltype(charactersInSet)> ==
@@ -60,6 +72,24 @@ ToneSettings GlyphwerkAppDelegate::toneSettings() const {
     tone.brightness = outlets.brightness != nullptr ? outlets.brightness->intValue() : 0;
     tone.invert = outlets.invert != nullptr && outlets.invert->state();
     return tone;
+}
+
+std::shared_ptr<PictureCache> GlyphwerkAppDelegate::pictureCache() {
+    if (!image) {
+        pictureCache_.reset();
+    } else if (!pictureCache_ || pictureCache_->source() != image.get()) {
+        pictureCache_ = std::make_shared<PictureCache>(image);
+    }
+    return pictureCache_;
+}
+
+void GlyphwerkAppDelegate::processImage() {
+    if (!grid) return; // the grids could not be allocated at start-up; nothing to fill
+    const std::shared_ptr<const PictureCache> picture = pictureCache();
+    ConversionInfo info;
+    const ConversionStatus status =
+        convert(conversionSettings(), picture.get(), characters, *grid, info);
+    keepConversionInfo(info, status);
 }
 
 } // namespace gw

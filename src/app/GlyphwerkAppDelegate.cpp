@@ -78,6 +78,10 @@ bool GlyphwerkAppDelegate::applicationDidFinishLaunching() {
     outlets.setNumbers->setEnabled(false);
 
     outlets.characterSet->setDelegate(this);
+    // The other fields' edits only refresh the live preview.
+    for (platform::TextField* field : {outlets.maxWidth, outlets.fontSize}) {
+        if (field != nullptr) field->setDelegate(this);
+    }
     if (outlets.matchShape != nullptr)
         outlets.matchShape->setState(services_.defaults.integerForKey(kMatchShapeKey) != 0);
     if (outlets.dither != nullptr)
@@ -134,6 +138,7 @@ bool GlyphwerkAppDelegate::loadTable() {
 
 void GlyphwerkAppDelegate::windowWillClose(const platform::Notification& notification) {
     if (outlets.preview == nullptr || notification.object != outlets.preview) return;
+    dropLiveRefresh();
     outlets.preview = nullptr;
     outlets.previewText2 = nullptr; // it goes with its window
     outlets.menuClosePreview->setEnabled(false);
@@ -200,8 +205,10 @@ void GlyphwerkAppDelegate::loadImageDragged(platform::Control* /*sender*/) {
 
 void GlyphwerkAppDelegate::takePicture(std::shared_ptr<const platform::Image> picture) {
     image = std::move(picture);
+    pictureCache_.reset(); // the last picture's pixels go with it
     outlets.buttonPreview->setEnabled(true);
     outlets.buttonExport->setEnabled(true);
+    settingChanged();
 }
 
 std::optional<std::string> GlyphwerkAppDelegate::userDirectory() const {
@@ -226,9 +233,11 @@ void GlyphwerkAppDelegate::changeCharacterSet(platform::Control* sender) {
     const std::string extended = addMissingCharacters(text, group);
     if (extended != text) outlets.characterSet->setStringValue(extended);
     if (sender != nullptr) sender->setEnabled(false);
+    settingChanged();
 }
 
 void GlyphwerkAppDelegate::changeAdjustment(platform::Control* sender) {
+    settingChanged();
     if (sender == nullptr) return;
     const std::pair<platform::Control*, const char*> keys[] = {
         {outlets.matchShape, kMatchShapeKey},     {outlets.dither, kDitherKey},
@@ -243,7 +252,11 @@ void GlyphwerkAppDelegate::changeAdjustment(platform::Control* sender) {
         services_.defaults.setInteger(slider->intValue(), key->second);
 }
 
-void GlyphwerkAppDelegate::controlTextDidChange(const platform::Notification& /*notification*/) {
+void GlyphwerkAppDelegate::controlTextDidChange(const platform::Notification& notification) {
+    settingChanged();
+    if (notification.object != nullptr &&
+        (notification.object == outlets.maxWidth || notification.object == outlets.fontSize))
+        return;
     const std::string text = outlets.characterSet->stringValue();
     const std::array<std::pair<platform::Button*, CharacterGroup>, 4> groups = {{
         {outlets.setLower, CharacterGroup::Lower},

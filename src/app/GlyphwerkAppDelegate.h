@@ -3,7 +3,9 @@
 // arrives here as a method call on the main thread. It sees only the platform interfaces, so
 // the whole of it runs with fake controls and no display.
 
+#include "app/PictureCache.h"
 #include "engine/CellGrid.h"
+#include "engine/Engine.h"
 #include "formats/OutputFormats.h"
 #include "notify/NotificationList.h"
 #include "palette/CharacterTable.h"
@@ -14,9 +16,13 @@
 #include "platform/MainThread.h"
 #include "platform/Notification.h"
 #include "platform/Services.h"
+#include "platform/Timer.h"
 #include "platform/Window.h"
+#include "platform/Worker.h"
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -24,10 +30,9 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace gw {
-
-struct ToneSettings;
 
 class GlyphwerkAppDelegate final : public platform::TextFieldDelegate {
 public:
@@ -84,6 +89,14 @@ public:
         platform::HttpLimits limits{};
     };
 
+    // What the live preview needs; the references outlive the controller, and `mainThread`
+    // outlives `worker`'s last job.
+    struct LiveServices {
+        platform::Timer& refreshTimer;
+        platform::Worker& worker;
+        platform::MainThread& mainThread;
+    };
+
     // Observes every window's closing through `windows` for as long as it lives; `windows`
     // must outlive it.
     GlyphwerkAppDelegate(const Services& services, platform::WindowCloseCenter& windows);
@@ -127,6 +140,24 @@ public:
     void changeAdjustment(platform::Control* sender);
     void controlTextDidChange(const platform::Notification& notification) override;
 
+    // The live preview (LivePreview.cpp): while the preview window shows the art as text, every
+    // change of what it shows refreshes it by itself, once per burst of changes, converted on
+    // the worker and shown here. Without these services it changes only when Preview is pressed.
+    void setLiveServices(LiveServices services);
+    // Long enough to take a held key's repeats (about 30 ms apart) or a dragged slider's
+    // steps (16 ms) as one burst, short enough to feel immediate.
+    static constexpr std::chrono::milliseconds kRefreshDelay{100};
+    // A setting the open preview shows has changed: it is refreshed after the burst.
+    void settingChanged();
+    // Live refreshes begun (the timer fired) and shown; whether the last one shown was drawn
+    // from the picture exactly, or first from its bounded copy (a refinement follows).
+    struct LiveCounts {
+        std::uint64_t started = 0;
+        std::uint64_t shown = 0;
+        bool lastExact = true;
+    };
+    const LiveCounts& liveCounts() const { return liveCounts_; }
+
     // "<first application support folder>/Glyphwerk/", or nothing when there is none.
     std::optional<std::string> workFolder() const;
 
@@ -169,6 +200,32 @@ public:
     int height = 0;
 
 private:
+    // Everything a conversion reads from the window, copied, so that it may run on a worker.
+    struct ConversionSettings {
+        int maxWidth = 0;
+        std::u16string characterSet;
+        std::vector<double> scales;
+        MatchMode match = MatchMode::Darkness;
+        bool dither = false;
+        ToneSettings tone;
+    };
+    struct RefreshResult;
+
+    ConversionSettings conversionSettings() const;
+    static ConversionStatus convert(const ConversionSettings& settings,
+                                    const PictureSource* picture, const CharacterTable& table,
+                                    CellGrid& cells, ConversionInfo& info);
+    void keepConversionInfo(const ConversionInfo& info, const ConversionStatus& status);
+    // The picture as conversions draw it: kept between them, made anew for another picture.
+    std::shared_ptr<PictureCache> pictureCache();
+    // The preview is open and shows the art as text, with something to convert.
+    bool showsLiveText() const;
+    void startRefresh();
+    void finishRefresh(const std::shared_ptr<RefreshResult>& result);
+    // No refresh waiting or under way is shown any more.
+    void dropLiveRefresh();
+    void prepareLiveCopy();
+
     bool loadTable();
     void connectPreviewActions();
     // `format` of the grid to `file`; a failure is logged and shown. A path the user chose is
@@ -194,6 +251,15 @@ private:
     platform::WindowCloseCenter::Registration closeObserver_;
     // What export's own conversion was made from, until its preview run takes it over.
     std::string exportConversion_;
+
+    std::optional<LiveServices> live_;
+    std::shared_ptr<PictureCache> pictureCache_;
+    std::shared_ptr<const CharacterTable> liveTable_; // the workers' copy of `characters`
+    std::uint64_t refreshGeneration_ = 0; // a refresh's result is shown only while it is the latest
+    std::shared_ptr<std::atomic<std::uint64_t>> latestRefresh_ =
+        std::make_shared<std::atomic<std::uint64_t>>(0); // the same, for the worker
+    CellGridPtr spareGrid_; // the grid a refresh swapped out, for the next one to fill
+    LiveCounts liveCounts_;
 };
 
 } // namespace gw

@@ -29,6 +29,11 @@ GlyphwerkAppDelegate::~GlyphwerkAppDelegate() {
     // The thread uses this object to the end, so it must be over before anything here goes.
     feedCancel_.cancel();
     if (feedThread_.joinable()) feedThread_.join();
+    // The timer may outlive this object; its handler must not.
+    if (live_) {
+        live_->refreshTimer.stop();
+        live_->refreshTimer.setHandler(nullptr);
+    }
 }
 
 void GlyphwerkAppDelegate::setNotificationServices(NotificationServices services) {

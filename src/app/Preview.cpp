@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 
 namespace gw {
 
@@ -40,9 +41,18 @@ void GlyphwerkAppDelegate::connectPreviewActions() {
             [this](platform::Control* sender) { closePreview(sender); });
     if (outlets.font != nullptr)
         outlets.font->setAction([this](platform::Control* sender) { changeFont(sender); });
+    // The other settings the preview shows need no action of their own; the live preview
+    // follows them.
+    for (platform::Control* control : std::initializer_list<platform::Control*>{
+             outlets.bgColor, outlets.bwColor, outlets.exportMode}) {
+        if (control != nullptr)
+            control->setAction([this](platform::Control* /*sender*/) { settingChanged(); });
+    }
 }
 
 void GlyphwerkAppDelegate::preview(const void* sender) {
+    // What this run shows is newer than any live refresh waiting or under way.
+    dropLiveRefresh();
     if (outlets.preview == nullptr) {
         platform::PreviewOutlets loaded;
         if (!services_.interfaces.loadPreviewWindow(kPreviewInterface, loaded)) {
@@ -80,7 +90,6 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
     if (exportConversion_.empty() || exportConversion_ != conversionInputs()) processImage();
     exportConversion_.clear();
     if (!grid) return; // no grids: nothing was converted
-    const CellGrid& cells = *grid;
 
     text.setPlainText("");
     const int size = effectiveFontSize(outlets.fontSize->stringValue());
@@ -101,6 +110,7 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
     style.color = color;
     style.background = rgb(background);
 
+    const CellGrid& cells = *grid;
     if (format->previewShowsDocument) {
         text.appendPlainText(format->document(cells, style));
     } else if (color) {
@@ -122,7 +132,11 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
         }
     }
     // A file that was opened, or an image, is what the user looks at: the window goes.
-    if (format->preview != PreviewAction::showOnly) closePreview(nullptr);
+    if (format->preview != PreviewAction::showOnly) {
+        closePreview(nullptr);
+        return;
+    }
+    if (!exportRun) prepareLiveCopy();
 }
 
 // A path the user chose is written through a link there, as editors do; a name the program
@@ -155,6 +169,7 @@ void GlyphwerkAppDelegate::resizeWindow() {
 void GlyphwerkAppDelegate::closePreview(const void* /*sender*/) {
     platform::Window* window = outlets.preview;
     if (window == nullptr) return;
+    dropLiveRefresh();
     window->close();
     outlets.preview = nullptr;
     outlets.previewText2 = nullptr;
@@ -167,6 +182,7 @@ void GlyphwerkAppDelegate::changeFont(platform::Control* sender) {
     if (tag >= 0 && tag < static_cast<int>(kFontNames.size()))
         fontName = kFontNames[static_cast<std::size_t>(tag)];
     systemLog(fontName);
+    settingChanged();
 }
 
 void GlyphwerkAppDelegate::scroll(const void* /*sender*/) {}
@@ -186,6 +202,8 @@ std::string GlyphwerkAppDelegate::conversionInputs() const {
 }
 
 void GlyphwerkAppDelegate::exportImage(platform::Control* /*sender*/) {
+    // The save panel runs the event loop: a live refresh must not replace export's grid there.
+    dropLiveRefresh();
     processImage();
     const OutputFormat* format =
         windowFormat(outlets.exportMode->selectedTag(), outlets.bwColor->selectedTag() == 1);

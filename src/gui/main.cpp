@@ -11,10 +11,12 @@
 #include "platform/FeedAddress.h"
 #include "platform/PictureLoader.h"
 #include "platform/StandardFolders.h"
+#include "platform/ThreadWorker.h"
 #include "platform/qt/QtImageLoader.h"
 #include "platform/qt/QtInterfaceLoader.h"
 #include "platform/qt/QtMainThread.h"
 #include "platform/qt/QtServices.h"
+#include "platform/qt/QtTimer.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -81,6 +83,8 @@ int main(int argc, char** argv) {
     gw::platform::WindowCloseCenter windows;
     gw::platform::CurlHttpClient http;
     gw::platform::qt::QtMainThread mainThread;
+    gw::platform::qt::QtTimer refreshTimer;
+    gw::platform::ThreadWorker worker; // after mainThread: its last job may still post there
     gw::platform::qt::QtInterfaceLoader interfaces(bundle, windows);
 
     auto delegate = std::make_unique<gw::GlyphwerkAppDelegate>(
@@ -91,6 +95,7 @@ int main(int argc, char** argv) {
         {http, mainThread, [] { return std::make_unique<gw::platform::qt::QtUserDefaults>(); },
          gw::platform::notificationFeedURL(), gw::platform::notificationFeedOffByEnvironment(),
          gw::platform::HttpLimits{}});
+    delegate->setLiveServices({refreshTimer, worker, mainThread});
     gw::gui::MainWindowForm form(loader, windows);
     delegate->outlets = form.outlets();
     delegate->connectActions({form.openCommand(), form.openButton()});

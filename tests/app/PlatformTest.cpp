@@ -1,5 +1,5 @@
-// The plain C++ parts of the platform layer: integer fields, panel folders, XDG folders and
-// picture loading over the imaging library.
+// The plain C++ parts of the platform layer: integer fields, panel folders, XDG folders,
+// picture loading over the imaging library, and the worker thread.
 
 #include "support/DataTable.h"
 #include "support/TestFolder.h"
@@ -8,13 +8,16 @@
 #include "platform/PictureLoader.h"
 #include "platform/Services.h"
 #include "platform/StandardFolders.h"
+#include "platform/ThreadWorker.h"
 #include "platform/Window.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <future>
 #include <map>
+#include <vector>
 
 namespace gw::platform {
 namespace {
@@ -23,6 +26,31 @@ using ::testing::ElementsAre;
 
 GW_TABLE_TEST(LeadingIntegerRows, ReadsLikeIntValue, "app/leading-integer.tsv") {
     EXPECT_EQ(leadingInteger(GetParam()[0]), std::stoi(GetParam()[1]));
+}
+
+TEST(ThreadWorker, RunsTheNewestJobAndDropsTheOneItOvertook) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::promise<void> started;
+    std::promise<void> last;
+    std::vector<char> ran; // written by the worker only, read after it is joined
+    {
+        ThreadWorker worker;
+        worker.submit([&] {
+            started.set_value();
+            released.wait();
+            ran.push_back('a');
+        });
+        started.get_future().wait();
+        worker.submit([&] { ran.push_back('b'); }); // waits, then is overtaken
+        worker.submit([&] {
+            ran.push_back('c');
+            last.set_value();
+        });
+        release.set_value();
+        last.get_future().wait();
+    }
+    EXPECT_EQ(ran, (std::vector<char>{'a', 'c'}));
 }
 
 TEST(PanelStartFolder, FileGivesItsFolderAndFolderItself) {

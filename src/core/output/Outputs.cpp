@@ -121,6 +121,9 @@ std::string plainDisplayText(const CellGrid& grid) {
 std::vector<ColorRun> colorDisplayRuns(const CellGrid& grid) {
     const VisibleCells v = visibleCells(grid);
     std::vector<ColorRun> runs;
+    // A photograph changes colour at nearly every cell: growing the vector would move them all
+    // several times.
+    runs.reserve(cellCount(v) + static_cast<std::size_t>(v.rows));
     for (int y = 1; y <= v.rows; ++y) {
         std::uint32_t current = 0;
         for (int x = 1; x <= v.columns; ++x) {

@@ -200,8 +200,11 @@ std::string QtArtView::plainText() const {
 }
 
 void QtArtView::setFont(const std::string& name, int pointSize) {
-    render::ResolvedFont resolved = render::resolveMonospaceFont(name);
     pointSize = std::max(1, pointSize);
+    // Asked again for the font in use (every refresh of a live preview): nothing to look up.
+    if (glyphs_ && name == requestedFont_ && pointSize == pointSize_) return;
+    requestedFont_ = name;
+    render::ResolvedFont resolved = render::resolveMonospaceFont(name);
     if (glyphs_ && resolved.file == resolved_.file && resolved.faceIndex == resolved_.faceIndex &&
         pointSize == pointSize_)
         return;
@@ -365,9 +368,13 @@ QImage QtArtView::paintedImage(const QRect& area, qreal ratio) {
     ratio = ratio > 0.0 ? ratio : 1.0;
     const int originX = static_cast<int>(std::lround(area.left() * ratio));
     const int originY = static_cast<int>(std::lround(area.top() * ratio));
-    QImage canvas(std::max(1, static_cast<int>(std::ceil(area.width() * ratio))),
-                  std::max(1, static_cast<int>(std::ceil(area.height() * ratio))),
-                  QImage::Format_RGB32);
+    const QSize pixels(std::max(1, static_cast<int>(std::ceil(area.width() * ratio))),
+                       std::max(1, static_cast<int>(std::ceil(area.height() * ratio))));
+    // The last paint's buffer is reused while it has the size: a window's worth of fresh
+    // pixels costs the system more than filling them. Shared with a caller that kept the last
+    // image, it is copied first, as any QImage is.
+    if (paintBuffer_.size() != pixels) paintBuffer_ = QImage(pixels, QImage::Format_RGB32);
+    QImage& canvas = paintBuffer_;
     canvas.setDevicePixelRatio(ratio);
     canvas.fill(background_);
     render::GlyphSource* source = glyphsAt(ratio);
@@ -444,17 +451,33 @@ QImage QtArtView::paintedImage(const QRect& area, qreal ratio) {
             QRgb color = line.colors[static_cast<std::size_t>(column)];
             if (qAlpha(color) == 0) color = selected ? highlightedText : defaultText;
             const int cr = qRed(color), cg = qGreen(color), cb = qBlue(color);
-            for (int y = std::max(0, -y0); y < height && y0 + y < canvasHeight; ++y) {
+            const QRgb solid = qRgb(cr, cg, cb);
+            const int xBegin = std::max(0, -x0);
+            const int xEnd = std::min(width, canvasWidth - x0);
+            const int yEnd = std::min(height, canvasHeight - y0);
+            for (int y = std::max(0, -y0); y < yEnd; ++y) {
                 auto* out = reinterpret_cast<QRgb*>(canvas.scanLine(y0 + y));
                 const std::uint8_t* in = coverage + static_cast<std::ptrdiff_t>(y) * width;
-                for (int x = std::max(0, -x0); x < width && x0 + x < canvasWidth; ++x) {
+                for (int x = xBegin; x < xEnd; ++x) {
                     const int a = in[x];
                     if (a == 0) continue;
                     QRgb& p = out[x0 + x];
-                    const int na = 255 - a;
-                    p = qRgb((cr * a + qRed(p) * na + 127) / 255,
-                             (cg * a + qGreen(p) * na + 127) / 255,
-                             (cb * a + qBlue(p) * na + 127) / 255);
+                    if (a == 255) { // the same as the blend below, without its arithmetic
+                        p = solid;
+                        continue;
+                    }
+                    // (c * a + p * (255 - a) + 127) / 255 per channel, red and blue side by
+                    // side in one word: each lane's sum stays below 65536, and
+                    // (x + 128 + ((x + 128) >> 8)) >> 8 is that quotient for every such x.
+                    const auto ua = static_cast<std::uint32_t>(a);
+                    const std::uint32_t na = 255u - ua;
+                    std::uint32_t rb = (solid & 0x00FF00FFu) * ua + (p & 0x00FF00FFu) * na;
+                    std::uint32_t g = (solid & 0x0000FF00u) * ua + (p & 0x0000FF00u) * na;
+                    rb += 0x00800080u;
+                    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+                    g += 0x00008000u;
+                    g = ((g + ((g >> 8) & 0x0000FF00u)) >> 8) & 0x0000FF00u;
+                    p = 0xFF000000u | rb | g;
                 }
             }
         }

@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -102,6 +103,7 @@ private:
     ArtDocument document_;
     QFont font_;
     render::ResolvedFont resolved_;
+    std::string requestedFont_; // the name resolved_ was looked up for
     int pointSize_ = 0;
     std::unique_ptr<render::GlyphSource> glyphs_; // at one pixel per point: the layout's
     render::TextLayout layout_;
@@ -114,6 +116,7 @@ private:
     Rect frame_;
     std::unordered_map<char16_t, Glyph> fallback_;
     QString announcedText_;
+    QImage paintBuffer_;
 };
 
 } // namespace gw::platform::qt

@@ -22,6 +22,7 @@ void fillGrey(int w, int h, std::uint8_t grey, RgbaCanvas& out) {
 bool FakeImage::renderCanvas(double width, double height, double scale, RgbaCanvas& out,
                              std::string& error) const {
     lastScale = scale;
+    ++canvases;
     error = failWith;
     if (!failWith.empty()) return false;
     fillGrey(static_cast<int>(std::ceil(width * scale)),
@@ -105,6 +106,7 @@ void FakeApplication::makeController() {
                          &menuClosePreview, &bgColor,  &font,         &matchShape,    &dither,
                          &brightness,       &contrast, &autoContrast, &invert};
     delegate->connectActions({&openItem});
+    delegate->setLiveServices({refreshTimer, worker, mainQueue});
 }
 
 } // namespace gw::fakes

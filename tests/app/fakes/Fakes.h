@@ -120,6 +120,7 @@ public:
     bool renderThumbnail(int maxSide, RgbaCanvas& out, std::string& error) const override;
 
     mutable double lastScale = 0.0; // of the last canvas drawn
+    mutable int canvases = 0;       // drawn so far: each one a decoding of a real picture
     std::string failWith;           // when set, drawing fails with this error
     std::uint8_t grey = 128;        // of every pixel of the canvas
 
@@ -205,6 +206,60 @@ public:
 private:
     std::string text_;
     platform::Rect frame_;
+};
+
+// Fires only when the test says, as if the delay had passed.
+class FakeTimer final : public platform::Timer {
+public:
+    void setHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
+    void start(std::chrono::milliseconds delay) override {
+        active_ = true;
+        lastDelay = delay;
+        ++starts;
+    }
+    void stop() override { active_ = false; }
+    bool isActive() const override { return active_; }
+    // True when it was waiting and its handler ran.
+    bool fire() {
+        if (!active_) return false;
+        active_ = false;
+        if (handler_) handler_();
+        return true;
+    }
+    int starts = 0;
+    std::chrono::milliseconds lastDelay{0};
+
+private:
+    bool active_ = false;
+    std::function<void()> handler_;
+};
+
+// Keeps every job, dropped or not, so that a test may run them in any order, on its own thread.
+class FakeWorker final : public platform::Worker {
+public:
+    void submit(std::function<void()> job) override { jobs.push_back(std::move(job)); }
+    void runAll() {
+        while (!jobs.empty()) {
+            auto job = std::move(jobs.front());
+            jobs.pop_front();
+            job();
+        }
+    }
+    std::deque<std::function<void()>> jobs;
+};
+
+// Queued calls wait until the test runs them, as the main thread's loop would.
+class FakeMainQueue final : public platform::MainThread {
+public:
+    void post(std::function<void()> call) override { calls.push_back(std::move(call)); }
+    void runAll() {
+        while (!calls.empty()) {
+            auto call = std::move(calls.front());
+            calls.pop_front();
+            call();
+        }
+    }
+    std::deque<std::function<void()>> calls;
 };
 
 // Loads the fake application's one preview window and text view, or fails when told to.
@@ -383,6 +438,9 @@ public:
     FakeImageLoader loader;
     FakeWorkspace workspace;
     FakeScreens screens;
+    FakeTimer refreshTimer;
+    FakeWorker worker;
+    FakeMainQueue mainQueue;
 
     FakeWindow mainWindow{windows};
     FakeWindow previewWindow{windows};
