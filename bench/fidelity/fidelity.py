@@ -35,7 +35,8 @@ not have yet: the benchmark itself stretches the photograph's luma percentiles (
 1% to white, the same factor on every channel) before handing it to the program, and the
 drawing is still compared with the original photograph.
 
-Usage: fidelity.py CLI OUT_DIR [--config LABEL=ARGS]... [--shots NAME]
+Usage: fidelity.py CLI OUT_DIR [--config LABEL=ARGS]... [--shots NAME] [--widths 80,160]
+                   [--pictures NAME,...]
   CLI is glyphwerk-cli; ARGS are its options, separated by spaces; a config whose label starts
   with "stretched" gets the stretched photograph. Without --config: the default conversion.
 """
@@ -196,7 +197,12 @@ def main():
                         help="compare every drawing with the whole photograph")
     parser.add_argument("--shots", default="",
                         help="picture name whose drawings are saved as PNG in OUT_DIR/shots")
+    parser.add_argument("--widths", default=",".join(str(w) for w in WIDTHS),
+                        help="comma-separated widths (a subset while iterating)")
+    parser.add_argument("--pictures", default="",
+                        help="comma-separated picture names (default: all)")
     args = parser.parse_args()
+    widths = [int(w) for w in args.widths.split(",")]
     configs = []
     for c in args.config or ["default="]:
         label, _, options = c.partition("=")
@@ -204,11 +210,14 @@ def main():
 
     renderer = Renderer()
     pictures = prepare(f"{args.out_dir}/pictures")
+    if args.pictures:
+        wanted = args.pictures.split(",")
+        pictures = [p for p in pictures if p[0] in wanted]
     tools = [label for label, _ in configs] + list(peers())
     scores = {t: {} for t in tools}
     for name, kind, plain, stretched in pictures:
         grey = Image.open(plain).convert("L")
-        for width in WIDTHS:
+        for width in widths:
             drawings = {}
             for label, options in configs:
                 source = stretched if label.startswith("stretched") else plain
@@ -237,12 +246,12 @@ def main():
     means = {t: float(np.mean(list(scores[t].values()))) for t in tools}
     best_peer = max(means["jp2a"], means["chafa"])
     print()
-    print("| Tool | " + " | ".join(f"{n} {w}" for n, _, _, _ in pictures for w in WIDTHS)
+    print("| Tool | " + " | ".join(f"{n} {w}" for n, _, _, _ in pictures for w in widths)
           + " | Mean SSIM | / best peer |")
     print("|---" * (2 + 2 * len(pictures) + 1) + "|")
     for t in tools:
         cells = " | ".join(f"{scores[t][(n, w)]:.3f}" for n, _, _, _ in pictures
-                           for w in WIDTHS)
+                           for w in widths)
         print(f"| {t} | {cells} | {means[t]:.3f} | {means[t] / best_peer:.3f} |")
 
 
