@@ -19,6 +19,7 @@ constexpr float kLevels = 256.0f;             // brightness of a darkness of 1
 constexpr float kNoMatchDistance = 10.0f;
 constexpr char16_t kLineFeed = 10;
 constexpr int kSpace = 32;
+constexpr float kBlurRounding = 1e-3f; // brightness units, far below one of 256 levels
 
 // Truncates a size toward zero; sizes that are not numbers or below zero count as 0, sizes
 // beyond int as the largest int.
@@ -448,6 +449,85 @@ void sampleCellsAndInk(const RgbaCanvas& canvas, BrightnessPlane& plane, CellGri
     }
 }
 
+// A Gaussian of `sigma` samples, cut at three sigmas, its weights summing to 1.
+std::vector<float> gaussian(float sigma) {
+    const int radius = std::max(1, static_cast<int>(std::ceil(3.0f * sigma)));
+    std::vector<float> weights(static_cast<std::size_t>(2 * radius + 1));
+    float total = 0.0f;
+    for (int i = -radius; i <= radius; ++i) {
+        const float w = std::exp(-0.5f * static_cast<float>(i * i) / (sigma * sigma));
+        weights[static_cast<std::size_t>(i + radius)] = w;
+        total += w;
+    }
+    for (float& w : weights)
+        w /= total;
+    return weights;
+}
+
+// Blurs `count` values `stride` apart, the edge values repeated beyond the ends, into `out`.
+void blurLine(const float* in, float* out, int count, std::ptrdiff_t stride,
+              const std::vector<float>& weights) {
+    const int radius = static_cast<int>(weights.size() / 2);
+    for (int i = 0; i < count; ++i) {
+        float sum = 0.0f;
+        for (int k = -radius; k <= radius; ++k)
+            sum += weights[static_cast<std::size_t>(k + radius)] *
+                   in[std::clamp(i + k, 0, count - 1) * stride];
+        out[i * stride] = sum;
+    }
+}
+
+} // namespace
+
+void emphasizeDetail(BrightnessPlane& plane) {
+    const int ic = plane.inkColumns;
+    const int ir = plane.inkRows;
+    const int width = plane.columns * ic;
+    const int height = plane.rows * ir;
+    if (width <= 0 || height <= 0 || plane.subcells.empty()) return;
+    // The subcells as one picture, row by row, then blurred across and down. A cell is
+    // 1 / kHeightFactor cell widths high.
+    const auto at = [&](int x, int y) {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+               static_cast<std::size_t>(x);
+    };
+    std::vector<float> picture(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int y = 0; y < plane.rows; ++y)
+        for (int x = 0; x < plane.columns; ++x) {
+            const float* sub = plane.subcellsOf(x, y);
+            for (int j = 0; j < ir; ++j)
+                for (int i = 0; i < ic; ++i)
+                    picture[at(x * ic + i, y * ir + j)] = sub[j * ic + i];
+        }
+    std::vector<float> across(picture.size());
+    std::vector<float> surround(picture.size());
+    const std::vector<float> horizontal = gaussian(kDetailRadius * static_cast<float>(ic));
+    const std::vector<float> vertical =
+        gaussian(kDetailRadius * kHeightFactor * static_cast<float>(ir));
+    for (int y = 0; y < height; ++y)
+        blurLine(&picture[at(0, y)], &across[at(0, y)], width, 1, horizontal);
+    for (int x = 0; x < width; ++x)
+        blurLine(&across[at(x, 0)], &surround[at(x, 0)], height, width, vertical);
+    for (int y = 0; y < plane.rows; ++y)
+        for (int x = 0; x < plane.columns; ++x) {
+            float* sub = plane.subcellsOf(x, y);
+            float change = 0.0f;
+            for (int j = 0; j < ir; ++j)
+                for (int i = 0; i < ic; ++i) {
+                    const std::size_t p = at(x * ic + i, y * ir + j);
+                    float detail = picture[p] - surround[p];
+                    // The blur's rounding, not detail: a flat area stays exactly as sampled.
+                    if (std::abs(detail) < kBlurRounding) detail = 0.0f;
+                    const float v = std::clamp(picture[p] + kDetailGain * detail, 0.0f, 255.0f);
+                    change += v - picture[p];
+                    sub[j * ic + i] = v;
+                }
+            plane.cell(x, y) += change / static_cast<float>(ic * ir);
+        }
+}
+
+namespace {
+
 // Floyd-Steinberg weights, in sixteenths, of the cells after the current one in scan order.
 struct Spread {
     int dx;
@@ -557,6 +637,7 @@ ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, Conv
         plane.inkColumns = inkColumns;
         plane.inkRows = inkRows;
         sampleCellsAndInk(canvas, plane, grid);
+        emphasizeDetail(plane);
     } else {
         sampleCells(canvas, info.scale, plane, grid);
     }
