@@ -292,7 +292,12 @@ ShapeMatcher::ShapeMatcher(const CharacterTable& table, const int* list, int cou
             pattern[at] = hasGrid ? r.ink[at] : r.black;
             sum += pattern[at];
         }
-        found.push_back({{sum / static_cast<float>(cells_), r.black, r.ascii, k}, pattern});
+        const float mean = sum / static_cast<float>(cells_);
+        float squares = 0.0f;
+        for (int i = 0; i < cells_; ++i)
+            squares += (pattern[static_cast<std::size_t>(i)] - mean) *
+                       (pattern[static_cast<std::size_t>(i)] - mean);
+        found.push_back({{mean, std::sqrt(squares), r.black, r.ascii, k}, pattern});
     }
     std::stable_sort(found.begin(), found.end(),
                      [](const auto& a, const auto& b) { return a.first.mean < b.first.mean; });
@@ -325,6 +330,11 @@ std::int32_t ShapeMatcher::match(float brightness, const float* subcells, float 
         sum += t;
     }
     const float mean = sum / static_cast<float>(cells_);
+    float squares = 0.0f;
+    for (int i = 0; i < cells_; ++i)
+        squares += (target[static_cast<std::size_t>(i)] - mean) *
+                   (target[static_cast<std::size_t>(i)] - mean);
+    const float deviation = std::sqrt(squares);
     const auto n = static_cast<std::ptrdiff_t>(candidates_.size());
     std::ptrdiff_t above = std::partition_point(candidates_.begin(), candidates_.end(),
                                                 [&](const Candidate& c) { return c.mean < mean; }) -
@@ -332,16 +342,22 @@ std::int32_t ShapeMatcher::match(float brightness, const float* subcells, float 
     std::ptrdiff_t below = above - 1;
     float best = INFINITY;
     const Candidate* winner = nullptr;
-    // Rounding may put a distance a little under its bound; the margin keeps such ties.
-    const auto bound = [&](float gap) {
-        return static_cast<float>(cells_) * gap * gap * (1.0f - 1e-4f) - 1e-7f;
+    // The distance is cells * gap^2 for the means plus the distance between the patterns less
+    // their means, which is at least the difference of their lengths. Rounding may put a
+    // distance a little under its bound; the margin keeps such ties.
+    const auto bound = [&](float gap, float lengths) {
+        return (static_cast<float>(cells_) * gap * gap + lengths * lengths) * (1.0f - 1e-4f) -
+               1e-7f;
     };
     while (below >= 0 || above < n) {
         const float gapBelow = below >= 0 ? mean - candidates_[below].mean : INFINITY;
         const float gapAbove = above < n ? candidates_[above].mean - mean : INFINITY;
         const bool takeBelow = gapBelow <= gapAbove;
-        if (bound(takeBelow ? gapBelow : gapAbove) > best) break;
+        const float gap = takeBelow ? gapBelow : gapAbove;
+        if (bound(gap, 0.0f) > best) break;
         const std::ptrdiff_t c = takeBelow ? below-- : above++;
+        if (bound(gap, deviation - candidates_[static_cast<std::size_t>(c)].deviation) > best)
+            continue;
         const float* pattern = patterns_.data() + c * cells_;
         float distance = 0.0f;
         for (int i = 0; i < cells_; ++i) {
@@ -480,49 +496,46 @@ void blurLine(const float* in, float* out, int count, std::ptrdiff_t stride,
 } // namespace
 
 void emphasizeDetail(BrightnessPlane& plane) {
-    const int ic = plane.inkColumns;
-    const int ir = plane.inkRows;
-    const int width = plane.columns * ic;
-    const int height = plane.rows * ir;
-    if (width <= 0 || height <= 0 || plane.subcells.empty()) return;
-    // The subcells as one picture, row by row, then blurred across and down. A cell is
-    // 1 / kHeightFactor cell widths high.
-    const auto at = [&](int x, int y) {
-        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-               static_cast<std::size_t>(x);
-    };
-    std::vector<float> picture(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    const int inkCells = plane.inkColumns * plane.inkRows;
+    if (plane.columns <= 0 || plane.rows <= 0 || plane.subcells.empty()) return;
+    // The surroundings are smooth, so one value per cell serves: the cells' mean subcell,
+    // blurred across and down (a cell is 1 / kHeightFactor cell widths high).
+    const std::size_t width = static_cast<std::size_t>(plane.columns);
+    std::vector<float> means(plane.cells.size());
     for (int y = 0; y < plane.rows; ++y)
         for (int x = 0; x < plane.columns; ++x) {
             const float* sub = plane.subcellsOf(x, y);
-            for (int j = 0; j < ir; ++j)
-                for (int i = 0; i < ic; ++i)
-                    picture[at(x * ic + i, y * ir + j)] = sub[j * ic + i];
+            float sum = 0.0f;
+            for (int k = 0; k < inkCells; ++k)
+                sum += sub[k];
+            means[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] =
+                sum / static_cast<float>(inkCells);
         }
-    std::vector<float> across(picture.size());
-    std::vector<float> surround(picture.size());
-    const std::vector<float> horizontal = gaussian(kDetailRadius * static_cast<float>(ic));
-    const std::vector<float> vertical =
-        gaussian(kDetailRadius * kHeightFactor * static_cast<float>(ir));
-    for (int y = 0; y < height; ++y)
-        blurLine(&picture[at(0, y)], &across[at(0, y)], width, 1, horizontal);
-    for (int x = 0; x < width; ++x)
-        blurLine(&across[at(x, 0)], &surround[at(x, 0)], height, width, vertical);
+    std::vector<float> across(means.size());
+    std::vector<float> surround(means.size());
+    const std::vector<float> horizontal = gaussian(kDetailRadius);
+    const std::vector<float> vertical = gaussian(kDetailRadius * kHeightFactor);
+    for (int y = 0; y < plane.rows; ++y)
+        blurLine(&means[static_cast<std::size_t>(y) * width],
+                 &across[static_cast<std::size_t>(y) * width], plane.columns, 1, horizontal);
+    for (int x = 0; x < plane.columns; ++x)
+        blurLine(&across[static_cast<std::size_t>(x)], &surround[static_cast<std::size_t>(x)],
+                 plane.rows, static_cast<std::ptrdiff_t>(width), vertical);
     for (int y = 0; y < plane.rows; ++y)
         for (int x = 0; x < plane.columns; ++x) {
+            const float around =
+                surround[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)];
             float* sub = plane.subcellsOf(x, y);
             float change = 0.0f;
-            for (int j = 0; j < ir; ++j)
-                for (int i = 0; i < ic; ++i) {
-                    const std::size_t p = at(x * ic + i, y * ir + j);
-                    float detail = picture[p] - surround[p];
-                    // The blur's rounding, not detail: a flat area stays exactly as sampled.
-                    if (std::abs(detail) < kBlurRounding) detail = 0.0f;
-                    const float v = std::clamp(picture[p] + kDetailGain * detail, 0.0f, 255.0f);
-                    change += v - picture[p];
-                    sub[j * ic + i] = v;
-                }
-            plane.cell(x, y) += change / static_cast<float>(ic * ir);
+            for (int k = 0; k < inkCells; ++k) {
+                float detail = sub[k] - around;
+                // The blur's rounding, not detail: a flat area stays exactly as sampled.
+                if (std::abs(detail) < kBlurRounding) detail = 0.0f;
+                const float v = std::clamp(sub[k] + kDetailGain * detail, 0.0f, 255.0f);
+                change += v - sub[k];
+                sub[k] = v;
+            }
+            plane.cell(x, y) += change / static_cast<float>(inkCells);
         }
 }
 

@@ -147,10 +147,10 @@ void inkGridOf(const CharacterTable& table, int& columns, int& rows);
 
 // The shape match's view of the picture. Even the densest glyph leaves most of its cell white,
 // so ink spans a narrow band of brightness near the paper's, and detail the picture shows in
-// small local differences fades in it. Each subcell's difference from its surroundings (a
-// Gaussian of kDetailRadius cell widths) is therefore raised kDetailGain times more, clamped
-// to 0-255, and each cell's brightness becomes the mean of its subcells again. A flat area is
-// left exactly as it was.
+// small local differences fades in it. Each subcell's difference from its surroundings (the
+// cells' means blurred by a Gaussian of kDetailRadius cell widths) is therefore raised by
+// kDetailGain times itself, clamped to 0-255, and each cell's brightness moves by the mean
+// change of its subcells. A flat area is left exactly as it was.
 void emphasizeDetail(BrightnessPlane& plane);
 inline constexpr float kDetailGain = 2.0f;
 inline constexpr float kDetailRadius = 2.0f;
@@ -203,7 +203,8 @@ public:
 
 private:
     struct Candidate {
-        float mean; // of the pattern
+        float mean;      // of the pattern
+        float deviation; // the length of the pattern less its mean
         float black;
         std::int32_t ascii;
         int order; // position in the allowed-character list

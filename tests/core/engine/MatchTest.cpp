@@ -165,6 +165,49 @@ TEST_F(MatchTest, DitheringKeepsAFlatAreasMeanWithinOneTableStep) {
     }
 }
 
+// The search stops early and skips patterns by bounds; it must still find a nearest pattern.
+TEST_F(MatchTest, TheShapeSearchFindsANearestPattern) {
+    const std::u16string set = printable();
+    std::array<int, kCharacterListCapacity> list{};
+    const int count = buildCharacterList(set, list);
+    const ShapeMatcher matcher(table, list.data(), count, columns, rows);
+    const int cells = columns * rows;
+    const auto distance = [&](std::int32_t code, const std::vector<float>& target) {
+        const CharacterRecord& r =
+            table[static_cast<std::size_t>(getChar(table, static_cast<char>(code)))];
+        // A record without a grid (the space) is evenly grey.
+        const bool hasGrid = r.inkColumns == columns && r.inkRows == rows;
+        double sum = 0.0;
+        for (int i = 0; i < cells; ++i) {
+            const double d = target[static_cast<std::size_t>(i)] / 256.0 -
+                             (hasGrid ? r.ink[static_cast<std::size_t>(i)] : r.black);
+            sum += d * d;
+        }
+        return sum;
+    };
+    std::uint32_t seed = 12345;
+    const auto random = [&] { return (seed = seed * 1664525u + 1013904223u) >> 24; };
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<float> target(static_cast<std::size_t>(cells));
+        const float base = static_cast<float>(random());
+        const float reach = static_cast<float>(random() % 96 + 8);
+        for (float& t : target)
+            t = std::clamp(base + reach * (static_cast<float>(random()) / 255.0f - 0.5f), 0.0f,
+                           255.0f);
+        if (*std::max_element(target.begin(), target.end()) -
+                *std::min_element(target.begin(), target.end()) <
+            ShapeMatcher::kFlatSpread)
+            continue;
+        float black = 1.0f;
+        const std::int32_t code = matcher.match(0.0f, target.data(), 0.0f, black);
+        double nearest = INFINITY;
+        for (int k = 0; k < count; ++k)
+            nearest = std::min(nearest, distance(list[static_cast<std::size_t>(k)], target));
+        ASSERT_LE(distance(code, target), nearest + 1e-5)
+            << round << ' ' << static_cast<char>(code);
+    }
+}
+
 // A plane of 6 x 5 cells on a 2 x 4 ink grid, each subcell given by `value(x, y)` in subcell
 // coordinates, each cell the mean of its subcells.
 BrightnessPlane planeOf(float (*value)(int, int)) {
