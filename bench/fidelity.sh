@@ -3,7 +3,8 @@
 # chafa's with bench/fidelity/fidelity.py (the method is in that file's header). Then times the
 # shape match against the darkness match, both dithered, on the 5120 x 2880 photographs.
 #
-#   bench/fidelity.sh            (BUILD_DIR=build/bench-fidelity; RUNS=5; SHOTS=astronaut)
+#   bench/fidelity.sh            (BUILD_DIR=build/bench-fidelity; RUNS=5; SHOTS=astronaut;
+#                                 WIDTHS=80,160)
 #   TABLES=1 bench/fidelity.sh   also scores tables measured through gamma and as lightness
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,6 +33,16 @@ configs=(
     --config "dither=--dither"
     --config "shape=--match shape"
     --config "shape+dither=--match shape --dither"
+)
+# The program's own automatic contrast when it has one; the benchmark's estimate otherwise.
+if "$CLI" --help 2>&1 | grep -q -- --auto-contrast; then
+    configs+=(
+        --config "auto-contrast=--auto-contrast"
+        --config "shape+auto-contrast=--match shape --auto-contrast"
+        --config "shape+dither+auto-contrast=--match shape --dither --auto-contrast"
+    )
+fi
+configs+=(
     --config "stretched (estimate)="
     --config "stretched shape+dither (estimate)=--match shape --dither"
 )
@@ -43,7 +54,7 @@ if [ -n "${TABLES:-}" ]; then
     done
 fi
 /usr/bin/python3 bench/fidelity/fidelity.py "$CLI" "$OUT" --shots "${SHOTS:-astronaut}" \
-    "${configs[@]}"
+    ${WIDTHS:+--widths "$WIDTHS"} "${configs[@]}"
 echo "drawings of ${SHOTS:-astronaut}: $OUT/shots"
 
 # Best CPU seconds (user + system) of RUNS runs: steadier than wall time on a shared machine.

@@ -31,12 +31,12 @@ chafa -c none --symbols ascii with and without --invert; the better SSIM of each
 per photograph and width.
 
 "stretched" configurations are an ESTIMATE of an automatic contrast option the program does
-not have yet: the benchmark itself stretches the photograph's luma percentiles (2% to black,
-1% to white, the same factor on every channel) before handing it to the program, and the
-drawing is still compared with the original photograph.
+not have yet: the benchmark itself stretches the photograph's luma percentiles (by default 2%
+to black, 1% to white, the same factor on every channel; --stretch LOW,HIGH sets them) before
+handing it to the program, and the drawing is still compared with the original photograph.
 
 Usage: fidelity.py CLI OUT_DIR [--config LABEL=ARGS]... [--shots NAME] [--widths 80,160]
-                   [--pictures NAME,...]
+                   [--pictures NAME,...] [--stretch 2,99]
   CLI is glyphwerk-cli; ARGS are its options, separated by spaces; a config whose label starts
   with "stretched" gets the stretched photograph. Without --config: the default conversion.
 """
@@ -86,7 +86,7 @@ def flatten(image):
     return Image.alpha_composite(white, image).convert("RGB")
 
 
-def prepare(out_dir):
+def prepare(out_dir, stretch=(2.0, 99.0)):
     """Flattened RGB copies, at most 1280 wide, and their percentile-stretched twins."""
     os.makedirs(out_dir, exist_ok=True)
     prepared = []
@@ -95,7 +95,7 @@ def prepare(out_dir):
             print(f"fidelity: {path} missing, skipped (scripts/install-deps.sh --bench)")
             continue
         plain = f"{out_dir}/{name}.png"
-        stretched = f"{out_dir}/{name}-stretched.png"
+        stretched = f"{out_dir}/{name}-stretched-{stretch[0]:g}-{stretch[1]:g}.png"
         if not (os.path.exists(plain) and os.path.exists(stretched)):
             image = flatten(Image.open(path))
             if image.width > 1280:
@@ -104,7 +104,7 @@ def prepare(out_dir):
             image.save(plain)
             rgb = np.asarray(image).astype(np.float64)
             luma = rgb @ np.array([0.299, 0.587, 0.114])
-            low, high = np.percentile(luma, [2, 99])
+            low, high = np.percentile(luma, list(stretch))
             if high > low:
                 rgb = (rgb - low) * (255.0 / (high - low))
             Image.fromarray(np.clip(rgb + 0.5, 0, 255).astype(np.uint8)).save(stretched)
@@ -201,7 +201,11 @@ def main():
                         help="comma-separated widths (a subset while iterating)")
     parser.add_argument("--pictures", default="",
                         help="comma-separated picture names (default: all)")
+    parser.add_argument("--stretch", default="2,99",
+                        help="LOW,HIGH: the luma percentiles the stretched estimate maps to "
+                             "black and white")
     args = parser.parse_args()
+    stretch = tuple(float(v) for v in args.stretch.split(","))
     widths = [int(w) for w in args.widths.split(",")]
     configs = []
     for c in args.config or ["default="]:
@@ -209,7 +213,7 @@ def main():
         configs.append((label, shlex.split(options)))
 
     renderer = Renderer()
-    pictures = prepare(f"{args.out_dir}/pictures")
+    pictures = prepare(f"{args.out_dir}/pictures", stretch)
     if args.pictures:
         wanted = args.pictures.split(",")
         pictures = [p for p in pictures if p[0] in wanted]
