@@ -175,6 +175,23 @@ def score(photo_grey, art, renderer, box=None):
                                  use_sample_covariance=False)
 
 
+def side_by_side(grey, drawings, renderer):
+    """The photograph and every drawing in a row, each under its label."""
+    first = next(iter(drawings.values()))
+    panels = [("photograph", grey.resize(first.size, Image.BOX))] + list(drawings.items())
+    label_height = renderer.line + 4
+    width = sum(art.width for _, art in panels) + 8 * (len(panels) - 1)
+    height = max(art.height for _, art in panels) + label_height
+    sheet = Image.new("L", (width, height), 255)
+    draw = ImageDraw.Draw(sheet)
+    x = 0
+    for label, art in panels:
+        draw.text((x, 0), label, font=renderer.font, fill=0)
+        sheet.paste(art, (x, label_height))
+        x += art.width + 8
+    return sheet
+
+
 def peers():
     return {
         "jp2a": [lambda p, w: ["jp2a", f"--width={w}", p],
@@ -244,6 +261,8 @@ def main():
                 os.makedirs(shots, exist_ok=True)
                 for label, art in drawings.items():
                     art.save(f"{shots}/{name}-{width}-{label}.png")
+                side_by_side(grey, drawings, renderer).save(
+                    f"{shots}/{name}-{width}-side-by-side.png")
             print(f"{name:12s} {width:4d} " +
                   " ".join(f"{t}={scores[t][(name, width)]:.3f}" for t in tools), flush=True)
 
