@@ -22,7 +22,7 @@ _glyphwerk_cli() {
             sort -u)" -- "$cur"))
         return
         ;;
-    -w | --width | --max-width | -c | --chars | --font-size)
+    -w | --width | --max-width | -c | --chars | --font-size | --brightness | --contrast)
         return
         ;;
     -o | --output)

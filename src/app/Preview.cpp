@@ -62,6 +62,10 @@ void GlyphwerkAppDelegate::preview(const void* sender) {
     const platform::Color background = outlets.bgColor->color();
     window.setBackgroundColor(background);
     text.setBackgroundColor(background);
+    // Uncoloured text (black and white art, a page's source) in the ink that reads on it, as
+    // the files have it; colour art keeps each character's own colour.
+    const RgbColor ink = inkOn(rgb(background));
+    text.setTextColor({ink.red, ink.green, ink.blue, 1.0});
     // The text view's own size, independent of its window, is the form's: it sits in a
     // scrolling area at the frame resizeWindow gives it.
 

@@ -82,6 +82,7 @@ Result convertOne(std::size_t index, const StandardInput& standardInput, const J
     input.characters = &job.table;
     input.match = job.options.match;
     input.dither = job.options.dither;
+    input.tone = job.options.tone;
     ConversionInfo info;
     const ConversionStatus status = processImage(input, grid, info);
     if (!status.ok) {

@@ -88,11 +88,24 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {'w', "width", true},  {0, "max-width", true},  {'c', "chars", true}, {0, "color", false},
-    {'f', "format", true}, {0, "background", true}, {0, "font", true},    {0, "font-size", true},
-    {'o', "output", true}, {0, "table", true},      {'h', "help", false}, {0, "version", false},
-    {0, "match", true},    {0, "dither", false},
+    {'w', "width", true},    {0, "max-width", true}, {'c', "chars", true},
+    {0, "color", false},     {'f', "format", true},  {0, "background", true},
+    {0, "font", true},       {0, "font-size", true}, {'o', "output", true},
+    {0, "table", true},      {'h', "help", false},   {0, "version", false},
+    {0, "match", true},      {0, "dither", false},   {0, "invert", false},
+    {0, "brightness", true}, {0, "contrast", true},  {0, "auto-contrast", false},
 };
+
+// --brightness and --contrast: a whole number from -100 to 100.
+std::optional<int> parseToneAmount(std::string_view shown, std::string_view value,
+                                   std::string& error) {
+    constexpr int kLimit = 100;
+    const std::optional<int> n = wholeNumber(value);
+    if (n && *n >= -kLimit && *n <= kLimit) return n;
+    error = std::string(shown) + " takes a whole number from -100 to 100, not '" +
+            std::string(value) + "'";
+    return std::nullopt;
+}
 
 CommandLine usageError(std::string message) {
     CommandLine result;
@@ -197,6 +210,15 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
             }
         } else if (name == "dither") {
             o.dither = true;
+        } else if (name == "invert") {
+            o.tone.invert = true;
+        } else if (name == "auto-contrast") {
+            o.tone.autoContrast = true;
+        } else if (name == "brightness" || name == "contrast") {
+            std::string error;
+            const std::optional<int> amount = parseToneAmount(shown, value, error);
+            if (!amount) return usageError(error);
+            (name == "brightness" ? o.tone.brightness : o.tone.contrast) = *amount;
         } else if (name == "color") {
             o.color = true;
         } else if (name == "format") {
@@ -322,6 +344,13 @@ std::string helpText() {
            "                       so edges and lines come out as / | - ( and the like\n"
            "      --dither         carry each cell's brightness error on to its neighbours\n"
            "                       (Floyd-Steinberg), so smooth areas keep their tone\n"
+           "      --auto-contrast  stretch the picture's brightness, from its 1st to its\n"
+           "                       99th percentile, to the full range\n"
+           "      --contrast N     -100 (all mid-grey) to 100 (nearly black and white);\n"
+           "                       default 0\n"
+           "      --brightness N   -100 (all black) to 100 (all white); default 0\n"
+           "      --invert         dense characters for light areas, for light text on a\n"
+           "                       dark background\n"
            "      --color          colour output (default black and white)\n" +
            formatHelp() +
            "      --background C   page and image background, #rrggbb or a name (default\n"
@@ -343,6 +372,9 @@ std::string helpText() {
            "  -h, --help           show this help\n"
            "      --version        show the version\n"
            "\n"
+           "The tone options (--auto-contrast, --contrast, --brightness, --invert) change\n"
+           "only the brightness characters are chosen for, not their colours, and apply in\n"
+           "that order.\n"
            "The space is always allowed. NO_COLOR in the environment turns --color off for\n"
            "ansi output. Files are replaced only once complete; a picture is never\n"
            "overwritten by its own art. Images (" +

@@ -30,6 +30,7 @@ struct Options {
     std::string table;  // empty: the installed Table.txt
     MatchMode match = MatchMode::Darkness;
     bool dither = false;
+    ToneSettings tone{};               // --auto-contrast, --contrast, --brightness, --invert
     std::vector<std::string> pictures; // "-" is standard input
 };
 

@@ -121,6 +121,11 @@ ArtDocument::Rgb ArtDocument::colorAt(Position at) const {
     return lines_[static_cast<std::size_t>(at.row)].colors[static_cast<std::size_t>(at.column)];
 }
 
+ArtDocument::Rgb ArtDocument::inkAt(Position at) const {
+    const Rgb color = colorAt(at);
+    return (color >> 24) == 0 ? defaultInk_ : color;
+}
+
 ArtDocument::Position ArtDocument::clamped(Position at) const {
     at.row = std::clamp(at.row, 0, rowCount() - 1);
     at.column = std::clamp(at.column, 0, lineLength(at.row));

@@ -13,9 +13,10 @@ namespace gw::platform {
 
 class ArtDocument {
 public:
-    // 0xAARRGGBB; alpha 0 stands for the view's default text colour.
+    // 0xAARRGGBB; alpha 0 stands for the default ink.
     using Rgb = std::uint32_t;
     static constexpr Rgb kDefaultColor = 0;
+    static constexpr Rgb kBlack = 0xFF000000;
 
     struct Line {
         std::u16string text;
@@ -45,6 +46,13 @@ public:
     // The unit at a place and its colour; 0 and kDefaultColor outside the text.
     char16_t characterAt(Position at) const;
     Rgb colorAt(Position at) const;
+
+    // The colour of the characters without one of their own (black and white art, typed text,
+    // a page's source): the ink that contrasts with the background, which the owner sets with
+    // it. It outlasts setText. inkAt is what a character is drawn in: its colour, or this.
+    void setDefaultInk(Rgb ink) { defaultInk_ = ink | 0xFF000000; }
+    Rgb defaultInk() const { return defaultInk_; }
+    Rgb inkAt(Position at) const;
 
     // The caret, and the selection from the anchor to it.
     Position caret() const { return caret_; }
@@ -78,6 +86,7 @@ private:
     void removeSelection();
 
     std::vector<Line> lines_{1};
+    Rgb defaultInk_ = kBlack;
     Position anchor_;
     Position caret_;
 };

@@ -57,6 +57,9 @@ public:
     // font that stands in for it.
     virtual void setFont(const std::string& name, int pointSize) = 0;
     virtual void setBackgroundColor(const Color& color) = 0;
+    // The default text colour: what characters without a colour of their own are drawn in.
+    // Black until set.
+    virtual void setTextColor(const Color& color) = 0;
     virtual void setEditable(bool editable) = 0;
     virtual void setSelectable(bool selectable) = 0;
     // In the enclosing view's coordinates. The view keeps this size however small its window.

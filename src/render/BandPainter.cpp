@@ -49,6 +49,8 @@ BandPainter::BandPainter(const CellGrid& grid, std::unique_ptr<GlyphSource> glyp
     const std::uint8_t background[3] = {sampleOf(options.background.red),
                                         sampleOf(options.background.green),
                                         sampleOf(options.background.blue)};
+    const RgbColor ink = inkOn(options.background);
+    ink_ = {sampleOf(ink.red), sampleOf(ink.green), sampleOf(ink.blue)};
     rowBytes_ = static_cast<std::size_t>(layout_.width) * 3;
     pens_.resize(static_cast<std::size_t>(layout_.columns));
     for (int c = 0; c < layout_.columns; ++c)
@@ -79,13 +81,13 @@ void BandPainter::paint(int y0, int y1, std::uint8_t* band) {
             const int pen = pens_[static_cast<std::size_t>(column)];
             const GlyphBitmap* glyph = glyphs_->glyph(code, pen % kSubpixelPhases);
             if (glyph == nullptr || glyph->width == 0) continue;
-            std::uint8_t ink[3] = {0, 0, 0};
+            std::array<std::uint8_t, 3> ink = ink_;
             if (color_) {
-                for (int i = 0; i < 3; ++i)
+                for (std::size_t i = 0; i < 3; ++i)
                     ink[i] = sampleOfData(grid_.data[column + 1][row + 1][i]);
             }
-            blit(*glyph, pen / kSubpixelPhases + glyph->left, baseline - glyph->top, ink, y0, y1,
-                 band);
+            blit(*glyph, pen / kSubpixelPhases + glyph->left, baseline - glyph->top, ink.data(), y0,
+                 y1, band);
         }
     }
 }

@@ -1,14 +1,16 @@
 #pragma once
 // The art as an image, drawn band by band: the text view's frame at one pixel per point (72
 // dpi), filled with the background, the visible characters drawn in the chosen monospace font at
-// the chosen size, each in its cell's colour or black. The TIFF and the PNG writers share it, so
-// both files hold the same pixels. Memory is a band and the glyph cache, whatever the picture's
+// the chosen size, each in its cell's colour or in the ink that contrasts with the background
+// (inkOn: black on light backgrounds, white on dark ones). The TIFF and the PNG writers share it,
+// so both files hold the same pixels. Memory is a band and the glyph cache, whatever the picture's
 // size.
 
 #include "engine/CellGrid.h"
 #include "output/Outputs.h"
 #include "render/TextRaster.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -20,7 +22,7 @@
 
 namespace gw::render {
 
-// The font, its size, colour or black, and the background (output/Outputs.h).
+// The font, its size, colour or black and white, and the background (output/Outputs.h).
 using ImageOptions = ArtStyle;
 
 // A colour component (0 to 1) as an 8-bit sample, as the page's colour string has it:
@@ -52,6 +54,7 @@ private:
     std::unique_ptr<GlyphSource> glyphs_;
     TextLayout layout_;
     bool color_;
+    std::array<std::uint8_t, 3> ink_{}; // of black and white
     std::size_t rowBytes_ = 0;
     std::vector<int> pens_;
     std::vector<std::uint8_t> backgroundRow_;

@@ -39,6 +39,19 @@ TEST(ArtDocumentTest, DecodesUtf8IntoUnitsAndBackAndReplacesWhatIsNotUtf8) {
               std::make_tuple(2, 3, 3));
 }
 
+// Characters without a colour of their own are drawn in the default ink, which the owner sets
+// for the background; a new text keeps it.
+TEST(ArtDocumentTest, UncolouredCharactersTakeTheDefaultInk) {
+    ArtDocument d = coloured();
+    EXPECT_EQ(d.inkAt({1, 0}), ArtDocument::kBlack);
+    d.setDefaultInk(0x00FFFFFF); // opaque whatever the alpha given
+    EXPECT_EQ(d.inkAt({1, 0}), 0xFFFFFFFF);
+    EXPECT_EQ(d.inkAt({0, 0}), kRed);
+    d.setText("xy\n");
+    EXPECT_EQ(d.inkAt({0, 1}), 0xFFFFFFFF);
+    EXPECT_EQ(d.colorAt({0, 1}), ArtDocument::kDefaultColor);
+}
+
 TEST(ArtDocumentTest, OffsetsCountOneUnitPerLineBreak) {
     const ArtDocument d = coloured(); // "abc\nde\n"
     EXPECT_EQ(d.characterCount(), 7);

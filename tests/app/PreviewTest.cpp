@@ -43,10 +43,10 @@ protected:
         app.bwColor.selectCellWithTag(color);
     }
     // The PNG or TIFF writer's own file for the current grid at the window's font size.
-    std::string imageOf(bool png, bool color) {
+    std::string imageOf(bool png, bool color, const RgbColor& background = {1.0, 1.0, 1.0}) {
         std::string error;
         const std::string file = folder.file("expected");
-        const render::ImageOptions options{d().fontName, 10, color};
+        const render::ImageOptions options{d().fontName, 10, color, background};
         EXPECT_TRUE(
             png ? render::writePngImage(file, *d().grid, options, LinkPolicy::writeThrough, error)
                 : render::writeTiffImage(file, *d().grid, options, LinkPolicy::writeThrough, error))
@@ -121,6 +121,31 @@ TEST_F(Preview, EachModeAndRunKindShowsWritesAndOpensWhatItShould) {
         d().closePreview(nullptr);
     }
     EXPECT_EQ(app.interfaces.loaded, std::vector<std::string>(12, "Preview.ui"));
+}
+
+// On each background of output/ink.tsv the view's uncoloured text (black and white art, the
+// page's source) takes the ink that reads on it, and the page and image previews are the
+// writers' own for that background.
+GW_TABLE_TEST_F(Preview, PreviewInkRows, TheViewAndTheFilesTakeTheInkOfTheBackground,
+                "output/ink.tsv") {
+    const test::DataRow& row = GetParam();
+    const platform::Color background{std::stod(row[1]), std::stod(row[2]), std::stod(row[3]), 1.0};
+    const double level = row[4] == "#000000" ? 0.0 : 1.0;
+    app.bgColor.setColor(background);
+    for (const int mode : {0, 1, 2}) {
+        SCOPED_TRACE(::testing::Message() << "mode " << mode);
+        setModes(mode, 0);
+        app.previewText.textColor = {0.5, 0.5, 0.5, 0.0};
+        app.buttonPreview.click();
+        EXPECT_EQ(app.previewText.background, background);
+        EXPECT_EQ(app.previewText.textColor, (platform::Color{level, level, level, 1.0}));
+        const RgbColor rgb{background.red, background.green, background.blue};
+        if (mode == 1) {
+            EXPECT_EQ(TestFolder::read(work + "Preview.html"), htmlPage(*d().grid, false, rgb));
+        } else if (mode == 2) {
+            EXPECT_TRUE(TestFolder::read(work + "Preview.tif") == imageOf(false, false, rgb));
+        }
+    }
 }
 
 TEST_F(Preview, OnlyTheExportsOwnStringWritesSoAPreviewAfterAnExportWritesNothing) {

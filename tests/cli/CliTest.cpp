@@ -45,7 +45,11 @@ GW_TABLE_TEST(OptionValueRows, ReadsTheValueListed, "cli/option-values.tsv") {
         {"background", o.background},
         {"pictures", pictures},
         {"match", std::string(o.match == MatchMode::Shape ? "shape" : "darkness") + " dither " +
-                      (o.dither ? "yes" : "no")}};
+                      (o.dither ? "yes" : "no")},
+        {"tone", std::string("auto ") + (o.tone.autoContrast ? "yes" : "no") + " contrast " +
+                     std::to_string(o.tone.contrast) + " brightness " +
+                     std::to_string(o.tone.brightness) + " invert " +
+                     (o.tone.invert ? "yes" : "no")}};
     EXPECT_EQ(got.at(f.at(0)), f.at(1));
 }
 
@@ -144,6 +148,27 @@ TEST_F(CliTest, AnsiColoursEachChangeAndHonoursNoColor) {
     EXPECT_EQ(run(args).out, row + row);
     EXPECT_EQ(run(args, "", "NO_COLOR=1").out, kHalf);
     EXPECT_EQ(run(args, "", "NO_COLOR=").out, row + row); // empty means unset
+}
+
+// The tone options change which characters stand for the cells, never their colours, and go
+// with the shape match, the dither and every format.
+TEST_F(CliTest, ToneOptionsChangeTheCharactersNotTheirColours) {
+    const std::string half = kData + "half.png";
+    EXPECT_EQ(run({"-w", "16", "--invert", half}).out, "       @@@@@@@\n       @@@@@@@\n");
+    EXPECT_EQ(run({"-w", "16", "--brightness", "-100", half}).out, kDark);
+    const std::string row = "       \x1b[38;2;254;254;254m@@@@@@@\x1b[0m\n";
+    EXPECT_EQ(run({"-w", "16", "-f", "ansi", "--color", "--invert", half}).out, row + row);
+
+    const std::vector<std::string> tone = {"--auto-contrast", "--contrast", "20",
+                                           "--brightness",    "10",         "--invert",
+                                           "--match",         "shape",      "--dither"};
+    for (const std::string format : {"text", "ansi", "html", "rtf", "tiff", "png", "svg"}) {
+        std::vector<std::string> args = {"-w", "16", "-f", format, "-o", path("tone/"), half};
+        args.insert(args.end(), tone.begin(), tone.end());
+        const CliRun r = run(args);
+        EXPECT_EQ(std::make_tuple(r.status, r.err), std::make_tuple(0, std::string())) << format;
+    }
+    EXPECT_EQ(readBytes(path("tone/half.txt")), ".......@@@@@@@\n.......@@@@@@@\n");
 }
 
 TEST_F(CliTest, ReportsEachFailedPictureAndExitsOneOrTwo) {

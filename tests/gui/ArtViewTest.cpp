@@ -81,6 +81,31 @@ TEST_F(ArtView, ScreenReadersReadItsRowsColoursSelectionAndCaret) {
     view.hide();
 }
 
+// White ink on black: what the view paints and what screen readers are told; a coloured
+// character keeps its colour.
+TEST_F(ArtView, UncolouredTextIsDrawnAndReadInTheTextColour) {
+    view.setFont("Monaco", 12);
+    view.appendRuns({{"M", false, {}}, {"M\n", true, {1.0, 0.0, 0.0}}});
+    view.setBackgroundColor({0.0, 0.0, 0.0, 1.0});
+    view.setTextColor({1.0, 1.0, 1.0, 1.0});
+    const QImage image = view.paintedImage(QRect(QPoint(0, 0), view.size()), 1.0);
+    int white = 0, red = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            white += p == qRgb(255, 255, 255);
+            red += p == qRgb(255, 0, 0);
+        }
+    }
+    EXPECT_GT(white, 0);
+    EXPECT_GT(red, 0);
+    QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(&view)->textInterface();
+    ASSERT_NE(text, nullptr);
+    int start = 0, end = 0;
+    EXPECT_TRUE(text->attributes(0, &start, &end).startsWith("color:rgb(255,255,255);"));
+    EXPECT_TRUE(text->attributes(1, &start, &end).startsWith("color:rgb(255,0,0);"));
+}
+
 TEST_F(ArtView, EveryFontOfTheMenuIsShownInItsStandIn) {
     for (const char* name : {"Monaco", "Courier", "Courier New", "Andale Mono", ""}) {
         view.setFont(name, 12);

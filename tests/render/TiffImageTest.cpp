@@ -2,6 +2,7 @@
 #include "render/TiffImage.h"
 #include "render/PngImage.h"
 
+#include "support/DataTable.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -192,6 +193,35 @@ Png readPng(const std::string& path) {
     png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(file);
     return result;
+}
+
+// Black and white on each background of output/ink.tsv: the characters in the ink that reads
+// on it, every pixel a blend of the background and that ink, in the TIFF and the PNG alike.
+GW_TABLE_TEST_F(TiffImageTest, InkRows, ContrastsWithTheBackground, "output/ink.tsv") {
+    const test::DataRow& row = GetParam();
+    options.background = {std::stod(row[1]), std::stod(row[2]), std::stod(row[3])};
+    options.color = false;
+    const int inkLevel = row[4] == "#000000" ? 0 : 255;
+    const Pixel ink{inkLevel, inkLevel, inkLevel};
+    const Pixel background{sampleOf(options.background.red), sampleOf(options.background.green),
+                           sampleOf(options.background.blue)};
+    std::string error;
+    ASSERT_TRUE(
+        writeTiffImage(folder.file("art.tif"), *grid, options, LinkPolicy::writeThrough, error))
+        << error;
+    ASSERT_TRUE(
+        writePngImage(folder.file("art.png"), *grid, options, LinkPolicy::writeThrough, error))
+        << error;
+    const Image image = readTiff(folder.file("art.tif"));
+    ASSERT_FALSE(image.rgb.empty());
+    EXPECT_EQ(image.at(0, 0), background);
+    EXPECT_LT(boxOf(image, ink)[0], image.width) << "no character in full ink";
+    for (std::size_t i = 0; i < image.rgb.size(); ++i) {
+        const int b = background[i % 3];
+        ASSERT_TRUE(image.rgb[i] >= std::min(b, inkLevel) && image.rgb[i] <= std::max(b, inkLevel))
+            << "pixel " << i / 3 << " is no blend of the background and the ink";
+    }
+    EXPECT_TRUE(readPng(folder.file("art.png")).rgb == image.rgb);
 }
 
 // The PNG image is the TIFF image's picture, pixel for pixel, in every mode and at every size

@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "engine/SystemVersion.h"
+#include "engine/Tone.h"
 
 #include <algorithm>
 #include <climits>
@@ -654,7 +655,7 @@ ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, Conv
     } else {
         sampleCells(canvas, info.scale, plane, grid);
     }
-    // Tone adjustments of the plane belong here, before matching.
+    applyTone(input.tone, plane);
     matchCells(input, info, plane, grid);
     return status;
 }

@@ -68,7 +68,7 @@ struct ConversionInput {
     // Floyd-Steinberg error diffusion, serpentine: each cell's brightness error goes on to the
     // cells not yet matched, so that smooth areas keep their tone.
     bool dither = false;
-    ToneSettings tone;
+    ToneSettings tone{};
 };
 
 struct ConversionStatus {

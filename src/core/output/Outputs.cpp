@@ -97,6 +97,15 @@ void appendRtfFontName(std::string& out, const std::string& name) {
 
 } // namespace
 
+RgbColor inkOn(const RgbColor& background) {
+    // Clamped as the page and the images clamp what they show (NaN as 0), and summed in
+    // hundredths, so that grey 0.5 gives exactly 50 rather than a rounding either side of it.
+    const auto shown = [](double c) { return c > 0.0 ? std::min(c, 1.0) : 0.0; };
+    const double hundredths = 30.0 * shown(background.red) + 59.0 * shown(background.green) +
+                              11.0 * shown(background.blue);
+    return hundredths >= 50.0 ? RgbColor{0.0, 0.0, 0.0} : RgbColor{1.0, 1.0, 1.0};
+}
+
 std::string plainDisplayText(const CellGrid& grid) {
     const VisibleCells v = visibleCells(grid);
     std::string out;
@@ -141,8 +150,11 @@ std::string htmlPage(const CellGrid& grid, bool color, const RgbColor& backgroun
            "<div style=\"background-color: ";
     out += backgroundString(background);
     out += "\">";
+    const std::string rowSpan =
+        "<span style=\"color: " +
+        (color ? std::string("#000000") : backgroundString(inkOn(background))) + "\">";
     for (int y = 1; y <= v.rows; ++y) {
-        out += "<span style=\"color: #000000\">";
+        out += rowSpan;
         for (int x = 1; x <= v.columns; ++x) {
             const unsigned char c = cellByte(grid, x, y);
             if (c == ' ') {

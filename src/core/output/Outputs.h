@@ -18,9 +18,15 @@ struct RgbColor {
     friend bool operator==(const RgbColor&, const RgbColor&) = default;
 };
 
+// The ink of black-and-white art on `background`, so that it always reads: black when the
+// background's brightness, 0.3 red + 0.59 green + 0.11 blue (the engine's weights), is at
+// least 0.5, white below. Grey 0.5 exactly takes black ink; pure green (0.59) black, though its
+// plain average is a third; magenta (0.41) white, though its average is two thirds.
+RgbColor inkOn(const RgbColor& background);
+
 // How the art is drawn in the image formats and named in the documents: the font, its size in
-// points (1 to 73; anything else stands for 12), colour per character or black on the
-// background.
+// points (1 to 73; anything else stands for 12), colour per character or, in black and white,
+// the ink that contrasts with the background (inkOn).
 struct ArtStyle {
     std::string fontName = "Monaco";
     int pointSize = 12;
@@ -46,7 +52,8 @@ std::string plainDisplayText(const CellGrid& grid);
 std::vector<ColorRun> colorDisplayRuns(const CellGrid& grid);
 
 // The HTML page, byte for byte: header declaring UTF-8 with `background` as "#rrggbb", one span per
-// visible row, "&nbsp;" for spaces, "&", "<" and ">" escaped, footer.
+// visible row, "&nbsp;" for spaces, "&", "<" and ">" escaped, footer. The row's span is black in
+// colour, where every character has its own; in black and white it is the ink on `background`.
 std::string htmlPage(const CellGrid& grid, bool color, const RgbColor& background);
 
 // The font of an RTF document. Readers take the font table's name literally and answer a name

@@ -141,7 +141,14 @@ std::string svgImage(const CellGrid& grid, const ArtStyle& style,
     out += fontFamily(families.empty() ? std::vector<std::string>{style.fontName} : families);
     out += "\" font-size=\"";
     out += std::to_string(size);
-    out += "\" fill=\"#000000\">\n";
+    // Colour gives every inked character its own fill; black and white draws them all in the
+    // ink that contrasts with the background.
+    const RgbColor groupInk = style.color ? RgbColor{} : inkOn(style.background);
+    const std::uint8_t inkSamples[3] = {sampleOf(groupInk.red), sampleOf(groupInk.green),
+                                        sampleOf(groupInk.blue)};
+    out += "\" fill=\"";
+    appendHexColor(out, inkSamples);
+    out += "\">\n";
     for (int row = 0; columns > 0 && row < rows; ++row) {
         const int y = row + 1;
         out += "<text x=\"5\" y=\"";

@@ -1,7 +1,8 @@
 #pragma once
 // The SVG image of a grid: a page the size of the text view's frame on a background rectangle,
 // one <text> per visible row whose width is fixed by textLength, so the columns line up in
-// whatever monospace font the viewer draws it with; in colour one <tspan> per run of one colour.
+// whatever monospace font the viewer draws it with; in colour one <tspan> per run of one colour,
+// in black and white the ink that contrasts with the background (inkOn).
 
 #include "engine/CellGrid.h"
 #include "output/Outputs.h"

@@ -140,8 +140,7 @@ public:
         *startOffset = *endOffset = offset;
         if (offset < 0 || offset > characterCount()) return {};
         document().colorRun(offset, *startOffset, *endOffset);
-        const ArtDocument::Rgb rgb = document().colorAt(document().positionOf(offset));
-        const QColor color = qAlpha(rgb) == 0 ? QColor(Qt::black) : QColor(rgb);
+        const QColor color(document().inkAt(document().positionOf(offset)));
         QString family = view()->artFont().family();
         family.replace(u';', u' ').replace(u':', u' ');
         return QStringLiteral("color:%1;background-color:%2;font-family:%3;font-size:%4pt;")
@@ -223,9 +222,12 @@ void QtArtView::setFont(const std::string& name, int pointSize) {
 }
 
 void QtArtView::setBackgroundColor(const Color& color) {
-    // The default text colour stays black whatever the background, as in the TIFF image, so
-    // that the preview shows what the image will hold.
     background_ = toQColor(color);
+    update();
+}
+
+void QtArtView::setTextColor(const Color& color) {
+    document_.setDefaultInk(toQColor(color).rgb());
     update();
 }
 
@@ -389,7 +391,7 @@ QImage QtArtView::paintedImage(const QRect& area, qreal ratio) {
     const Position selTo = document_.selectionEnd();
     const QColor highlight = palette().color(QPalette::Highlight);
     const QRgb highlightedText = palette().color(QPalette::HighlightedText).rgb();
-    const QRgb defaultText = textColor_.rgb();
+    const QRgb defaultText = document_.defaultInk();
     const int canvasWidth = canvas.width();
     const int canvasHeight = canvas.height();
 
@@ -468,7 +470,7 @@ void QtArtView::paintEvent(QPaintEvent* event) {
     if (editable_ && hasFocus()) {
         const QPoint caret = cellOrigin(document_.caret().row, document_.caret().column);
         painter.fillRect(caret.x(), caret.y(), 1, rowTop(document_.caret().row + 1) - caret.y(),
-                         background_.lightnessF() < 0.5 ? QColor(Qt::white) : QColor(Qt::black));
+                         QColor(document_.defaultInk()));
     }
 }
 

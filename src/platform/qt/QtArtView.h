@@ -38,6 +38,7 @@ public:
     std::string plainText() const override;
     void setFont(const std::string& name, int pointSize) override;
     void setBackgroundColor(const Color& color) override;
+    void setTextColor(const Color& color) override;
     void setEditable(bool editable) override { editable_ = editable; }
     void setSelectable(bool selectable) override;
     Rect frame() const override { return frame_; }
@@ -47,7 +48,8 @@ public:
     bool isEditable() const { return editable_; }
     bool isSelectable() const { return selectable_; }
     // For tests and the window: the character and colour at a place of the text (an invalid
-    // colour for the default one), the font in use and the font that it stands in for.
+    // colour for the default one; the document's defaultInk is that), the font in use and the
+    // font that it stands in for.
     QChar characterAt(int row, int column) const;
     QColor colorAt(int row, int column) const;
     const QFont& artFont() const { return font_; }
@@ -107,7 +109,6 @@ private:
     qreal deviceRatio_ = 0.0;   // of deviceGlyphs_
     qreal fallbackRatio_ = 0.0; // of fallback_
     QColor background_{Qt::white};
-    QColor textColor_{Qt::black};
     bool editable_ = false;
     bool selectable_ = true;
     Rect frame_;

@@ -170,13 +170,16 @@ public:
     }
     std::string plainText() const override { return text_; }
     void setFont(const std::string& name, int pointSize) override { font = {name, pointSize}; }
-    void setBackgroundColor(const platform::Color& /*color*/) override {}
+    void setBackgroundColor(const platform::Color& color) override { background = color; }
+    void setTextColor(const platform::Color& color) override { textColor = color; }
     void setEditable(bool on) override { editable = on; }
     void setSelectable(bool on) override { selectable = on; }
     platform::Rect frame() const override { return frame_; }
     void setFrame(const platform::Rect& frame) override { frame_ = frame; }
 
     std::pair<std::string, int> font; // the last one set
+    platform::Color background{1, 1, 1, 1};
+    platform::Color textColor{0, 0, 0, 1};
     bool editable = false;
     bool selectable = false;
     int coloredRuns = 0;

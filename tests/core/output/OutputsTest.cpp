@@ -84,6 +84,32 @@ TEST_F(OutputsTest, SvgImagesAreByteExactInBothColourModes) {
     EXPECT_TRUE(page.starts_with("<?xml")) << page;
 }
 
+// Black and white takes the ink that reads on the background, in the page's row spans and the
+// image's fill; colour keeps its characters' own colours and the page's black row spans.
+GW_TABLE_TEST_F(OutputsTest, InkRows, ContrastsWithTheBackground, "output/ink.tsv") {
+    const test::DataRow& row = GetParam();
+    const RgbColor background{std::stod(row[1]), std::stod(row[2]), std::stod(row[3])};
+    const std::string& ink = row[4];
+    const RgbColor expected = ink == "#000000" ? RgbColor{} : RgbColor{1.0, 1.0, 1.0};
+    EXPECT_EQ(inkOn(background), expected);
+
+    const auto count = [](const std::string& text, const std::string& what) {
+        int n = 0;
+        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    const std::string span = "<span style=\"color: " + ink + "\">";
+    EXPECT_EQ(count(htmlPage(*grid, false, background), span), 3);
+    EXPECT_EQ(count(htmlPage(*grid, true, background), "<span style=\"color: #000000\">"), 3);
+    EXPECT_NE(svgImage(*grid, {"Courier New", 10, false, background})
+                  .find("fill=\"" + ink + "\">\n<text"),
+              std::string::npos);
+    const std::string colorImage = svgImage(*grid, {"Courier New", 10, true, background});
+    EXPECT_NE(colorImage.find("fill=\"#000000\">\n<text"), std::string::npos);
+    EXPECT_NE(colorImage.find("<tspan fill=\"#ff0000\">@"), std::string::npos);
+}
+
 TEST_F(OutputsTest, TextsKeepTheLowByteAndTerminalsGetEachColourChangeButNoneForSpaces) {
     grid->ascii[1][1] = 0x140; // '@' in the low byte
     EXPECT_EQ(plainText(*grid), "@ +<\n&>a\xe9\n    \n");
