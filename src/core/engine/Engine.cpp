@@ -651,11 +651,11 @@ ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, Conv
         plane.inkColumns = inkColumns;
         plane.inkRows = inkRows;
         sampleCellsAndInk(canvas, plane, grid);
-        emphasizeDetail(plane);
     } else {
         sampleCells(canvas, info.scale, plane, grid);
     }
     applyTone(input.tone, plane);
+    if (shape) emphasizeDetail(plane);
     matchCells(input, info, plane, grid);
     return status;
 }

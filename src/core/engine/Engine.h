@@ -145,12 +145,12 @@ struct BrightnessPlane {
 // The ink grid the shape match uses with `table`: the first record's that has one, else 1 x 1.
 void inkGridOf(const CharacterTable& table, int& columns, int& rows);
 
-// The shape match's view of the picture. Even the densest glyph leaves most of its cell white,
-// so ink spans a narrow band of brightness near the paper's, and detail the picture shows in
-// small local differences fades in it. Each subcell's difference from its surroundings (the
-// cells' means blurred by a Gaussian of kDetailRadius cell widths) is therefore raised by
-// kDetailGain times itself, clamped to 0-255, and each cell's brightness moves by the mean
-// change of its subcells. A flat area is left exactly as it was.
+// The shape match's view of the picture, after the tone adjustments. Even the densest glyph leaves
+// most of its cell white, so ink spans a narrow band of brightness near the paper's, and detail the
+// picture shows in small local differences fades in it. Each subcell's difference from its
+// surroundings (the cells' means blurred by a Gaussian of kDetailRadius cell widths) is therefore
+// raised by kDetailGain times itself, clamped to 0-255, and each cell's brightness moves by the
+// mean change of its subcells. A flat area is left exactly as it was.
 void emphasizeDetail(BrightnessPlane& plane);
 inline constexpr float kDetailGain = 2.0f;
 inline constexpr float kDetailRadius = 2.0f;
