@@ -184,8 +184,9 @@ private:
 };
 
 // Picks the allowed character whose ink pattern is nearest (least squares) to the picture's
-// under the cell. A cell whose pattern is nearly flat takes the darkness match's answer, so
-// smooth areas come out exactly as the darkness match draws them.
+// under the cell; equally near patterns go to the earlier list entry. A cell whose pattern is
+// nearly flat takes the darkness match's answer, so smooth areas come out exactly as the darkness
+// match draws them.
 class ShapeMatcher {
 public:
     // `columns` x `rows`: the ink grid (see inkGridOf). Records without a grid count as evenly
@@ -203,16 +204,17 @@ public:
 
 private:
     struct Candidate {
-        float mean;      // of the pattern
-        float deviation; // the length of the pattern less its mean
         float black;
         std::int32_t ascii;
-        int order; // position in the allowed-character list
     };
     CharacterMatcher darkness_;
     int cells_ = 1;
-    std::vector<Candidate> candidates_; // by pattern mean
-    std::vector<float> patterns_;       // cells_ per candidate, in the same order
+    static constexpr std::size_t kBlock = 8; // candidates whose distances are summed together
+    std::vector<Candidate> candidates_;      // in list order
+    std::size_t padded_ = 0;                 // candidates_.size() rounded up to whole blocks
+    // Ink grid cell i of candidate c at i * padded_ + c, so that a block's distances build up
+    // one grid cell at a time over contiguous values.
+    std::vector<float> patterns_;
 };
 
 } // namespace gw

@@ -165,7 +165,8 @@ TEST_F(MatchTest, DitheringKeepsAFlatAreasMeanWithinOneTableStep) {
     }
 }
 
-// The search stops early and skips patterns by bounds; it must still find a nearest pattern.
+// The search sums distances four candidates at a time over padded blocks; it must still find
+// a nearest pattern.
 TEST_F(MatchTest, TheShapeSearchFindsANearestPattern) {
     const std::u16string set = printable();
     std::array<int, kCharacterListCapacity> list{};
