@@ -420,6 +420,13 @@ void sampleCellsAndInk(const RgbaCanvas& canvas, BrightnessPlane& plane, CellGri
     plane.cells.assign(cells, 0.0f);
     plane.subcells.assign(cells * static_cast<std::size_t>(inkCells), 0.0f);
     const std::size_t stride = usableStride(canvas);
+    // Most pixels are opaque: their corrected values come from a table of the same function.
+    std::array<std::uint64_t, 256> opaque{};
+    for (std::size_t v = 0; v < opaque.size(); ++v)
+        opaque[v] = correctForAlpha(v, 255);
+    const auto corrected = [&](const std::uint64_t(&pixel)[4], int c) {
+        return pixel[3] == 255 ? opaque[pixel[c]] : correctForAlpha(pixel[c], pixel[3]);
+    };
     for (int y = 0; y < plane.rows; ++y) {
         for (int x = 0; x < plane.columns; ++x) {
             std::uint64_t total[4] = {0, 0, 0, 0};
@@ -440,8 +447,7 @@ void sampleCellsAndInk(const RgbaCanvas& canvas, BrightnessPlane& plane, CellGri
                         }
                     }
                     sub[j * plane.inkColumns + i] = cellBrightness(
-                        correctForAlpha(pixel[0], pixel[3]), correctForAlpha(pixel[1], pixel[3]),
-                        correctForAlpha(pixel[2], pixel[3]));
+                        corrected(pixel, 0), corrected(pixel, 1), corrected(pixel, 2));
                 }
             }
             const auto count = static_cast<std::uint64_t>(inkCells);
