@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Art fidelity: builds glyphwerk-cli in Release and scores its drawings against jp2a's and
 # chafa's with bench/fidelity/fidelity.py (the method is in that file's header). Then times the
-# shape match against the darkness match, both dithered, on the 5120 x 2880 photographs.
+# dithered shape match against the default conversion on the 5120 x 2880 photographs.
 #
-#   bench/fidelity.sh            (BUILD_DIR=build/bench-fidelity; RUNS=5; SHOTS=astronaut)
+#   bench/fidelity.sh            (BUILD_DIR=build/bench-fidelity; RUNS=5; SHOTS=astronaut;
+#                                 WIDTHS=80,160)
 #   TABLES=1 bench/fidelity.sh   also scores tables measured through gamma and as lightness
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,6 +33,16 @@ configs=(
     --config "dither=--dither"
     --config "shape=--match shape"
     --config "shape+dither=--match shape --dither"
+)
+# The program's own automatic contrast when it has one; the benchmark's estimate otherwise.
+if "$CLI" --help 2>&1 | grep -q -- --auto-contrast; then
+    configs+=(
+        --config "auto-contrast=--auto-contrast"
+        --config "shape+auto-contrast=--match shape --auto-contrast"
+        --config "shape+dither+auto-contrast=--match shape --dither --auto-contrast"
+    )
+fi
+configs+=(
     --config "stretched (estimate)="
     --config "stretched shape+dither (estimate)=--match shape --dither"
 )
@@ -43,7 +54,7 @@ if [ -n "${TABLES:-}" ]; then
     done
 fi
 /usr/bin/python3 bench/fidelity/fidelity.py "$CLI" "$OUT" --shots "${SHOTS:-astronaut}" \
-    "${configs[@]}"
+    ${WIDTHS:+--widths "$WIDTHS"} "${configs[@]}"
 echo "drawings of ${SHOTS:-astronaut}: $OUT/shots"
 
 # Best CPU seconds (user + system) of RUNS runs: steadier than wall time on a shared machine.
@@ -59,12 +70,13 @@ cpu() {
 }
 wallpapers=/usr/share/wallpapers
 echo
-echo "conversion time, width 513, best CPU seconds of $RUNS (goal: shape <= 1.5 x darkness)"
+echo "conversion time, width 513, best CPU seconds of $RUNS" \
+    "(goal: --match shape --dither <= 1.5 x the default)"
 for photo in "$wallpapers/Patak/contents/images/5120x2880.png" \
     "$wallpapers/Volna/contents/images/5120x2880.jpg"; do
     [ -f "$photo" ] || continue
-    darkness=$(cpu --dither "$photo")
+    darkness=$(cpu "$photo")
     shape=$(cpu --match shape --dither "$photo")
-    printf '%s\n    --dither %ss  --match shape --dither %ss  ratio %s\n' "$photo" "$darkness" \
+    printf '%s\n    default %ss  --match shape --dither %ss  ratio %s\n' "$photo" "$darkness" \
         "$shape" "$(awk -v a="$shape" -v b="$darkness" 'BEGIN { printf "%.2f", a / b }')"
 done

@@ -31,11 +31,12 @@ chafa -c none --symbols ascii with and without --invert; the better SSIM of each
 per photograph and width.
 
 "stretched" configurations are an ESTIMATE of an automatic contrast option the program does
-not have yet: the benchmark itself stretches the photograph's luma percentiles (2% to black,
-1% to white, the same factor on every channel) before handing it to the program, and the
-drawing is still compared with the original photograph.
+not have yet: the benchmark itself stretches the photograph's luma percentiles (by default 2%
+to black, 1% to white, the same factor on every channel; --stretch LOW,HIGH sets them) before
+handing it to the program, and the drawing is still compared with the original photograph.
 
-Usage: fidelity.py CLI OUT_DIR [--config LABEL=ARGS]... [--shots NAME]
+Usage: fidelity.py CLI OUT_DIR [--config LABEL=ARGS]... [--shots NAME] [--widths 80,160]
+                   [--pictures NAME,...] [--stretch 2,99]
   CLI is glyphwerk-cli; ARGS are its options, separated by spaces; a config whose label starts
   with "stretched" gets the stretched photograph. Without --config: the default conversion.
 """
@@ -85,7 +86,7 @@ def flatten(image):
     return Image.alpha_composite(white, image).convert("RGB")
 
 
-def prepare(out_dir):
+def prepare(out_dir, stretch=(2.0, 99.0)):
     """Flattened RGB copies, at most 1280 wide, and their percentile-stretched twins."""
     os.makedirs(out_dir, exist_ok=True)
     prepared = []
@@ -94,7 +95,7 @@ def prepare(out_dir):
             print(f"fidelity: {path} missing, skipped (scripts/install-deps.sh --bench)")
             continue
         plain = f"{out_dir}/{name}.png"
-        stretched = f"{out_dir}/{name}-stretched.png"
+        stretched = f"{out_dir}/{name}-stretched-{stretch[0]:g}-{stretch[1]:g}.png"
         if not (os.path.exists(plain) and os.path.exists(stretched)):
             image = flatten(Image.open(path))
             if image.width > 1280:
@@ -103,7 +104,7 @@ def prepare(out_dir):
             image.save(plain)
             rgb = np.asarray(image).astype(np.float64)
             luma = rgb @ np.array([0.299, 0.587, 0.114])
-            low, high = np.percentile(luma, [2, 99])
+            low, high = np.percentile(luma, list(stretch))
             if high > low:
                 rgb = (rgb - low) * (255.0 / (high - low))
             Image.fromarray(np.clip(rgb + 0.5, 0, 255).astype(np.uint8)).save(stretched)
@@ -174,6 +175,23 @@ def score(photo_grey, art, renderer, box=None):
                                  use_sample_covariance=False)
 
 
+def side_by_side(grey, drawings, renderer):
+    """The photograph and every drawing in a row, each under its label."""
+    first = next(iter(drawings.values()))
+    panels = [("photograph", grey.resize(first.size, Image.BOX))] + list(drawings.items())
+    label_height = renderer.line + 4
+    width = sum(art.width for _, art in panels) + 8 * (len(panels) - 1)
+    height = max(art.height for _, art in panels) + label_height
+    sheet = Image.new("L", (width, height), 255)
+    draw = ImageDraw.Draw(sheet)
+    x = 0
+    for label, art in panels:
+        draw.text((x, 0), label, font=renderer.font, fill=0)
+        sheet.paste(art, (x, label_height))
+        x += art.width + 8
+    return sheet
+
+
 def peers():
     return {
         "jp2a": [lambda p, w: ["jp2a", f"--width={w}", p],
@@ -196,19 +214,31 @@ def main():
                         help="compare every drawing with the whole photograph")
     parser.add_argument("--shots", default="",
                         help="picture name whose drawings are saved as PNG in OUT_DIR/shots")
+    parser.add_argument("--widths", default=",".join(str(w) for w in WIDTHS),
+                        help="comma-separated widths (a subset while iterating)")
+    parser.add_argument("--pictures", default="",
+                        help="comma-separated picture names (default: all)")
+    parser.add_argument("--stretch", default="2,99",
+                        help="LOW,HIGH: the luma percentiles the stretched estimate maps to "
+                             "black and white")
     args = parser.parse_args()
+    stretch = tuple(float(v) for v in args.stretch.split(","))
+    widths = [int(w) for w in args.widths.split(",")]
     configs = []
     for c in args.config or ["default="]:
         label, _, options = c.partition("=")
         configs.append((label, shlex.split(options)))
 
     renderer = Renderer()
-    pictures = prepare(f"{args.out_dir}/pictures")
+    pictures = prepare(f"{args.out_dir}/pictures", stretch)
+    if args.pictures:
+        wanted = args.pictures.split(",")
+        pictures = [p for p in pictures if p[0] in wanted]
     tools = [label for label, _ in configs] + list(peers())
     scores = {t: {} for t in tools}
     for name, kind, plain, stretched in pictures:
         grey = Image.open(plain).convert("L")
-        for width in WIDTHS:
+        for width in widths:
             drawings = {}
             for label, options in configs:
                 source = stretched if label.startswith("stretched") else plain
@@ -231,18 +261,20 @@ def main():
                 os.makedirs(shots, exist_ok=True)
                 for label, art in drawings.items():
                     art.save(f"{shots}/{name}-{width}-{label}.png")
+                side_by_side(grey, drawings, renderer).save(
+                    f"{shots}/{name}-{width}-side-by-side.png")
             print(f"{name:12s} {width:4d} " +
                   " ".join(f"{t}={scores[t][(name, width)]:.3f}" for t in tools), flush=True)
 
     means = {t: float(np.mean(list(scores[t].values()))) for t in tools}
     best_peer = max(means["jp2a"], means["chafa"])
     print()
-    print("| Tool | " + " | ".join(f"{n} {w}" for n, _, _, _ in pictures for w in WIDTHS)
+    print("| Tool | " + " | ".join(f"{n} {w}" for n, _, _, _ in pictures for w in widths)
           + " | Mean SSIM | / best peer |")
     print("|---" * (2 + 2 * len(pictures) + 1) + "|")
     for t in tools:
         cells = " | ".join(f"{scores[t][(n, w)]:.3f}" for n, _, _, _ in pictures
-                           for w in WIDTHS)
+                           for w in widths)
         print(f"| {t} | {cells} | {means[t]:.3f} | {means[t] / best_peer:.3f} |")
 
 

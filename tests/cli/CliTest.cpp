@@ -168,7 +168,7 @@ TEST_F(CliTest, ToneOptionsChangeTheCharactersNotTheirColours) {
         const CliRun r = run(args);
         EXPECT_EQ(std::make_tuple(r.status, r.err), std::make_tuple(0, std::string())) << format;
     }
-    EXPECT_EQ(readBytes(path("tone/half.txt")), ".......@@@@@@@\n.......@@@@@@@\n");
+    EXPECT_EQ(readBytes(path("tone/half.txt")), "....   @@@@@@@\n....   @@@@@@@\n");
 }
 
 TEST_F(CliTest, ReportsEachFailedPictureAndExitsOneOrTwo) {

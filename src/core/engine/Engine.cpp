@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace gw {
@@ -20,6 +21,10 @@ constexpr float kLevels = 256.0f;             // brightness of a darkness of 1
 constexpr float kNoMatchDistance = 10.0f;
 constexpr char16_t kLineFeed = 10;
 constexpr int kSpace = 32;
+constexpr float kBlurRounding = 1e-3f; // brightness units, far below one of 256 levels
+constexpr float kNeverChosen = 1e6f;   // an ink value no picture comes near
+// Four floats worked on side by side (SSE on x86-64, NEON on ARM, plain code elsewhere).
+using Lanes = float __attribute__((vector_size(16)));
 
 // Truncates a size toward zero; sizes that are not numbers or below zero count as 0, sizes
 // beyond int as the largest int.
@@ -278,7 +283,7 @@ ShapeMatcher::ShapeMatcher(const CharacterTable& table, const int* list, int cou
                            int rows)
     : darkness_(table, list, count), cells_(std::clamp(columns * rows, 1, kMaxInkCells)) {
     count = std::clamp(count, 0, kCharacterListCapacity);
-    std::vector<std::pair<Candidate, std::array<float, kMaxInkCells>>> found;
+    std::vector<std::array<float, kMaxInkCells>> found;
     for (int k = 0; k < count; ++k) {
         const int index = entryOf(table, static_cast<char>(list[k]));
         if (index < 0) continue;
@@ -286,26 +291,26 @@ ShapeMatcher::ShapeMatcher(const CharacterTable& table, const int* list, int cou
         if (std::isnan(r.black)) continue;
         const bool hasGrid = r.inkColumns == columns && r.inkRows == rows;
         std::array<float, kMaxInkCells> pattern{};
-        float sum = 0.0f;
         for (int i = 0; i < cells_; ++i) {
             const auto at = static_cast<std::size_t>(i);
             pattern[at] = hasGrid ? r.ink[at] : r.black;
-            sum += pattern[at];
         }
-        found.push_back({{sum / static_cast<float>(cells_), r.black, r.ascii, k}, pattern});
+        candidates_.push_back({r.black, r.ascii});
+        found.push_back(pattern);
     }
-    std::stable_sort(found.begin(), found.end(),
-                     [](const auto& a, const auto& b) { return a.first.mean < b.first.mean; });
-    for (const auto& [candidate, pattern] : found) {
-        candidates_.push_back(candidate);
-        patterns_.insert(patterns_.end(), pattern.begin(), pattern.begin() + cells_);
-    }
+    // Padded to whole blocks with patterns too far from any picture to be chosen.
+    padded_ = (found.size() + kBlock - 1) / kBlock * kBlock;
+    patterns_.assign(padded_ * static_cast<std::size_t>(cells_), kNeverChosen);
+    for (std::size_t c = 0; c < found.size(); ++c)
+        for (int i = 0; i < cells_; ++i)
+            patterns_[static_cast<std::size_t>(i) * padded_ + c] =
+                found[c][static_cast<std::size_t>(i)];
 }
 
-// Least squares over the ink grid, searched from the candidates whose mean is nearest the
-// cell's outward: a pattern whose mean lies d away is at least cells * d * d away, so the walk
-// stops once that bound passes the best distance found. Equally near patterns go to the
-// earlier list entry, as in the darkness match.
+// Least squares over the ink grid against every candidate: with the patterns laid out by grid
+// cell the compiler runs the candidates side by side, which costs less than walking outward
+// from the nearest mean and stopping early. Equally near patterns go to the earlier list entry,
+// as in the darkness match.
 std::int32_t ShapeMatcher::match(float brightness, const float* subcells, float offset,
                                  float& black) const {
     float low = INFINITY;
@@ -318,42 +323,41 @@ std::int32_t ShapeMatcher::match(float brightness, const float* subcells, float 
         return darkness_.match(brightness + offset, black);
 
     std::array<float, kMaxInkCells> target{};
-    float sum = 0.0f;
-    for (int i = 0; i < cells_; ++i) {
-        const float t = (subcells[i] + offset) * -kToBlackScale;
-        target[static_cast<std::size_t>(i)] = t;
-        sum += t;
-    }
-    const float mean = sum / static_cast<float>(cells_);
-    const auto n = static_cast<std::ptrdiff_t>(candidates_.size());
-    std::ptrdiff_t above = std::partition_point(candidates_.begin(), candidates_.end(),
-                                                [&](const Candidate& c) { return c.mean < mean; }) -
-                           candidates_.begin();
-    std::ptrdiff_t below = above - 1;
-    float best = INFINITY;
-    const Candidate* winner = nullptr;
-    // Rounding may put a distance a little under its bound; the margin keeps such ties.
-    const auto bound = [&](float gap) {
-        return static_cast<float>(cells_) * gap * gap * (1.0f - 1e-4f) - 1e-7f;
-    };
-    while (below >= 0 || above < n) {
-        const float gapBelow = below >= 0 ? mean - candidates_[below].mean : INFINITY;
-        const float gapAbove = above < n ? candidates_[above].mean - mean : INFINITY;
-        const bool takeBelow = gapBelow <= gapAbove;
-        if (bound(takeBelow ? gapBelow : gapAbove) > best) break;
-        const std::ptrdiff_t c = takeBelow ? below-- : above++;
-        const float* pattern = patterns_.data() + c * cells_;
-        float distance = 0.0f;
+    for (int i = 0; i < cells_; ++i)
+        target[static_cast<std::size_t>(i)] = (subcells[i] + offset) * -kToBlackScale;
+    // Every candidate, a block at a time, each block's distances summed in grid order while
+    // they stay in registers.
+    static_assert(kBlock == 2 * sizeof(Lanes) / sizeof(float));
+    const std::size_t n = padded_;
+    std::size_t best = 0;
+    float bestDistance = INFINITY;
+    for (std::size_t c0 = 0; c0 < n; c0 += kBlock) {
+        Lanes firstSums{};
+        Lanes secondSums{};
         for (int i = 0; i < cells_; ++i) {
-            const float d = target[static_cast<std::size_t>(i)] - pattern[i];
-            distance += d * d;
+            const float t = target[static_cast<std::size_t>(i)];
+            const Lanes wanted = {t, t, t, t};
+            const float* column = patterns_.data() + static_cast<std::size_t>(i) * n + c0;
+            Lanes first;
+            Lanes second;
+            std::memcpy(&first, column, sizeof first);
+            std::memcpy(&second, column + 4, sizeof second);
+            const Lanes d0 = wanted - first;
+            const Lanes d1 = wanted - second;
+            firstSums += d0 * d0;
+            secondSums += d1 * d1;
         }
-        const Candidate& candidate = candidates_[static_cast<std::size_t>(c)];
-        if (distance < best || (distance == best && candidate.order < winner->order)) {
-            best = distance;
-            winner = &candidate;
+        std::array<float, kBlock> distances;
+        std::memcpy(distances.data(), &firstSums, sizeof firstSums);
+        std::memcpy(distances.data() + 4, &secondSums, sizeof secondSums);
+        for (std::size_t j = 0; j < kBlock; ++j) {
+            if (distances[j] < bestDistance) {
+                bestDistance = distances[j];
+                best = c0 + j;
+            }
         }
     }
+    const Candidate* winner = &candidates_[best];
     black = winner->black;
     return winner->ascii;
 }
@@ -416,6 +420,13 @@ void sampleCellsAndInk(const RgbaCanvas& canvas, BrightnessPlane& plane, CellGri
     plane.cells.assign(cells, 0.0f);
     plane.subcells.assign(cells * static_cast<std::size_t>(inkCells), 0.0f);
     const std::size_t stride = usableStride(canvas);
+    // Most pixels are opaque: their corrected values come from a table of the same function.
+    std::array<std::uint64_t, 256> opaque{};
+    for (std::size_t v = 0; v < opaque.size(); ++v)
+        opaque[v] = correctForAlpha(v, 255);
+    const auto corrected = [&](const std::uint64_t(&pixel)[4], int c) {
+        return pixel[3] == 255 ? opaque[pixel[c]] : correctForAlpha(pixel[c], pixel[3]);
+    };
     for (int y = 0; y < plane.rows; ++y) {
         for (int x = 0; x < plane.columns; ++x) {
             std::uint64_t total[4] = {0, 0, 0, 0};
@@ -436,8 +447,7 @@ void sampleCellsAndInk(const RgbaCanvas& canvas, BrightnessPlane& plane, CellGri
                         }
                     }
                     sub[j * plane.inkColumns + i] = cellBrightness(
-                        correctForAlpha(pixel[0], pixel[3]), correctForAlpha(pixel[1], pixel[3]),
-                        correctForAlpha(pixel[2], pixel[3]));
+                        corrected(pixel, 0), corrected(pixel, 1), corrected(pixel, 2));
                 }
             }
             const auto count = static_cast<std::uint64_t>(inkCells);
@@ -448,6 +458,82 @@ void sampleCellsAndInk(const RgbaCanvas& canvas, BrightnessPlane& plane, CellGri
         }
     }
 }
+
+// A Gaussian of `sigma` samples, cut at three sigmas, its weights summing to 1.
+std::vector<float> gaussian(float sigma) {
+    const int radius = std::max(1, static_cast<int>(std::ceil(3.0f * sigma)));
+    std::vector<float> weights(static_cast<std::size_t>(2 * radius + 1));
+    float total = 0.0f;
+    for (int i = -radius; i <= radius; ++i) {
+        const float w = std::exp(-0.5f * static_cast<float>(i * i) / (sigma * sigma));
+        weights[static_cast<std::size_t>(i + radius)] = w;
+        total += w;
+    }
+    for (float& w : weights)
+        w /= total;
+    return weights;
+}
+
+// Blurs `count` values `stride` apart, the edge values repeated beyond the ends, into `out`.
+void blurLine(const float* in, float* out, int count, std::ptrdiff_t stride,
+              const std::vector<float>& weights) {
+    const int radius = static_cast<int>(weights.size() / 2);
+    for (int i = 0; i < count; ++i) {
+        float sum = 0.0f;
+        for (int k = -radius; k <= radius; ++k)
+            sum += weights[static_cast<std::size_t>(k + radius)] *
+                   in[std::clamp(i + k, 0, count - 1) * stride];
+        out[i * stride] = sum;
+    }
+}
+
+} // namespace
+
+void emphasizeDetail(BrightnessPlane& plane) {
+    const int inkCells = plane.inkColumns * plane.inkRows;
+    if (plane.columns <= 0 || plane.rows <= 0 || plane.subcells.empty()) return;
+    // The surroundings are smooth, so one value per cell serves: the cells' mean subcell,
+    // blurred across and down (a cell is 1 / kHeightFactor cell widths high).
+    const std::size_t width = static_cast<std::size_t>(plane.columns);
+    std::vector<float> means(plane.cells.size());
+    for (int y = 0; y < plane.rows; ++y)
+        for (int x = 0; x < plane.columns; ++x) {
+            const float* sub = plane.subcellsOf(x, y);
+            float sum = 0.0f;
+            for (int k = 0; k < inkCells; ++k)
+                sum += sub[k];
+            means[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] =
+                sum / static_cast<float>(inkCells);
+        }
+    std::vector<float> across(means.size());
+    std::vector<float> surround(means.size());
+    const std::vector<float> horizontal = gaussian(kDetailRadius);
+    const std::vector<float> vertical = gaussian(kDetailRadius * kHeightFactor);
+    for (int y = 0; y < plane.rows; ++y)
+        blurLine(&means[static_cast<std::size_t>(y) * width],
+                 &across[static_cast<std::size_t>(y) * width], plane.columns, 1, horizontal);
+    for (int x = 0; x < plane.columns; ++x)
+        blurLine(&across[static_cast<std::size_t>(x)], &surround[static_cast<std::size_t>(x)],
+                 plane.rows, static_cast<std::ptrdiff_t>(width), vertical);
+    for (int y = 0; y < plane.rows; ++y)
+        for (int x = 0; x < plane.columns; ++x) {
+            const float around =
+                surround[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)];
+            float* sub = plane.subcellsOf(x, y);
+            float change = 0.0f;
+            for (int k = 0; k < inkCells; ++k) {
+                float detail = sub[k] - around;
+                // The blur's rounding, not detail: a flat area stays exactly as sampled.
+                if (std::abs(detail) < kBlurRounding) detail = 0.0f;
+                const float v = std::clamp(sub[k] + kDetailGain * detail, 0.0f, 255.0f);
+                change += v - sub[k];
+                sub[k] = v;
+            }
+            plane.cell(x, y) += change / static_cast<float>(inkCells);
+        }
+}
+
+namespace {
 
 // Floyd-Steinberg weights, in sixteenths, of the cells after the current one in scan order.
 struct Spread {
@@ -562,6 +648,7 @@ ConversionStatus processImage(const ConversionInput& input, CellGrid& grid, Conv
         sampleCells(canvas, info.scale, plane, grid);
     }
     applyTone(input.tone, plane);
+    if (shape) emphasizeDetail(plane);
     matchCells(input, info, plane, grid);
     return status;
 }

@@ -31,7 +31,7 @@ struct ConversionInfo {
     // the space last.
     std::array<int, kCharacterListCapacity> charactersInSet{};
     int numCharacters = 0;
-    float scale = 1.0f; // pixels per point the canvas was drawn at
+    float scale = 1.0f;   // pixels per point the canvas was drawn at
     bool partial = false; // the picture's data was damaged: only what could be read is drawn
 };
 
@@ -145,6 +145,16 @@ struct BrightnessPlane {
 // The ink grid the shape match uses with `table`: the first record's that has one, else 1 x 1.
 void inkGridOf(const CharacterTable& table, int& columns, int& rows);
 
+// The shape match's view of the picture, after the tone adjustments. Even the densest glyph leaves
+// most of its cell white, so ink spans a narrow band of brightness near the paper's, and detail the
+// picture shows in small local differences fades in it. Each subcell's difference from its
+// surroundings (the cells' means blurred by a Gaussian of kDetailRadius cell widths) is therefore
+// raised by kDetailGain times itself, clamped to 0-255, and each cell's brightness moves by the
+// mean change of its subcells. A flat area is left exactly as it was.
+void emphasizeDetail(BrightnessPlane& plane);
+inline constexpr float kDetailGain = 2.0f;
+inline constexpr float kDetailRadius = 2.0f;
+
 // Picks the allowed character whose darkness is nearest to a brightness. Built once per
 // conversion; the table index of each list entry is looked up here, once.
 class CharacterMatcher {
@@ -174,8 +184,9 @@ private:
 };
 
 // Picks the allowed character whose ink pattern is nearest (least squares) to the picture's
-// under the cell. A cell whose pattern is nearly flat takes the darkness match's answer, so
-// smooth areas come out exactly as the darkness match draws them.
+// under the cell; equally near patterns go to the earlier list entry. A cell whose pattern is
+// nearly flat takes the darkness match's answer, so smooth areas come out exactly as the darkness
+// match draws them.
 class ShapeMatcher {
 public:
     // `columns` x `rows`: the ink grid (see inkGridOf). Records without a grid count as evenly
@@ -187,20 +198,23 @@ public:
     // none matches, and the chosen character's darkness in `black` (1 when none).
     std::int32_t match(float brightness, const float* subcells, float offset, float& black) const;
 
-    // Brightness spread (max - min, 0 to 255) below which a cell counts as flat.
-    static constexpr float kFlatSpread = 24.0f;
+    // Brightness spread (max - min, 0 to 255) below which a cell counts as flat: about the
+    // noise of an 8-bit picture, so only cells without any pattern of their own.
+    static constexpr float kFlatSpread = 4.0f;
 
 private:
     struct Candidate {
-        float mean; // of the pattern
         float black;
         std::int32_t ascii;
-        int order; // position in the allowed-character list
     };
     CharacterMatcher darkness_;
     int cells_ = 1;
-    std::vector<Candidate> candidates_; // by pattern mean
-    std::vector<float> patterns_;       // cells_ per candidate, in the same order
+    static constexpr std::size_t kBlock = 8; // candidates whose distances are summed together
+    std::vector<Candidate> candidates_;      // in list order
+    std::size_t padded_ = 0;                 // candidates_.size() rounded up to whole blocks
+    // Ink grid cell i of candidate c at i * padded_ + c, so that a block's distances build up
+    // one grid cell at a time over contiguous values.
+    std::vector<float> patterns_;
 };
 
 } // namespace gw

@@ -156,7 +156,8 @@ protected:
     ConversionStatus run(const PictureSource* picture, int maxWidth, std::u16string_view set,
                          const CharacterTable& table = kTable,
                          const ScreenList* screens = nullptr) {
-        return processImage({picture, maxWidth, set, &table, screens}, *grid, info);
+        return processImage(
+            {picture, maxWidth, set, &table, screens, MatchMode::Darkness, false, {}}, *grid, info);
     }
 
     VersionScope version{+[](std::uint32_t& code) { return code = 0x610, true; }};

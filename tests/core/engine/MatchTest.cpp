@@ -40,7 +40,7 @@ protected:
     // Converts a picture of 12 x 12 cells and returns the code of cell (5, 3).
     std::int32_t convert(const FakePicture& picture, MatchMode match, std::u16string_view set,
                          bool dither = false) {
-        const ConversionInput input{&picture, 14, set, &table, nullptr, match, dither};
+        const ConversionInput input{&picture, 14, set, &table, nullptr, match, dither, {}};
         EXPECT_TRUE(processImage(input, *grid, info).ok);
         return grid->ascii[5][3];
     }
@@ -75,6 +75,21 @@ TEST_F(MatchTest, AVerticalEdgePicksACharacterWithInkOnThatSide) {
         EXPECT_LT(darkLeft ? left : right, (darkLeft ? right : left) - 0.25)
             << static_cast<char>(code)
             << (darkLeft ? " for a dark left half" : " for a dark right half");
+    }
+}
+
+// Detail too faint for the ink's narrow range on its own: a 24-level step between the halves.
+TEST_F(MatchTest, AFaintVerticalEdgeStillPicksInkOnItsDarkSide) {
+    for (const bool darkLeft : {true, false}) {
+        const int c = columns;
+        const FakePicture edge(12, 24, [=](int x, int) {
+            return (x % c < c / 2) == darkLeft ? grey(116) : grey(140);
+        });
+        const std::int32_t code = convert(edge, MatchMode::Shape, printable());
+        ASSERT_GT(code, 32) << darkLeft;
+        EXPECT_LT(columnBrightness(code, darkLeft ? 0 : columns - 1),
+                  columnBrightness(code, darkLeft ? columns - 1 : 0))
+            << static_cast<char>(code);
     }
 }
 
@@ -124,7 +139,7 @@ TEST_F(MatchTest, DitheringKeepsAFlatAreasMeanWithinOneTableStep) {
     for (const MatchMode match : {MatchMode::Darkness, MatchMode::Shape}) {
         for (const int v : {20, 70, 128, 161, 230}) {
             const FakePicture flat(60, 80, [=](int, int) { return grey(v); });
-            const ConversionInput input{&flat, 60, set, &table, nullptr, match, true};
+            const ConversionInput input{&flat, 60, set, &table, nullptr, match, true, {}};
             ASSERT_TRUE(processImage(input, *grid, info).ok);
             double sum = 0.0;
             int cells = 0;
@@ -146,6 +161,115 @@ TEST_F(MatchTest, DitheringKeepsAFlatAreasMeanWithinOneTableStep) {
             EXPECT_NEAR(sum / cells, brightness, step) << v;
             // Closer than the darkness match alone can come between two levels.
             EXPECT_LT(std::abs(sum / cells - brightness), step / 2) << v;
+        }
+    }
+}
+
+// The search sums distances four candidates at a time over padded blocks; it must still find
+// a nearest pattern.
+TEST_F(MatchTest, TheShapeSearchFindsANearestPattern) {
+    const std::u16string set = printable();
+    std::array<int, kCharacterListCapacity> list{};
+    const int count = buildCharacterList(set, list);
+    const ShapeMatcher matcher(table, list.data(), count, columns, rows);
+    const int cells = columns * rows;
+    const auto distance = [&](std::int32_t code, const std::vector<float>& target) {
+        const CharacterRecord& r =
+            table[static_cast<std::size_t>(getChar(table, static_cast<char>(code)))];
+        // A record without a grid (the space) is evenly grey.
+        const bool hasGrid = r.inkColumns == columns && r.inkRows == rows;
+        double sum = 0.0;
+        for (int i = 0; i < cells; ++i) {
+            const double d = target[static_cast<std::size_t>(i)] / 256.0 -
+                             (hasGrid ? r.ink[static_cast<std::size_t>(i)] : r.black);
+            sum += d * d;
+        }
+        return sum;
+    };
+    std::uint32_t seed = 12345;
+    const auto random = [&] { return (seed = seed * 1664525u + 1013904223u) >> 24; };
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<float> target(static_cast<std::size_t>(cells));
+        const float base = static_cast<float>(random());
+        const float reach = static_cast<float>(random() % 96 + 8);
+        for (float& t : target)
+            t = std::clamp(base + reach * (static_cast<float>(random()) / 255.0f - 0.5f), 0.0f,
+                           255.0f);
+        if (*std::max_element(target.begin(), target.end()) -
+                *std::min_element(target.begin(), target.end()) <
+            ShapeMatcher::kFlatSpread)
+            continue;
+        float black = 1.0f;
+        const std::int32_t code = matcher.match(0.0f, target.data(), 0.0f, black);
+        double nearest = INFINITY;
+        for (int k = 0; k < count; ++k)
+            nearest = std::min(nearest, distance(list[static_cast<std::size_t>(k)], target));
+        ASSERT_LE(distance(code, target), nearest + 1e-5)
+            << round << ' ' << static_cast<char>(code);
+    }
+}
+
+// A plane of 6 x 5 cells on a 2 x 4 ink grid, each subcell given by `value(x, y)` in subcell
+// coordinates, each cell the mean of its subcells.
+BrightnessPlane planeOf(float (*value)(int, int)) {
+    BrightnessPlane plane;
+    plane.columns = 6;
+    plane.rows = 5;
+    plane.inkColumns = 2;
+    plane.inkRows = 4;
+    plane.cells.assign(30, 0.0f);
+    plane.subcells.assign(30 * 8, 0.0f);
+    for (int y = 0; y < plane.rows; ++y) {
+        for (int x = 0; x < plane.columns; ++x) {
+            float sum = 0.0f;
+            for (int j = 0; j < 4; ++j) {
+                for (int i = 0; i < 2; ++i) {
+                    const float v = value(x * 2 + i, y * 4 + j);
+                    plane.subcellsOf(x, y)[j * 2 + i] = v;
+                    sum += v;
+                }
+            }
+            plane.cell(x, y) = sum / 8.0f;
+        }
+    }
+    return plane;
+}
+
+TEST(EmphasizeDetail, LeavesAFlatAreaExactlyAsSampled) {
+    for (const float level : {0.0f, 0.3f, 97.7f, 128.0f, 255.0f}) {
+        static float shared;
+        shared = level;
+        BrightnessPlane plane = planeOf([](int, int) { return shared; });
+        const BrightnessPlane before = plane;
+        emphasizeDetail(plane);
+        EXPECT_EQ(plane.subcells, before.subcells) << level;
+        EXPECT_EQ(plane.cells, before.cells) << level;
+    }
+}
+
+TEST(EmphasizeDetail, RaisesAnEdgesContrastWithinTheRange) {
+    // Dark on the left six subcell columns, light on the right six.
+    for (const auto& [dark, light] : {std::pair{100.0f, 150.0f}, std::pair{10.0f, 250.0f}}) {
+        static float lo;
+        static float hi;
+        lo = dark;
+        hi = light;
+        BrightnessPlane plane = planeOf([](int x, int) { return x < 6 ? lo : hi; });
+        emphasizeDetail(plane);
+        for (int y = 0; y < plane.rows; ++y) {
+            // The cells beside the edge move apart; no subcell leaves 0-255.
+            EXPECT_LT(plane.cell(2, y), dark) << dark;
+            EXPECT_GT(plane.cell(3, y), light) << dark;
+            for (int x = 0; x < plane.columns; ++x) {
+                float sum = 0.0f;
+                for (int k = 0; k < 8; ++k) {
+                    const float v = plane.subcellsOf(x, y)[k];
+                    EXPECT_GE(v, 0.0f);
+                    EXPECT_LE(v, 255.0f);
+                    sum += v;
+                }
+                EXPECT_NEAR(plane.cell(x, y), sum / 8.0f, 1e-3f);
+            }
         }
     }
 }

@@ -246,8 +246,9 @@ TEST(ToneMapping, TheInkGridFollowsItsCells) {
                                   adjustTone(t, range, 140.0f), adjustTone(t, range, 160.0f)}));
 }
 
-// An edge too faint for the shape match becomes one it sees once auto contrast stretches the
-// picture: the art then tells a dark left half from a dark right half.
+// An edge too faint for the shape match (its spread below ShapeMatcher::kFlatSpread, so the
+// cell counts as flat) becomes one it sees once auto contrast stretches the picture: the art
+// then tells a dark left half from a dark right half.
 TEST_F(ToneTest, ShapeMatchSeesTheAdjustedInkGrid) {
     const auto edges = [&](bool darkLeft) {
         const int c = inkColumns;
@@ -256,11 +257,11 @@ TEST_F(ToneTest, ShapeMatchSeesTheAdjustedInkGrid) {
         return FakePicture(kColumns, 2 * kRows + 1, [=](int x, int y) {
             switch ((y / r) % 3) {
             case 0:
-                return grey(105);
+                return grey(127);
             case 1:
-                return grey((x % c < c / 2) == darkLeft ? 120 : 136);
+                return grey((x % c < c / 2) == darkLeft ? 126 : 129);
             default:
-                return grey(150);
+                return grey(128);
             }
         });
     };
