@@ -5,6 +5,7 @@
 #include "render/FontResolver.h"
 #include "ui_MainWindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QRadioButton>
 
@@ -87,6 +88,8 @@ MainWindowForm::MainWindowForm(const platform::ImageLoader& loader,
     bwColor_.selectCellWithTag(0);
     ui_->bgColor->setColor({1.0, 1.0, 1.0, 1.0});
     showFontSubstitutes(ui_->font);
+    // The pop-up's list is a control of its own to a screen reader, reached through the box.
+    ui_->font->view()->setAccessibleName("Fonts");
     QObject::connect(ui_->actionQuit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
 }
 

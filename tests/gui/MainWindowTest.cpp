@@ -12,6 +12,7 @@
 
 #include "TestApplication.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
 #include <QDropEvent>
@@ -158,6 +159,47 @@ TEST_F(RealWindow, EveryControlHasAnAccessibleName) {
     EXPECT_EQ(name(ui().contrastValue), "Contrast value");
     EXPECT_EQ(name(ui().autoContrast), "Auto contrast");
     EXPECT_EQ(name(ui().invert), "Invert brightness");
+    // The font pop-up's list, a child of the box to a screen reader though it never takes Tab.
+    EXPECT_EQ(name(ui().font->view()), "Fonts");
+}
+
+// Assistive tools toggle check boxes and radio buttons through their accessible action, which
+// changes the button without a click: the controller hears of it all the same, once.
+TEST_F(RealWindow, ButtonsToggledByAnAssistiveToolReachTheController) {
+    const auto toggle = [](QWidget* button) {
+        QAccessibleActionInterface* actions =
+            QAccessible::queryAccessibleInterface(button)->actionInterface();
+        ASSERT_NE(actions, nullptr);
+        ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+    };
+    toggle(ui().invert);
+    toggle(ui().autoContrast);
+    EXPECT_EQ(std::make_pair(fake.defaults.integerForKey("invert"),
+                             fake.defaults.integerForKey("autoContrast")),
+              std::make_pair(1L, 1L));
+
+    int sent = 0;
+    const platform::Action count = [&sent](platform::Control* /*sender*/) { ++sent; };
+    delegate.outlets.invert->setAction(count);
+    delegate.outlets.bwColor->setAction(count);
+    delegate.outlets.exportMode->setAction(count);
+    toggle(ui().bwColorColour);
+    toggle(form.formatButton(1));
+    EXPECT_EQ(std::make_tuple(delegate.outlets.bwColor->selectedTag(),
+                              delegate.outlets.exportMode->selectedTag(), sent),
+              std::make_tuple(1, 1, 2));
+    toggle(ui().bwColorColour); // a chosen radio button stays chosen
+    ui().invert->click();
+    ui().bwColorBlackWhite->click();
+    EXPECT_EQ(std::make_pair(ui().invert->isChecked(), sent), std::make_pair(false, 4));
+
+    // The program's own changes send nothing.
+    delegate.outlets.invert->setState(true);
+    delegate.outlets.bwColor->selectCellWithTag(1);
+    delegate.outlets.exportMode->selectCellWithTag(0);
+    EXPECT_EQ(std::make_tuple(ui().invert->isChecked(), ui().bwColorColour->isChecked(), sent),
+              std::make_tuple(true, true, 4));
 }
 
 // The slider and its number are one control: either moves the other, and one change by the

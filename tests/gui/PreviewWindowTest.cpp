@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QThread>
 
@@ -110,6 +111,8 @@ TEST_F(PreviewWindow, TheFormLoadsWiredAndShowsEveryCharacterInItsColourWithinTh
     ASSERT_NE(scroll, nullptr);
     EXPECT_EQ(scroll->widget(), view());
     EXPECT_FALSE(view()->accessibleName().isEmpty());
+    for (const QScrollBar* bar : {scroll->horizontalScrollBar(), scroll->verticalScrollBar()})
+        EXPECT_FALSE(bar->accessibleName().isEmpty());
 
     int row = 0, column = 0, checked = 0;
     for (const ColorRun& run : colorDisplayRuns(*delegate.grid)) {

@@ -9,8 +9,16 @@ QtButton::QtButton(QAbstractButton* button) : button_(button) {
 }
 
 QtCheckBox::QtCheckBox(QAbstractButton* box) : box_(box) {
-    // clicked comes from the user only, never from setChecked.
-    QObject::connect(box, &QAbstractButton::clicked, box, [this] { send(); });
+    // toggled, not clicked: an assistive tool's toggle action changes the box without a click.
+    QObject::connect(box, &QAbstractButton::toggled, box, [this] {
+        if (!settingState_) send();
+    });
+}
+
+void QtCheckBox::setState(bool on) {
+    settingState_ = true;
+    box_->setChecked(on);
+    settingState_ = false;
 }
 
 QtSlider::QtSlider(QAbstractSlider* slider, QSpinBox* number) : slider_(slider), number_(number) {
@@ -62,7 +70,11 @@ QtRadioMatrix::QtRadioMatrix(std::vector<QAbstractButton*> cells) {
     group_.setExclusive(true);
     for (QAbstractButton* cell : cells)
         group_.addButton(cell, cell->property("tag").toInt());
-    QObject::connect(&group_, &QButtonGroup::idClicked, &group_, [this] { send(); });
+    // As for a check box: toggled also comes from an assistive tool's toggle action. Only the
+    // newly chosen cell sends.
+    QObject::connect(&group_, &QButtonGroup::idToggled, &group_, [this](int /*id*/, bool on) {
+        if (on && !selecting_) send();
+    });
 }
 
 bool QtRadioMatrix::isEnabled() const {
@@ -80,7 +92,11 @@ int QtRadioMatrix::selectedTag() const {
 }
 
 void QtRadioMatrix::selectCellWithTag(int tag) {
-    if (QAbstractButton* cell = group_.button(tag)) cell->setChecked(true);
+    QAbstractButton* cell = group_.button(tag);
+    if (cell == nullptr) return;
+    selecting_ = true;
+    cell->setChecked(true);
+    selecting_ = false;
 }
 
 QtPopUpButton::QtPopUpButton(QComboBox* combo) : combo_(combo) {

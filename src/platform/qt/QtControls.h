@@ -48,10 +48,11 @@ public:
     bool isEnabled() const override { return box_->isEnabled(); }
     void setEnabled(bool enabled) override { box_->setEnabled(enabled); }
     bool state() const override { return box_->isChecked(); }
-    void setState(bool on) override { box_->setChecked(on); }
+    void setState(bool on) override;
 
 private:
     QAbstractButton* box_;
+    bool settingState_ = false; // the program's own change: nothing is sent
 };
 
 class QtMenuItem final : public ActionHolder<MenuItem> {
@@ -108,6 +109,7 @@ public:
 
 private:
     QButtonGroup group_;
+    bool selecting_ = false; // the program's own change: nothing is sent
 };
 
 // The items' tags are their positions.

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QUiLoader>
 
@@ -72,6 +73,9 @@ bool QtInterfaceLoader::loadPreviewWindow(const std::string& fileName, PreviewOu
     if (view == nullptr || scroll == nullptr) return false;
     if (scroll->widget() != view) scroll->setWidget(view);
     scroll->setWidgetResizable(false);
+    // Screen readers list the scroll bars among the window's controls.
+    scroll->horizontalScrollBar()->setAccessibleName("Columns shown");
+    scroll->verticalScrollBar()->setAccessibleName("Rows shown");
     widget->setAttribute(Qt::WA_DeleteOnClose, false);
     placeNewWindow(*widget);
 
