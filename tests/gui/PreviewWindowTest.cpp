@@ -86,6 +86,30 @@ protected:
     gui::MainWindowForm form{loader, windows};
 };
 
+// The frame allows for nominal text metrics; whatever font stands in, a window with room on the
+// screen shows the whole art, with no row hidden behind a scroll bar.
+TEST_F(PreviewWindow, ShowsTheWholeArtWhereTheScreenHasRoom) {
+    ui().maxWidth->setText("100");
+    for (const char* size : {"10", "7", "4"}) {
+        SCOPED_TRACE(size);
+        ui().fontSize->setText(size);
+        ui().buttonPreview->click();
+        QWidget* window = interfaces.openPreviewWidget();
+        ASSERT_NE(window, nullptr);
+        const auto* scroll = window->findChild<QScrollArea*>("previewScroll");
+        ASSERT_NE(scroll, nullptr);
+        const QSize art = view()->artSize();
+        const QSize frame(static_cast<int>(delegate.windowFrame.width),
+                          static_cast<int>(delegate.windowFrame.height));
+        ASSERT_TRUE(window->screen()->availableGeometry().size().boundedTo(frame) == frame);
+        QCoreApplication::processEvents();
+        EXPECT_GE(scroll->viewport()->width(), art.width());
+        EXPECT_GE(scroll->viewport()->height(), art.height());
+        EXPECT_FALSE(scroll->verticalScrollBar()->isVisible());
+        EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible());
+    }
+}
+
 TEST_F(PreviewWindow, TheFormLoadsWiredAndShowsEveryCharacterInItsColourWithinTheScreen) {
     // A larger size grows the window up and to the right from its bottom-left corner.
     ui().fontSize->setText("4");

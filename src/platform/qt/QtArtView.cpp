@@ -260,13 +260,18 @@ void QtArtView::textChanged() {
 
 // Laid out as the TIFF image lays out a grid of the text's size: the display text of a grid
 // has width2 - 2 columns and height2 - 2 rows, and ends with a line feed.
-QSize QtArtView::sizeHint() const {
+QSize QtArtView::artSize() const {
     const int columns = document_.widestLine();
     const int rows = document_.shownRows();
-    const double width = std::max(frame_.width, layout_.left + columns * layout_.columnPitch +
-                                                    (glyphs_ ? glyphs_->metrics().inkRight : 0));
-    const double height = std::max(frame_.height, rowTop(rows) + layout_.rowPitch);
+    const double width =
+        layout_.left + columns * layout_.columnPitch + (glyphs_ ? glyphs_->metrics().inkRight : 0);
+    const double height = rowTop(rows) + layout_.rowPitch;
     return {static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height))};
+}
+
+QSize QtArtView::sizeHint() const {
+    return artSize().expandedTo(
+        {static_cast<int>(std::ceil(frame_.width)), static_cast<int>(std::ceil(frame_.height))});
 }
 
 void QtArtView::adjustSize() {

@@ -71,6 +71,8 @@ public:
     QImage paintedImage(const QRect& area, qreal ratio);
 
     QSize sizeHint() const override;
+    // The art as laid out in the current font, whatever frame was set.
+    QSize artSize() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
+#include <QLayout>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -81,6 +82,15 @@ bool QtInterfaceLoader::loadPreviewWindow(const std::string& fileName, PreviewOu
 
     auto loaded = std::make_unique<Loaded>(std::move(widget), view, center_);
     Loaded* raw = loaded.get();
+    // The frame the controller works out allows for nominal text metrics; the font standing in
+    // may set its rows further apart, and the last row would then hide behind a scroll bar.
+    raw->window.setContentSize([top = raw->widget.get(), view, scroll] {
+        QMargins around = top->contentsMargins();
+        if (top->layout() != nullptr) around += top->layout()->contentsMargins();
+        const int frame = 2 * scroll->frameWidth();
+        return view->artSize() + QSize(around.left() + around.right() + frame,
+                                       around.top() + around.bottom() + frame);
+    });
     // Deleted from the event loop, once whatever closed the window has returned.
     struct CloseWatch final : QObject {
         CloseWatch(Loaded* l, QtInterfaceLoader* o)

@@ -47,10 +47,11 @@ Rect QtWindow::frame() const {
 }
 
 void QtWindow::setFrame(const Rect& frame) {
+    QSize size(static_cast<int>(std::ceil(frame.width)), static_cast<int>(std::ceil(frame.height)));
+    if (contentSize_) size = size.expandedTo(contentSize_());
     QRect wanted(static_cast<int>(std::lround(frame.x)),
-                 static_cast<int>(std::lround(screenHeight() - frame.y - frame.height)),
-                 static_cast<int>(std::ceil(frame.width)),
-                 static_cast<int>(std::ceil(frame.height)));
+                 static_cast<int>(std::lround(screenHeight() - frame.y - size.height())),
+                 size.width(), size.height());
     const QScreen* screen = widget_->screen();
     if (screen == nullptr) screen = QGuiApplication::primaryScreen();
     if (screen != nullptr) {

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QWidget>
 
+#include <functional>
+
 namespace gw::platform::qt {
 
 // Posts the will-close notice for `widget` to the centre when Qt is about to close it. A frame
@@ -21,6 +23,11 @@ public:
     void setFrame(const Rect& frame) override;
     void setBackgroundColor(const Color& color) override;
     QWidget* widget() const { return widget_; }
+    // The least size the window's content needs to show whole; a frame smaller than that grows
+    // to it, as far as the screen allows, keeping its bottom-left corner.
+    void setContentSize(std::function<QSize()> contentSize) {
+        contentSize_ = std::move(contentSize);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -28,6 +35,7 @@ protected:
 private:
     QWidget* widget_; // outlives this adapter
     const WindowCloseCenter& center_;
+    std::function<QSize()> contentSize_;
 };
 
 } // namespace gw::platform::qt
