@@ -88,7 +88,7 @@ for picture in "${pictures[@]}"; do
     "$WINDOW" "$RESOURCES" "$picture" 513 "$RUNS" --color --live 2>/dev/null |
         awk -v c="$text" '
             $1 == "fill" { printf "  %-22s %.1f ms (median %.1f ms)\n", "fill the view", $2 * 1000, $3 * 1000 }
-            $1 == "charset" || $1 == "dither" || $1 == "width" {
+            $1 == "charset" || $1 == "brightness" || $1 == "width" {
                 r = $3 / c
                 printf "  %-22s refresh %.1f ms (best %.1f) = %.2fx cli %.1f ms (goal <= 0.25x: %s); from the change %.1f ms, exact %.1f ms\n",
                     $1, $3 * 1000, $2 * 1000, r, c * 1000, r <= 0.25 ? "meets" : "MISSES", $4 * 1000, $5 * 1000

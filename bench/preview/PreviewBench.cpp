@@ -16,7 +16,7 @@
 // --live opens the preview, then changes settings as a user does, through the window's own
 // widgets (keystrokes into the fields, clicks), and prints one line per measure, in seconds:
 //   fill BEST MEDIAN                   filling and painting the view with the current grid
-//   charset|dither|width BEST MEDIAN FIRED EXACT
+//   charset|brightness|width BEST MEDIAN FIRED EXACT
 //                                      from the live refresh's timer firing to the repainted
 //                                      view (best, median), the median from the change itself
 //                                      (the refresh delay included), and the median to the
@@ -41,6 +41,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSlider>
 #include <QThread>
 #include <QTimer>
 
@@ -196,6 +197,10 @@ struct LiveBench {
     gui::MainWindowForm& form;
     QWidget* view;
 
+    // What the refresh asked to be repainted, painted and put on the screen now, as the event
+    // loop's next turn would: the window's pending update, however much of the view it covers.
+    void paintNow() { QCoreApplication::sendPostedEvents(view->window(), QEvent::UpdateRequest); }
+
     // One change: from `change()` to the live refresh shown and the view repainted.
     struct Times {
         double fired = 0.0; // from the timer's firing
@@ -214,14 +219,14 @@ struct LiveBench {
             if (firedAt < 0.0 && delegate.liveCounts().started != before.started)
                 firedAt = seconds(clock);
         }
-        view->repaint();
+        paintNow();
         times.total = seconds(clock);
         times.fired = times.total - firedAt;
         const auto shown = delegate.liveCounts().shown;
         if (waitForExact && !delegate.liveCounts().lastExact) {
             while (delegate.liveCounts().shown == shown)
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-            view->repaint();
+            paintNow();
         }
         times.exact = seconds(clock);
         // Let the worker finish what follows (the copy) before the next change.
@@ -307,7 +312,12 @@ int runLive(GlyphwerkAppDelegate& delegate, gui::MainWindowForm& form,
             typeText(characters, "@");
         }
     });
-    bench.report("dither", runs, [&](int) { form.ui().dither->click(); });
+    // One step of the brightness slider, as an arrow key moves it: up, then down again.
+    QSlider* brightness = form.ui().brightness;
+    bench.report("brightness", runs, [&](int run) {
+        brightness->triggerAction(run % 2 == 0 ? QAbstractSlider::SliderSingleStepAdd
+                                               : QAbstractSlider::SliderSingleStepSub);
+    });
     QLineEdit* width = form.ui().maxWidth;
     // A new grid size each time: 400, 513, 400, ... ; only the last key changes the field's
     // number to one that was not kept.

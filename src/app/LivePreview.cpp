@@ -38,10 +38,8 @@ struct GlyphwerkAppDelegate::RefreshResult {
     ConversionInfo info;
     ConversionStatus status;
     bool exact = true;
-    // The view's text, made on the worker too: building it takes longer than showing it.
-    bool color = false;
-    std::vector<platform::TextRun> runs; // in colour
-    std::string plain;                   // in black and white
+    // The view's lines, made on the worker too: the window's thread only swaps them in.
+    std::vector<platform::ArtDocument::Line> lines;
 };
 
 void GlyphwerkAppDelegate::setLiveServices(LiveServices services) {
@@ -102,11 +100,7 @@ void GlyphwerkAppDelegate::startRefresh() {
                           table = liveTable_, latest = latestRefresh_] {
         const auto current = [&] { return latest->load() == generation; };
         const auto display = [color](RefreshResult& result) {
-            result.color = color;
-            if (color)
-                result.runs = colorDisplayRuns(*result.grid);
-            else
-                result.plain = plainDisplayText(*result.grid);
+            result.lines = platform::displayLines(*result.grid, color);
         };
         if (!first->grid) first->grid = makeCellGrid();
         if (!first->grid || !current()) return;
@@ -143,11 +137,8 @@ void GlyphwerkAppDelegate::finishRefresh(const std::shared_ptr<RefreshResult>& r
     text.setBackgroundColor(background);
     const RgbColor ink = inkOn({background.red, background.green, background.blue});
     text.setTextColor({ink.red, ink.green, ink.blue, 1.0});
-    text.setPlainText("");
-    if (result->color)
-        text.appendRuns(result->runs);
-    else
-        text.appendPlainText(result->plain);
+    // The whole text at once: the view compares it with what it shows.
+    text.setLines(std::move(result->lines));
     text.setFont(fontName, effectiveFontSize(outlets.fontSize->stringValue()));
     resizeWindow();
     ++liveCounts_.shown;

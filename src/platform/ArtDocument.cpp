@@ -1,8 +1,53 @@
 #include "platform/ArtDocument.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 namespace gw::platform {
+
+ArtDocument::Rgb ArtDocument::opaque(double red, double green, double blue) {
+    const auto channel = [](double v) {
+        return static_cast<Rgb>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
+    };
+    return kBlack | channel(red) << 16 | channel(green) << 8 | channel(blue);
+}
+
+void ArtDocument::setLines(std::vector<Line> lines) {
+    lines_ = std::move(lines);
+    if (lines_.empty()) lines_.emplace_back();
+    anchor_ = caret_ = {};
+}
+
+std::vector<ArtDocument::Line> displayLines(const CellGrid& grid, bool color) {
+    // A sample's component as the display runs give it (sample / 256, held at 255), made a
+    // channel once for every value.
+    static const std::array<ArtDocument::Rgb, 256> channels = [] {
+        std::array<ArtDocument::Rgb, 256> out{};
+        for (std::size_t i = 0; i < out.size(); ++i)
+            out[i] = ArtDocument::opaque(0.0, 0.0, static_cast<double>(i) / 256.0) & 0xFFu;
+        return out;
+    }();
+    const auto channel = [](std::uint64_t sample) {
+        return channels[static_cast<std::size_t>(std::min<std::uint64_t>(sample, 255))];
+    };
+    const VisibleCells v = visibleCells(grid);
+    std::vector<ArtDocument::Line> lines(static_cast<std::size_t>(v.rows) + 1);
+    for (int y = 1; y <= v.rows; ++y) {
+        ArtDocument::Line& line = lines[static_cast<std::size_t>(y - 1)];
+        line.text.resize(static_cast<std::size_t>(v.columns));
+        line.colors.resize(static_cast<std::size_t>(v.columns), ArtDocument::kDefaultColor);
+        for (int x = 1; x <= v.columns; ++x) {
+            const auto i = static_cast<std::size_t>(x - 1);
+            // The code's low byte, 128 to 255 read as Latin-1: one UTF-16 unit either way.
+            line.text[i] = static_cast<char16_t>(grid.ascii[x][y] & 0xFF);
+            if (color)
+                line.colors[i] = ArtDocument::kBlack | channel(grid.data[x][y][0]) << 16 |
+                                 channel(grid.data[x][y][1]) << 8 | channel(grid.data[x][y][2]);
+        }
+    }
+    return lines;
+}
 
 void ArtDocument::setText(const std::string& utf8) {
     lines_.assign(1, Line{});

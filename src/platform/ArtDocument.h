@@ -4,6 +4,8 @@
 // selection, and the edits a text view allows. The widget draws it and feeds it input; screen
 // readers read it through offsets that count one unit per line break.
 
+#include "engine/CellGrid.h"
+
 #include <compare>
 #include <cstdint>
 #include <string>
@@ -31,10 +33,15 @@ public:
 
     ArtDocument() = default;
 
+    // A colour of 0 to 1 components, as the view keeps it.
+    static Rgb opaque(double red, double green, double blue);
+
     // Replaces the text (caret and selection go to the start), or adds to its end. Each UTF-8
     // sequence that is not valid becomes U+FFFD; "\n" breaks lines.
     void setText(const std::string& utf8);
     void append(const std::string& utf8, Rgb color = kDefaultColor);
+    // Replaces the text with these lines, as setText does; no lines is an empty text.
+    void setLines(std::vector<Line> lines);
 
     std::string utf8() const;
     const std::vector<Line>& lines() const { return lines_; }
@@ -90,5 +97,10 @@ private:
     Position anchor_;
     Position caret_;
 };
+
+// A grid's display text as a document's lines: the same as appending its plainDisplayText (in
+// black and white) or its colorDisplayRuns (in colour, each in ArtDocument::opaque of its
+// colour) to an empty document, made straight from the cells.
+std::vector<ArtDocument::Line> displayLines(const CellGrid& grid, bool color);
 
 } // namespace gw::platform

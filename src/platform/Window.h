@@ -2,6 +2,7 @@
 // Windows, the text view of the preview window, and the notice of a window about to close.
 
 #include "output/Outputs.h"
+#include "platform/ArtDocument.h"
 #include "platform/Controls.h"
 #include "platform/Notification.h"
 
@@ -52,6 +53,9 @@ public:
     virtual void setPlainText(const std::string& text) = 0;
     virtual void appendPlainText(const std::string& text) = 0;
     virtual void appendRuns(const std::vector<TextRun>& runs) = 0;
+    // Replaces the whole text with these lines (displayLines makes them from a grid); a view
+    // may redraw only what changed.
+    virtual void setLines(std::vector<ArtDocument::Line> lines) = 0;
     virtual std::string plainText() const = 0;
     // `name` as the font pop-up names it; a font that is not installed shows in the monospace
     // font that stands in for it.

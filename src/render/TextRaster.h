@@ -76,6 +76,13 @@ public:
     // The glyph of a drawn code's low 8 bits at `phase` quarter pixels; null when the font
     // lacks it.
     const GlyphBitmap* glyph(std::int32_t code, int phase);
+    // The same glyph once glyph() has made it, without making it: null until then. Safe to
+    // call from several threads at once while nobody calls glyph().
+    const GlyphBitmap* cachedGlyph(std::int32_t code, int phase) const {
+        return cache_[static_cast<std::size_t>((code & 0xFF) * kSubpixelPhases +
+                                               (phase & (kSubpixelPhases - 1)))]
+            .get();
+    }
 
 private:
     struct Library;

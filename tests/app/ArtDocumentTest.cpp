@@ -1,6 +1,7 @@
 // The preview's text without its view: decoding, offsets as screen readers count them, colour
 // runs, the caret and the selection, and edits.
 #include "platform/ArtDocument.h"
+#include "output/Outputs.h"
 
 #include <gtest/gtest.h>
 
@@ -95,6 +96,47 @@ TEST(ArtDocumentTest, SelectsStepsAndEditsAsATextView) {
     d.setText("new");
     EXPECT_FALSE(d.hasSelection());
     EXPECT_EQ(d.caret(), (Position{0, 0}));
+}
+
+// The live preview hands the view lines made straight from the grid; they must be what a
+// Preview click builds from the display text, character for character and colour for colour.
+TEST(ArtDocumentTest, DisplayLinesAreTheDisplayTextAsAppended) {
+    CellGridPtr grid = makeCellGrid();
+    ASSERT_TRUE(grid);
+    grid->width2 = 9;
+    grid->height2 = 5;
+    const std::int32_t codes[] = {'@', ' ', 'x', 0xE9, 0xFF, 0x80, '~', '#'};
+    for (int y = 0; y < grid->height2; ++y) {
+        for (int x = 0; x < grid->width2; ++x) {
+            grid->ascii[x][y] = codes[(x + 3 * y) % 8];
+            // Neighbours of one colour share a run; samples above 255 are held at 255.
+            for (int c = 0; c < 3; ++c)
+                grid->data[x][y][c] =
+                    static_cast<std::uint64_t>((x / 2 * 37 + y * 91 + c * 53) % 300);
+        }
+    }
+    ArtDocument colour;
+    for (const ColorRun& run : colorDisplayRuns(*grid))
+        colour.append(run.text, run.hasColor ? ArtDocument::opaque(run.color.red, run.color.green,
+                                                                   run.color.blue)
+                                             : ArtDocument::kDefaultColor);
+    ArtDocument fromLines;
+    fromLines.setLines(displayLines(*grid, true));
+    ASSERT_EQ(fromLines.rowCount(), colour.rowCount());
+    for (int row = 0; row < colour.rowCount(); ++row) {
+        const auto r = static_cast<std::size_t>(row);
+        EXPECT_EQ(fromLines.lines()[r].text, colour.lines()[r].text) << "row " << row;
+        EXPECT_EQ(fromLines.lines()[r].colors, colour.lines()[r].colors) << "row " << row;
+    }
+
+    ArtDocument plain;
+    plain.setText(plainDisplayText(*grid));
+    fromLines.select({1, 1}, {2, 2});
+    fromLines.setLines(displayLines(*grid, false));
+    EXPECT_EQ(fromLines.utf8(), plain.utf8());
+    EXPECT_EQ(fromLines.colorAt({1, 1}), ArtDocument::kDefaultColor);
+    EXPECT_FALSE(fromLines.hasSelection()); // as after setText
+    EXPECT_EQ(fromLines.caret(), (Position{0, 0}));
 }
 
 } // namespace

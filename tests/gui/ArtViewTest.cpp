@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
+#include <vector>
 
 namespace gw {
 namespace {
@@ -156,6 +158,88 @@ TEST_F(ArtView, AtTwoDevicePixelsPerPointGlyphsHaveTwiceTheDetailNotAScaledCopy)
     const double share = double(b.partial) / b.pixels;
     EXPECT_LT(share, 0.8 * double(a.partial) / a.pixels);
     EXPECT_LT(share, 0.8 * double(scaled.partial) / scaled.pixels);
+}
+
+// A colourful text of `rows` rows of `columns` characters; `seed` varies characters and colours.
+std::vector<platform::ArtDocument::Line> artLines(int rows, int columns, unsigned seed) {
+    std::vector<platform::ArtDocument::Line> lines(static_cast<std::size_t>(rows) + 1);
+    const std::u16string set = u"@#%*+=-:. MWxo&$|/\\()\u00e9";
+    for (int row = 0; row < rows; ++row) {
+        auto& line = lines[static_cast<std::size_t>(row)];
+        for (int column = 0; column < columns; ++column) {
+            const unsigned v =
+                (static_cast<unsigned>(row * 131 + column * 17) ^ seed) * 2654435761u;
+            line.text += set[(v >> 8) % set.size()];
+            line.colors.push_back(0xFF000000u | (v & 0x00FFFFFFu));
+        }
+    }
+    return lines;
+}
+
+// Painting in bands of rows on several threads gives the pixels of one thread, at one and at
+// two device pixels per point, for the whole view and for an area inside it.
+TEST_F(ArtView, BandsPaintTheSamePixelsAsOneThread) {
+    view.setFont("Monaco", 12);
+    view.setLines(artLines(40, 60, 7));
+    view.setBackgroundColor({0.1, 0.2, 0.3, 1.0});
+    for (const qreal ratio : {1.0, 2.0}) {
+        for (const QRect& area : {QRect(QPoint(0, 0), view.size()), QRect(13, 27, 201, 149)}) {
+            view.setPaintThreads(1);
+            const QImage one = view.paintedImage(area, ratio).copy();
+            for (const int threads : {2, 3, 7}) {
+                view.setPaintThreads(threads);
+                EXPECT_TRUE(view.paintedImage(area, ratio) == one)
+                    << threads << " threads at " << ratio;
+            }
+        }
+    }
+}
+
+// A new text of the same shape repaints only the cells that changed, in the last paint's
+// buffer; the result is the whole repaint's, pixel for pixel: a few changes (the cells
+// themselves), changes at the edges of the view, and changes everywhere.
+TEST_F(ArtView, ChangedCellsRepaintEqualsAWholeRepaint) {
+    struct Case {
+        const char* name;
+        std::function<void(std::vector<platform::ArtDocument::Line>&)> change;
+    };
+    const std::vector<Case> cases = {
+        {"a few cells",
+         [](auto& lines) {
+             lines[3].text[5] = u'@';
+             lines[3].text[6] = u' ';
+             lines[10].colors[20] = 0xFF00FF00u;
+             lines[11].text[21] = u'W';
+         }},
+        {"the edges",
+         [](auto& lines) {
+             lines[0].text[0] = u'M';
+             lines[0].text[59] = u'#';
+             lines[39].text[0] = u'|';
+             lines[39].colors[59] ^= 0x00FFFFFFu;
+         }},
+        {"everywhere", [](auto& lines) { lines = artLines(40, 60, 99); }},
+    };
+    for (const qreal ratio : {1.0, 2.0}) {
+        for (const Case& c : cases) {
+            QtArtView changed;
+            changed.setFont("Monaco", 12);
+            changed.setBackgroundColor({1.0, 1.0, 1.0, 1.0});
+            auto lines = artLines(40, 60, 7);
+            changed.setLines(lines);
+            const QRect area(QPoint(0, 0), changed.size());
+            (void)changed.paintedImage(area, ratio);
+            c.change(lines);
+            changed.setLines(lines);
+
+            QtArtView whole;
+            whole.setFont("Monaco", 12);
+            whole.setBackgroundColor({1.0, 1.0, 1.0, 1.0});
+            whole.setLines(lines);
+            EXPECT_TRUE(changed.paintedImage(area, ratio) == whole.paintedImage(area, ratio))
+                << c.name << " at " << ratio;
+        }
+    }
 }
 
 } // namespace

@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
+#include <thread>
 
 namespace gw::platform::qt {
 
@@ -27,10 +29,7 @@ using Position = ArtDocument::Position;
 constexpr double kPadding = 5.0;
 
 ArtDocument::Rgb opaque(const RgbColor& c) {
-    const auto channel = [](double v) {
-        return static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
-    };
-    return qRgb(channel(c.red), channel(c.green), channel(c.blue));
+    return ArtDocument::opaque(c.red, c.green, c.blue);
 }
 
 QColor toQColor(const Color& c) {
@@ -180,8 +179,58 @@ QtArtView::QtArtView(QWidget* parent) : QWidget(parent) {
 }
 
 void QtArtView::setPlainText(const std::string& text) {
+    std::vector<ArtDocument::Line> before = document_.lines();
+    const bool marked = document_.hasSelection();
     document_.setText(text);
-    textChanged();
+    replaced(before, marked);
+}
+
+void QtArtView::setLines(std::vector<ArtDocument::Line> lines) {
+    std::vector<ArtDocument::Line> before = document_.lines();
+    const bool marked = document_.hasSelection();
+    document_.setLines(std::move(lines));
+    replaced(before, marked);
+}
+
+// A new text of the same shape as the one painted last repaints only the cells that changed,
+// in the buffer the last paint left: a live refresh often changes a small part of the art.
+// Anything else, and a caret or selection that the replacement moved, repaints it all.
+void QtArtView::replaced(const std::vector<ArtDocument::Line>& before, bool marked) {
+    const std::vector<ArtDocument::Line>& after = document_.lines();
+    bool same = paintValid_ && !marked && before.size() == after.size();
+    std::vector<CellSpan> spans;
+    for (std::size_t row = 0; same && row < after.size(); ++row) {
+        const ArtDocument::Line& a = before[row];
+        const ArtDocument::Line& b = after[row];
+        if (a.text.size() != b.text.size()) {
+            same = false;
+            break;
+        }
+        const int length = static_cast<int>(b.text.size());
+        for (int column = 0; column < length; ++column) {
+            const auto i = static_cast<std::size_t>(column);
+            if (a.text[i] == b.text[i] && (a.colors[i] == b.colors[i] || b.text[i] <= u' ') &&
+                (a.colors[i] == b.colors[i] || a.text[i] <= u' '))
+                continue;
+            // Characters drawn by Qt may reach farther than the font's ink box.
+            if (a.text[i] > 0xFF || b.text[i] > 0xFF) {
+                same = false;
+                break;
+            }
+            const int r = static_cast<int>(row);
+            // Changes a few cells apart share a span: fewer, wider repaints.
+            if (!spans.empty() && spans.back().row == r && column - spans.back().last <= kSpanGap)
+                spans.back().last = column;
+            else
+                spans.push_back({r, column, column});
+        }
+    }
+    if (!same) {
+        textChanged();
+        return;
+    }
+    dirty_.insert(dirty_.end(), spans.begin(), spans.end());
+    textChanged(false);
 }
 
 void QtArtView::appendPlainText(const std::string& text) {
@@ -225,19 +274,22 @@ void QtArtView::setFont(const std::string& name, int pointSize) {
 }
 
 void QtArtView::setBackgroundColor(const Color& color) {
-    background_ = toQColor(color);
-    update();
+    const QColor background = toQColor(color);
+    if (background == background_) return;
+    background_ = background;
+    repaintAll();
 }
 
 void QtArtView::setTextColor(const Color& color) {
+    const ArtDocument::Rgb before = document_.defaultInk();
     document_.setDefaultInk(toQColor(color).rgb());
-    update();
+    if (document_.defaultInk() != before) repaintAll();
 }
 
 void QtArtView::setSelectable(bool selectable) {
     selectable_ = selectable;
     if (!selectable) document_.moveCaret(document_.caret(), false);
-    update();
+    repaintAll();
 }
 
 void QtArtView::setFrame(const Rect& frame) {
@@ -245,9 +297,18 @@ void QtArtView::setFrame(const Rect& frame) {
     adjustSize();
 }
 
-void QtArtView::textChanged() {
-    adjustSize();
+void QtArtView::repaintAll() {
+    paintValid_ = false;
+    dirty_.clear();
     update();
+}
+
+void QtArtView::textChanged(bool repaint) {
+    adjustSize();
+    if (repaint)
+        repaintAll();
+    else
+        update();
     if (QAccessible::isActive()) {
         // Screen readers are told what went and what came; the text last told is kept for that
         // only while one listens.
@@ -291,6 +352,11 @@ void QtArtView::adjustSize() {
     }
     const QSize size = sizeHint();
     if (size != QWidget::size()) resize(size);
+    // What the last paint left is of no use once the characters moved.
+    if (layout_.left != paintedLayout_.left || layout_.columnPitch != paintedLayout_.columnPitch ||
+        layout_.rowPitch != paintedLayout_.rowPitch ||
+        layout_.firstBaseline != paintedLayout_.firstBaseline)
+        paintValid_ = false;
 }
 
 int QtArtView::rowTop(int row) const {
@@ -367,12 +433,51 @@ const QtArtView::Glyph& QtArtView::fallbackGlyph(char16_t c, qreal ratio) {
     return fallback_.emplace(c, std::move(g)).first->second;
 }
 
+// What one paint of an area needs, worked out once on the window's thread and then only read
+// by the bands that paint it.
+struct QtArtView::PaintJob {
+    QImage* canvas = nullptr;
+    uchar* bits = nullptr; // taken once: QImage::scanLine counts its calls in the image itself
+    qsizetype bytesPerLine = 0;
+    int originX = 0;
+    int originY = 0;
+    qreal ratio = 1.0;
+    const render::GlyphSource* source = nullptr;
+    int firstRow = 0;
+    int lastRow = -1;
+    int firstColumn = 0;
+    int lastColumn = -1;
+    bool selection = false;
+    Position selFrom;
+    Position selTo;
+    QColor highlight;
+    QRgb highlightedText = 0;
+    QRgb defaultText = 0;
+    QRgb background = 0;
+    // How far the ink of the glyphs drawn reaches above and below a baseline, device pixels.
+    int inkTop = 0;
+    int inkBottom = 0;
+
+    int penAt(const render::TextLayout& layout, int column) const { // quarter device pixels
+        return static_cast<int>(std::floor((layout.left + column * layout.columnPitch) * ratio *
+                                           render::kSubpixelPhases));
+    }
+    int yAt(int y) const { return static_cast<int>(std::lround(y * ratio)); }
+};
+
+void QtArtView::setPaintThreads(int threads) {
+    paintThreads_ = std::max(0, threads);
+    repaintAll();
+}
+
 QImage QtArtView::paintedImage(const QRect& area, qreal ratio) {
     // Positions are the layout's, in points, times the ratio; the glyphs are rasterised at the
     // ratio's pixel size rather than scaled, so a 2x screen gets glyphs of twice the detail.
     ratio = ratio > 0.0 ? ratio : 1.0;
-    const int originX = static_cast<int>(std::lround(area.left() * ratio));
-    const int originY = static_cast<int>(std::lround(area.top() * ratio));
+    PaintJob job;
+    job.ratio = ratio;
+    job.originX = static_cast<int>(std::lround(area.left() * ratio));
+    job.originY = static_cast<int>(std::lround(area.top() * ratio));
     const QSize pixels(std::max(1, static_cast<int>(std::ceil(area.width() * ratio))),
                        std::max(1, static_cast<int>(std::ceil(area.height() * ratio))));
     // The last paint's buffer is reused while it has the size: a window's worth of fresh
@@ -381,69 +486,195 @@ QImage QtArtView::paintedImage(const QRect& area, qreal ratio) {
     if (paintBuffer_.size() != pixels) paintBuffer_ = QImage(pixels, QImage::Format_RGB32);
     QImage& canvas = paintBuffer_;
     canvas.setDevicePixelRatio(ratio);
-    canvas.fill(background_);
+    job.canvas = &canvas;
+    job.bits = canvas.bits();
+    job.bytesPerLine = canvas.bytesPerLine();
+    job.background = background_.rgb() | 0xFF000000u;
     render::GlyphSource* source = glyphsAt(ratio);
-    const auto penAt = [&](int column) { // quarter device pixels
-        return static_cast<int>(std::floor((layout_.left + column * layout_.columnPitch) * ratio *
-                                           render::kSubpixelPhases));
-    };
-    const auto yAt = [&](int y) { return static_cast<int>(std::lround(y * ratio)); };
+    job.source = source;
 
     const double rowPitch = std::max(layout_.rowPitch, 1.0);
     const double columnPitch = std::max(layout_.columnPitch, 0.25);
-    const int firstRow = std::max(0, static_cast<int>(std::floor(area.top() / rowPitch)) - 2);
-    const int lastRow = std::min(document_.rowCount() - 1,
-                                 static_cast<int>(std::ceil(area.bottom() / rowPitch)) + 2);
-    const int firstColumn =
+    job.firstRow = std::max(0, static_cast<int>(std::floor(area.top() / rowPitch)) - 2);
+    job.lastRow = std::min(document_.rowCount() - 1,
+                           static_cast<int>(std::ceil(area.bottom() / rowPitch)) + 2);
+    job.firstColumn =
         std::max(0, static_cast<int>(std::floor((area.left() - layout_.left) / columnPitch)) - 4);
-    const int lastColumn =
-        static_cast<int>(std::ceil((area.right() - layout_.left) / columnPitch)) + 4;
-    const bool selection = document_.hasSelection();
-    const Position selFrom = document_.selectionStart();
-    const Position selTo = document_.selectionEnd();
-    const QColor highlight = palette().color(QPalette::Highlight);
-    const QRgb highlightedText = palette().color(QPalette::HighlightedText).rgb();
-    const QRgb defaultText = document_.defaultInk();
-    const int canvasWidth = canvas.width();
-    const int canvasHeight = canvas.height();
+    job.lastColumn = static_cast<int>(std::ceil((area.right() - layout_.left) / columnPitch)) + 4;
+    job.selection = document_.hasSelection();
+    job.selFrom = document_.selectionStart();
+    job.selTo = document_.selectionEnd();
+    job.highlight = palette().color(QPalette::Highlight);
+    job.highlightedText = palette().color(QPalette::HighlightedText).rgb();
+    job.defaultText = document_.defaultInk();
+
+    if (source != nullptr) {
+        job.inkTop = source->metrics().inkTop;
+        job.inkBottom = source->metrics().inkBottom;
+    }
+    // Glyphs drawn by Qt may reach beyond the font's ink box, which the spans are cut to.
+    // Many scattered changes are painted faster in one go, on every core.
+    const bool reuse = paintValid_ && area == paintedArea_ && ratio == paintedRatio_ &&
+                       source != nullptr && !job.selection && fallback_.empty() &&
+                       dirty_.size() <= kMaxSpans;
+    paintValid_ = true;
+    paintedArea_ = area;
+    paintedRatio_ = ratio;
+    paintedLayout_ = layout_;
+    std::vector<CellSpan> dirty;
+    dirty.swap(dirty_);
+    if (reuse) {
+        repaintSpans(job, dirty);
+        return canvas;
+    }
+    makeGlyphs(job, job.firstRow, job.lastRow, job.firstColumn, job.lastColumn);
+
+    // Bands of rows, each on a thread of its own, paint the same pixels as one band would: a
+    // band clips every glyph to its rows and draws them in the same order. A selection is drawn
+    // with a QPainter, which one image allows only one of at a time: then one band.
+    int bands = paintThreads_ > 0 ? paintThreads_
+                                  : (canvas.width() * canvas.height() >= kThreadedPixels
+                                         ? static_cast<int>(std::thread::hardware_concurrency())
+                                         : 1);
+    bands = std::clamp(bands, 1, std::min(kMaxPaintThreads, canvas.height()));
+    if (job.selection) bands = 1;
+    std::vector<std::thread> helpers;
+    const auto bandTop = [&](int band) {
+        return static_cast<int>(static_cast<long long>(canvas.height()) * band / bands);
+    };
+    const auto bandRect = [&](int band) {
+        return QRect(0, bandTop(band), canvas.width(), bandTop(band + 1) - bandTop(band));
+    };
+    int painted = bands; // the bands from here on are this thread's
+    for (int band = 1; band < bands; ++band) {
+        try {
+            helpers.emplace_back([this, &job, rect = bandRect(band)] {
+                paintBand(job, rect, job.firstRow, job.lastRow, job.firstColumn, job.lastColumn);
+            });
+        } catch (const std::system_error&) { // no thread to be had: this one paints the rest
+            painted = band;
+            break;
+        }
+    }
+    paintBand(job, bandRect(0), job.firstRow, job.lastRow, job.firstColumn, job.lastColumn);
+    for (int band = painted; band < bands; ++band)
+        paintBand(job, bandRect(band), job.firstRow, job.lastRow, job.firstColumn, job.lastColumn);
+    for (std::thread& helper : helpers)
+        helper.join();
+    return canvas;
+}
+
+// Every glyph of these cells is made here, on the window's thread, so that the bands only read
+// the caches (FreeType and the fallback's QPainter are not for several threads at once).
+void QtArtView::makeGlyphs(PaintJob& job, int firstRow, int lastRow, int firstColumn,
+                           int lastColumn) {
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const std::u16string& text = document_.lines()[static_cast<std::size_t>(row)].text;
+        const int end = std::min(lastColumn, static_cast<int>(text.size()) - 1);
+        for (int column = firstColumn; column <= end; ++column) {
+            const char16_t c = text[static_cast<std::size_t>(column)];
+            if (c <= u' ') continue;
+            if (job.source != nullptr && c <= 0xFF) {
+                glyphsAt(job.ratio)->glyph(c, job.penAt(layout_, column) % render::kSubpixelPhases);
+            } else {
+                const Glyph& f = fallbackGlyph(c, job.ratio);
+                job.inkTop = std::max(job.inkTop, -f.dy);
+                job.inkBottom = std::max(job.inkBottom, f.dy + f.height);
+            }
+        }
+    }
+}
+
+// Repaints, in the buffer of the last paint of the same area, the pixels that the glyphs of
+// these cells can reach, before and after their change: each such pixel is painted again from
+// the background, with every glyph that reaches it in the order a whole paint draws them.
+void QtArtView::repaintSpans(PaintJob& job, const std::vector<CellSpan>& spans) {
+    const render::FaceMetrics& ink = job.source->metrics();
+    const double rowPitch = std::max(layout_.rowPitch, 1.0) * job.ratio;
+    const double columnPitch = std::max(layout_.columnPitch, 0.25) * job.ratio;
+    const int rowReach = static_cast<int>(std::ceil((job.inkTop + job.inkBottom) / rowPitch)) + 1;
+    const int columnReach =
+        static_cast<int>(
+            std::ceil(std::max(std::abs(ink.inkLeft), std::abs(ink.inkRight)) / columnPitch)) +
+        1;
+    const QRect bounds = job.canvas->rect();
+    for (const CellSpan& span : spans) {
+        if (span.row < job.firstRow || span.row > job.lastRow) continue;
+        const int baseline = job.yAt(layout_.baseline(span.row)) - job.originY;
+        const int left = job.penAt(layout_, span.first) / render::kSubpixelPhases - job.originX;
+        const int right = job.penAt(layout_, span.last) / render::kSubpixelPhases - job.originX;
+        const QRect clip = QRect(QPoint(left + ink.inkLeft, baseline - job.inkTop),
+                                 QPoint(right + ink.inkRight, baseline + job.inkBottom))
+                               .intersected(bounds);
+        if (clip.isEmpty()) continue;
+        const int firstRow = std::max(0, span.row - rowReach);
+        const int lastRow = std::min(document_.rowCount() - 1, span.row + rowReach);
+        const int firstColumn = std::max(0, span.first - columnReach);
+        const int lastColumn = span.last + columnReach;
+        makeGlyphs(job, firstRow, lastRow, firstColumn, lastColumn);
+        paintBand(job, clip, firstRow, lastRow, firstColumn, lastColumn);
+    }
+}
+
+void QtArtView::paintBand(const PaintJob& job, const QRect& clip, int firstRow, int lastRow,
+                          int firstColumn, int lastColumn) const {
+    if (clip.isEmpty()) return;
+    QImage& canvas = *job.canvas;
+    const int top = clip.top();
+    const int bottom = clip.bottom() + 1;
+    const int clipLeft = clip.left();
+    const int clipRight = clip.right() + 1;
+    const auto scanLine = [&](int y) {
+        return reinterpret_cast<QRgb*>(job.bits + static_cast<qsizetype>(y) * job.bytesPerLine);
+    };
+    for (int y = top; y < bottom; ++y) {
+        QRgb* line = scanLine(y);
+        std::fill(line + clipLeft, line + clipRight, job.background);
+    }
 
     for (int row = firstRow; row <= lastRow; ++row) {
         const ArtDocument::Line& line = document_.lines()[static_cast<std::size_t>(row)];
         const int length = static_cast<int>(line.text.size());
         // The selection's background first, under the characters.
-        if (selection && selFrom.row <= row && row <= selTo.row) {
-            const int a = selFrom.row == row ? selFrom.column : 0;
-            const int b = selTo.row == row ? selTo.column : length + 1;
+        if (job.selection && job.selFrom.row <= row && row <= job.selTo.row) {
+            const int a = job.selFrom.row == row ? job.selFrom.column : 0;
+            const int b = job.selTo.row == row ? job.selTo.column : length + 1;
             if (b > a) {
                 QPainter painter(&canvas);
                 painter.resetTransform();
-                const int x0 = penAt(a) / render::kSubpixelPhases;
-                const int x1 = penAt(b) / render::kSubpixelPhases;
-                const int y0 = yAt(rowTop(row));
-                painter.fillRect(x0 - originX, y0 - originY, x1 - x0, yAt(rowTop(row + 1)) - y0,
-                                 highlight);
+                painter.setClipRect(clip);
+                const int x0 = job.penAt(layout_, a) / render::kSubpixelPhases;
+                const int x1 = job.penAt(layout_, b) / render::kSubpixelPhases;
+                const int y0 = job.yAt(rowTop(row));
+                painter.fillRect(x0 - job.originX, y0 - job.originY, x1 - x0,
+                                 job.yAt(rowTop(row + 1)) - y0, job.highlight);
             }
         }
-        const int baseline = yAt(layout_.baseline(row)) - originY;
+        const int baseline = job.yAt(layout_.baseline(row)) - job.originY;
+        // A row whose glyphs all stay outside the band is skipped.
+        if (baseline + job.inkBottom <= top || baseline - job.inkTop >= bottom) continue;
         const int end = std::min(lastColumn, length - 1);
         for (int column = firstColumn; column <= end; ++column) {
             const char16_t c = line.text[static_cast<std::size_t>(column)];
             if (c <= u' ') continue;
-            const int pen = penAt(column);
-            int x0 = pen / render::kSubpixelPhases - originX;
+            const int pen = job.penAt(layout_, column);
+            int x0 = pen / render::kSubpixelPhases - job.originX;
             int y0 = baseline;
             const std::uint8_t* coverage = nullptr;
             int width = 0, height = 0;
-            if (const render::GlyphBitmap* g = source != nullptr && c <= 0xFF
-                                                   ? source->glyph(c, pen % render::kSubpixelPhases)
-                                                   : nullptr) {
+            if (const render::GlyphBitmap* g =
+                    job.source != nullptr && c <= 0xFF
+                        ? job.source->cachedGlyph(c, pen % render::kSubpixelPhases)
+                        : nullptr) {
                 x0 += g->left;
                 y0 -= g->top;
                 coverage = g->coverage.data();
                 width = g->width;
                 height = g->rows;
-            } else if (c > 0xFF || source == nullptr) {
-                const Glyph& f = fallbackGlyph(c, ratio);
+            } else if (c > 0xFF || job.source == nullptr) {
+                const auto found = fallback_.find(c);
+                if (found == fallback_.end()) continue;
+                const Glyph& f = found->second;
                 x0 += f.dx;
                 y0 += f.dy;
                 coverage = f.coverage.data();
@@ -452,16 +683,16 @@ QImage QtArtView::paintedImage(const QRect& area, qreal ratio) {
             }
             if (width == 0 || height == 0) continue;
             const Position here{row, column};
-            const bool selected = selection && selFrom <= here && here < selTo;
+            const bool selected = job.selection && job.selFrom <= here && here < job.selTo;
             QRgb color = line.colors[static_cast<std::size_t>(column)];
-            if (qAlpha(color) == 0) color = selected ? highlightedText : defaultText;
+            if (qAlpha(color) == 0) color = selected ? job.highlightedText : job.defaultText;
             const int cr = qRed(color), cg = qGreen(color), cb = qBlue(color);
             const QRgb solid = qRgb(cr, cg, cb);
-            const int xBegin = std::max(0, -x0);
-            const int xEnd = std::min(width, canvasWidth - x0);
-            const int yEnd = std::min(height, canvasHeight - y0);
-            for (int y = std::max(0, -y0); y < yEnd; ++y) {
-                auto* out = reinterpret_cast<QRgb*>(canvas.scanLine(y0 + y));
+            const int xBegin = std::max(0, clipLeft - x0);
+            const int xEnd = std::min(width, clipRight - x0);
+            const int yEnd = std::min(height, bottom - y0);
+            for (int y = std::max(0, top - y0); y < yEnd; ++y) {
+                QRgb* out = scanLine(y0 + y);
                 const std::uint8_t* in = coverage + static_cast<std::ptrdiff_t>(y) * width;
                 for (int x = xBegin; x < xEnd; ++x) {
                     const int a = in[x];
@@ -487,7 +718,6 @@ QImage QtArtView::paintedImage(const QRect& area, qreal ratio) {
             }
         }
     }
-    return canvas;
 }
 
 void QtArtView::paintEvent(QPaintEvent* event) {
@@ -528,14 +758,14 @@ void QtArtView::announceCaret() {
 
 void QtArtView::moveCursor(Position to, bool extend) {
     document_.moveCaret(to, extend && selectable_);
-    update();
+    repaintAll();
     announceCaret();
 }
 
 void QtArtView::setSelection(int anchorOffset, int caretOffset) {
     const Position caret = document_.positionOf(caretOffset);
     document_.select(selectable_ ? document_.positionOf(anchorOffset) : caret, caret);
-    update();
+    repaintAll();
     announceCaret();
 }
 
@@ -570,7 +800,7 @@ QString QtArtView::selectedText() const {
 void QtArtView::selectAll() {
     if (!selectable_) return;
     document_.selectAll();
-    update();
+    repaintAll();
     announceCaret();
 }
 

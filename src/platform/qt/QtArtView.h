@@ -34,6 +34,7 @@ public:
     explicit QtArtView(QWidget* parent = nullptr);
 
     void setPlainText(const std::string& text) override;
+    void setLines(std::vector<ArtDocument::Line> lines) override;
     void appendPlainText(const std::string& text) override;
     void appendRuns(const std::vector<TextRun>& runs) override;
     std::string plainText() const override;
@@ -69,6 +70,9 @@ public:
 
     // The view's `area` (in points) as it paints it at `ratio` device pixels per point.
     QImage paintedImage(const QRect& area, qreal ratio);
+    // How many threads paint an area, in bands of rows; 0 (the default) lets the view choose:
+    // one per core for a large area, one for a small.
+    void setPaintThreads(int threads);
 
     QSize sizeHint() const override;
     // The art as laid out in the current font, whatever frame was set.
@@ -92,7 +96,25 @@ private:
         std::vector<std::uint8_t> coverage;
     };
 
-    void textChanged();
+    struct PaintJob;
+    // Cells of one row, first to last, changed since the last paint.
+    struct CellSpan {
+        int row = 0;
+        int first = 0;
+        int last = 0;
+    };
+    static constexpr int kThreadedPixels = 256 * 256;
+    static constexpr int kMaxPaintThreads = 8;
+    static constexpr int kSpanGap = 4;
+    static constexpr std::size_t kMaxSpans = 256;
+
+    void makeGlyphs(PaintJob& job, int firstRow, int lastRow, int firstColumn, int lastColumn);
+    void repaintSpans(PaintJob& job, const std::vector<CellSpan>& spans);
+    void paintBand(const PaintJob& job, const QRect& clip, int firstRow, int lastRow,
+                   int firstColumn, int lastColumn) const;
+    void replaced(const std::vector<ArtDocument::Line>& before, bool marked);
+    void repaintAll();
+    void textChanged(bool repaintAll = true);
     void adjustSize();
     int rowTop(int row) const;
     void moveCursor(Position to, bool extend);
@@ -119,6 +141,14 @@ private:
     std::unordered_map<char16_t, Glyph> fallback_;
     QString announcedText_;
     QImage paintBuffer_;
+    int paintThreads_ = 0;
+    // What paintBuffer_ holds: the area last painted, at its ratio and layout, as the text was
+    // then except for the cells in dirty_.
+    bool paintValid_ = false;
+    QRect paintedArea_;
+    qreal paintedRatio_ = 0.0;
+    render::TextLayout paintedLayout_;
+    std::vector<CellSpan> dirty_;
 };
 
 } // namespace gw::platform::qt

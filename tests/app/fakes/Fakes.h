@@ -6,6 +6,7 @@
 #include "app/GlyphwerkAppDelegate.h"
 #include "common/Log.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -186,6 +187,17 @@ public:
             text_ += run.text;
             coloredRuns += run.hasColor ? 1 : 0;
         }
+    }
+    void setLines(std::vector<platform::ArtDocument::Line> lines) override {
+        platform::ArtDocument document;
+        document.setLines(std::move(lines));
+        text_ = document.utf8();
+        coloredRuns = 0;
+        for (const auto& line : document.lines())
+            coloredRuns += static_cast<int>(std::count_if(
+                line.colors.begin(), line.colors.end(), [](platform::ArtDocument::Rgb c) {
+                    return c != platform::ArtDocument::kDefaultColor;
+                }));
     }
     std::string plainText() const override { return text_; }
     void setFont(const std::string& name, int pointSize) override { font = {name, pointSize}; }
