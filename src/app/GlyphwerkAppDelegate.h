@@ -144,9 +144,12 @@ public:
     // change of what it shows refreshes it by itself, once per burst of changes, converted on
     // the worker and shown here. Without these services it changes only when Preview is pressed.
     void setLiveServices(LiveServices services);
-    // Long enough to take a held key's repeats (about 30 ms apart) or a dragged slider's
-    // steps (16 ms) as one burst, short enough to feel immediate.
-    static constexpr std::chrono::milliseconds kRefreshDelay{100};
+    // The timer fires once the window's thread has handled the events already waiting, so
+    // changes that arrive together (a paste, a set button and the text it changes, a slider and
+    // its number field) give one refresh. Any wait beyond that would only delay the view: a
+    // change arriving while a conversion runs drops that conversion's result, and the worker
+    // runs only the newest one waiting, so a held key or a dragged slider never queues work.
+    static constexpr std::chrono::milliseconds kRefreshDelay{0};
     // A setting the open preview shows has changed: it is refreshed after the burst.
     void settingChanged();
     // Live refreshes begun (the timer fired) and shown; whether the last one shown was drawn
