@@ -18,36 +18,22 @@ import time
 
 import pyatspi
 
+import atspi_bus
+from atspi_bus import press
+
 
 def find(root, role, name, timeout=30.0):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        found = pyatspi.findDescendant(
-            root, lambda a: a is not None and a.getRoleName() == role and a.name == name)
-        if found is not None:
-            return found
-        time.sleep(0.2)
-    sys.exit(f"no {role} named {name!r}")
+    found = atspi_bus.find(root, role, name, timeout)
+    if found is None:
+        sys.exit(f"no {role} named {name!r}")
+    return found
 
 
 def application(name, timeout=30.0):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        desktop = pyatspi.Registry.getDesktop(0)
-        for app in desktop:
-            if app is not None and app.name == name:
-                return app
-        time.sleep(0.2)
-    sys.exit(f"{name} did not appear on the accessibility bus")
-
-
-def press(accessible):
-    action = accessible.queryAction()
-    for i in range(action.nActions):
-        if action.getName(i) in ("Press", "press", "click", "Toggle", "toggle"):
-            action.doAction(i)
-            return
-    action.doAction(0)
+    app = atspi_bus.application(name, timeout)
+    if app is None:
+        sys.exit(f"{name} did not appear on the accessibility bus")
+    return app
 
 
 def rows_of(text):

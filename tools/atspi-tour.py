@@ -34,8 +34,10 @@ import time
 
 import pyatspi
 
-# The live preview waits about 100 ms for a burst of changes to end; a sanitizer build converts
-# a photograph in a second or two.
+import atspi_bus
+from atspi_bus import find, press
+
+# A sanitizer build converts a photograph in a second or two.
 REFRESH_TIMEOUT = 15.0
 
 failures = []
@@ -50,18 +52,6 @@ def note(message):
 def fail(message):
     print("FAULT:", message)
     failures.append(message)
-
-
-def find(root, role, name, timeout=30.0):
-    """The first descendant with this role and accessible name, or None after the timeout."""
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        found = pyatspi.findDescendant(
-            root, lambda a: a is not None and a.getRoleName() == role and a.name == name)
-        if found is not None:
-            return found
-        time.sleep(0.2)
-    return None
 
 
 def control(root, role, name, timeout=30.0):
@@ -88,23 +78,11 @@ def descendants(root):
 
 
 def application(name, timeout=30.0):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        for app in pyatspi.Registry.getDesktop(0):
-            if app is not None and app.name == name:
-                return app
-        time.sleep(0.2)
-    fail(f"{name} did not appear on the accessibility bus")
-    raise SystemExit(finish())
-
-
-def press(accessible):
-    action = accessible.queryAction()
-    for i in range(action.nActions):
-        if action.getName(i) in ("Press", "press", "click", "Toggle", "toggle"):
-            action.doAction(i)
-            return
-    action.doAction(0)
+    app = atspi_bus.application(name, timeout)
+    if app is None:
+        fail(f"{name} did not appear on the accessibility bus")
+        raise SystemExit(finish())
+    return app
 
 
 def checked(accessible):
